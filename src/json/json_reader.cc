@@ -1,0 +1,278 @@
+#include "json/json_reader.h"
+
+#include <cstring>
+
+#include "value/utf8.h"
+
+namespace tersolite::json {
+
+std::string ParseError::text() const {
+  return message + " at line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+namespace {
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Bytes that end a plain run inside a string: controls, quote, backslash.
+struct StopTable {
+  bool stop[256] = {};
+  constexpr StopTable() {
+    for (int i = 0; i < 0x20; ++i) stop[i] = true;
+    stop[static_cast<unsigned char>('"')] = true;
+    stop[static_cast<unsigned char>('\\')] = true;
+  }
+};
+constexpr StopTable kStop;
+
+class Reader {
+ public:
+  explicit Reader(std::string_view text) : text_(text) {}
+
+  Expected<Value, ParseError> run() {
+    skip_space();
+    Value value;
+    if (!read_value(0, value)) return unexpected(error_);
+    skip_space();
+    if (pos_ < text_.size()) {
+      fail("unexpected trailing characters", pos_);
+      return unexpected(error_);
+    }
+    return value;
+  }
+
+ private:
+  bool at_end() const { return pos_ >= text_.size(); }
+  char peek() const { return text_[pos_]; }
+
+  void skip_space() {
+    while (pos_ < text_.size() && is_space(text_[pos_])) ++pos_;
+  }
+
+  // Records the error at byte position `at`; always returns false.
+  bool fail(const char* message, size_t at) {
+    error_.message = message;
+    uint64_t line = 1;
+    size_t line_start = 0;
+    for (size_t i = 0; i < at; ++i) {
+      if (text_[i] == '\n') {
+        ++line;
+        line_start = i + 1;
+      }
+    }
+    error_.line = line;
+    error_.column = 1 + char_count(text_.substr(line_start, at - line_start));
+    return false;
+  }
+
+  bool read_value(uint64_t depth, Value& out) {
+    if (depth > kMaxDepth) return fail("nesting too deep", pos_);
+    if (at_end()) return fail("unexpected end of input", pos_);
+    switch (peek()) {
+      case '"': {
+        ++pos_;
+        std::string s;
+        if (!read_string(s)) return false;
+        out = Value::string(std::move(s));
+        return true;
+      }
+      case '[': return read_array(depth, out);
+      case '{': return read_object(depth, out);
+      case 'n': return read_literal("null", out, Value());
+      case 't': return read_literal("true", out, Value::boolean(true));
+      case 'f': return read_literal("false", out, Value::boolean(false));
+      default:
+        if (peek() == '-' || is_digit(peek())) return read_number(out);
+        return fail("unexpected character", pos_);
+    }
+  }
+
+  bool read_literal(std::string_view word, Value& out, Value value) {
+    if (text_.substr(pos_, word.size()) != word) return fail("invalid literal", pos_);
+    pos_ += word.size();
+    out = std::move(value);
+    return true;
+  }
+
+  bool read_number(Value& out) {
+    size_t start = pos_;
+    if (peek() == '-') ++pos_;
+    if (at_end() || !is_digit(peek())) return fail("invalid number", pos_);
+    if (peek() == '0') {
+      ++pos_;
+    } else {
+      while (!at_end() && is_digit(peek())) ++pos_;
+    }
+    if (!at_end() && peek() == '.') {
+      ++pos_;
+      if (at_end() || !is_digit(peek())) return fail("invalid number", pos_);
+      while (!at_end() && is_digit(peek())) ++pos_;
+    }
+    if (!at_end() && (peek() == 'e' || peek() == 'E')) {
+      ++pos_;
+      if (!at_end() && (peek() == '+' || peek() == '-')) ++pos_;
+      if (at_end() || !is_digit(peek())) return fail("invalid number", pos_);
+      while (!at_end() && is_digit(peek())) ++pos_;
+    }
+    out = Value::number(std::string(text_.substr(start, pos_ - start)));
+    return true;
+  }
+
+  bool read_array(uint64_t depth, Value& out) {
+    ++pos_;  // [
+    Value::Array items;
+    skip_space();
+    if (!at_end() && peek() == ']') {
+      ++pos_;
+      out = Value::array(std::move(items));
+      return true;
+    }
+    while (true) {
+      Value item;
+      if (!read_value(depth + 1, item)) return false;
+      items.push_back(std::move(item));
+      skip_space();
+      if (at_end()) return fail("expected ',' or ']'", pos_);
+      if (peek() == ',') {
+        ++pos_;
+        skip_space();
+        continue;
+      }
+      if (peek() == ']') {
+        ++pos_;
+        break;
+      }
+      return fail("expected ',' or ']'", pos_);
+    }
+    out = Value::array(std::move(items));
+    return true;
+  }
+
+  bool read_object(uint64_t depth, Value& out) {
+    ++pos_;  // {
+    Value::Object members;
+    skip_space();
+    if (!at_end() && peek() == '}') {
+      ++pos_;
+      out = Value::object(std::move(members));
+      return true;
+    }
+    while (true) {
+      if (at_end() || peek() != '"') return fail("expected string key", pos_);
+      ++pos_;
+      std::string key;
+      if (!read_string(key)) return false;
+      skip_space();
+      if (at_end() || peek() != ':') return fail("expected ':'", pos_);
+      ++pos_;
+      skip_space();
+      Value value;
+      if (!read_value(depth + 1, value)) return false;
+      members.push_back(Member{std::move(key), std::move(value)});
+      skip_space();
+      if (at_end()) return fail("expected ',' or '}'", pos_);
+      if (peek() == ',') {
+        ++pos_;
+        skip_space();
+        continue;
+      }
+      if (peek() == '}') {
+        ++pos_;
+        break;
+      }
+      return fail("expected ',' or '}'", pos_);
+    }
+    out = Value::object(std::move(members));
+    return true;
+  }
+
+  // Reads four hex digits after "\u" (pos_ is just after the u).
+  bool read_hex4(uint32_t& unit) {
+    size_t after_u = pos_;
+    if (text_.size() - pos_ < 4) return fail("truncated \\u escape", after_u);
+    unit = 0;
+    for (size_t k = 0; k < 4; ++k) {
+      int h = hex_value(text_[pos_ + k]);
+      if (h < 0) return fail("invalid \\u escape", after_u);
+      unit = (unit << 4) | static_cast<uint32_t>(h);
+    }
+    pos_ += 4;
+    return true;
+  }
+
+  bool read_string(std::string& out) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text_.data());
+    while (true) {
+      size_t run = pos_;
+      while (run < text_.size() && !kStop.stop[bytes[run]]) ++run;
+      out.append(text_.data() + pos_, run - pos_);
+      pos_ = run;
+      if (at_end()) return fail("unterminated string", pos_);
+      char c = peek();
+      if (c == '"') {
+        ++pos_;
+        return true;
+      }
+      if (c != '\\') return fail("control character in string", pos_);
+      ++pos_;
+      if (at_end()) return fail("unterminated escape", pos_);
+      char e = peek();
+      switch (e) {
+        case '"': case '\\': case '/': out.push_back(e); ++pos_; continue;
+        case 'b': out.push_back('\b'); ++pos_; continue;
+        case 'f': out.push_back('\f'); ++pos_; continue;
+        case 'n': out.push_back('\n'); ++pos_; continue;
+        case 'r': out.push_back('\r'); ++pos_; continue;
+        case 't': out.push_back('\t'); ++pos_; continue;
+        case 'u': break;
+        default:
+          pos_ += utf8_sequence_length(static_cast<unsigned char>(e));
+          return fail("invalid escape", pos_);
+      }
+      ++pos_;  // u
+      uint32_t unit;
+      if (!read_hex4(unit)) return false;
+      if (unit >= 0xDC00 && unit <= 0xDFFF) {
+        append_utf8(out, 0xFFFD);
+      } else if (unit >= 0xD800 && unit <= 0xDBFF) {
+        if (text_.substr(pos_, 2) != "\\u") {
+          append_utf8(out, 0xFFFD);
+          continue;
+        }
+        size_t second = pos_;
+        pos_ += 2;
+        uint32_t low;
+        if (!read_hex4(low)) return false;
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+          append_utf8(out, 0x10000 + (unit - 0xD800) * 0x400 + (low - 0xDC00));
+        } else {
+          append_utf8(out, 0xFFFD);
+          pos_ = second;  // read the second escape again on its own
+        }
+      } else {
+        append_utf8(out, unit);
+      }
+    }
+  }
+
+  std::string_view text_;
+  size_t pos_ = 0;
+  ParseError error_;
+};
+
+}  // namespace
+
+Expected<Value, ParseError> read_json(std::string_view text) {
+  if (text.size() >= 3 && std::memcmp(text.data(), "\xEF\xBB\xBF", 3) == 0) text.remove_prefix(3);
+  return Reader(text).run();
+}
+
+}  // namespace tersolite::json

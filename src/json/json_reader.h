@@ -1,0 +1,32 @@
+// Strict JSON reader: one value with optional whitespace around it, numbers
+// kept as their literal text, duplicate keys kept, lone surrogate escapes
+// replaced by U+FFFD, containers nested at most 512 deep.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "value/result.h"
+#include "value/value.h"
+
+namespace tersolite::json {
+
+/// Deepest container nesting the reader accepts (the top-level value is 0).
+inline constexpr uint64_t kMaxDepth = 512;
+
+struct ParseError {
+  std::string message;
+  uint64_t line = 1;    // from 1
+  uint64_t column = 1;  // from 1, in characters
+
+  /// "<message> at line <line>, column <column>".
+  std::string text() const;
+};
+
+/// Reads the whole text as one JSON value. A leading byte-order mark is
+/// skipped; positions count from after it.
+/// REQUIRES: `text` is valid UTF-8.
+[[nodiscard]] Expected<Value, ParseError> read_json(std::string_view text);
+
+}  // namespace tersolite::json

@@ -1,0 +1,102 @@
+#include "json/json_writer.h"
+
+namespace tersolite::json {
+
+namespace {
+
+struct EscapeTable {
+  bool escape[256] = {};
+  constexpr EscapeTable() {
+    for (int i = 0; i < 0x20; ++i) escape[i] = true;
+    escape[static_cast<unsigned char>('"')] = true;
+    escape[static_cast<unsigned char>('\\')] = true;
+  }
+};
+constexpr EscapeTable kEscape;
+
+void newline_indent(std::string& out, uint64_t spaces) {
+  out.push_back('\n');
+  out.append(spaces, ' ');
+}
+
+}  // namespace
+
+void write_json_string(std::string& out, std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  out.push_back('"');
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t run = i;
+    while (run < text.size() && !kEscape.escape[bytes[run]]) ++run;
+    out.append(text.data() + i, run - i);
+    if (run == text.size()) break;
+    unsigned char c = bytes[run];
+    switch (c) {
+      case '"': out.append("\\\""); break;
+      case '\\': out.append("\\\\"); break;
+      case '\b': out.append("\\b"); break;
+      case '\t': out.append("\\t"); break;
+      case '\n': out.append("\\n"); break;
+      case '\f': out.append("\\f"); break;
+      case '\r': out.append("\\r"); break;
+      default: {
+        char esc[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+        out.append(esc, 6);
+      }
+    }
+    i = run + 1;
+  }
+  out.push_back('"');
+}
+
+void write_json(std::string& out, const Value& value, uint64_t width, uint64_t depth) {
+  switch (value.kind()) {
+    case Kind::kNull: out.append("null"); return;
+    case Kind::kBool: out.append(value.as_bool() ? "true" : "false"); return;
+    case Kind::kNumber: out.append(value.text()); return;
+    case Kind::kString: write_json_string(out, value.text()); return;
+    case Kind::kArray: {
+      const auto& items = value.items();
+      if (items.empty()) {
+        out.append("[]");
+        return;
+      }
+      out.push_back('[');
+      for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) out.push_back(',');
+        if (width > 0) newline_indent(out, width * (depth + 1));
+        write_json(out, items[i], width, depth + 1);
+      }
+      if (width > 0) newline_indent(out, width * depth);
+      out.push_back(']');
+      return;
+    }
+    case Kind::kObject: {
+      const auto& members = value.members();
+      if (members.empty()) {
+        out.append("{}");
+        return;
+      }
+      out.push_back('{');
+      for (size_t i = 0; i < members.size(); ++i) {
+        if (i > 0) out.push_back(',');
+        if (width > 0) newline_indent(out, width * (depth + 1));
+        write_json_string(out, members[i].key);
+        out.append(width > 0 ? ": " : ":");
+        write_json(out, members[i].value, width, depth + 1);
+      }
+      if (width > 0) newline_indent(out, width * depth);
+      out.push_back('}');
+      return;
+    }
+  }
+}
+
+std::string to_json(const Value& value, uint64_t width) {
+  std::string out;
+  write_json(out, value, width, 0);
+  return out;
+}
+
+}  // namespace tersolite::json

@@ -1,0 +1,82 @@
+#include "lib/envelope.h"
+
+#include <cstdio>
+
+#include "json/json_writer.h"
+#include "value/utf8.h"
+
+namespace tersolite {
+
+namespace {
+
+Value count(uint64_t n) { return Value::number(decimal(n)); }
+
+Value format_name(Format f) { return Value::string(f == Format::kYaml ? "yaml" : "json"); }
+
+}  // namespace
+
+std::string thousandths_text(uint32_t count) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.3f", static_cast<double>(count) / 1000.0);
+  return buf;
+}
+
+std::string error_envelope(std::string_view message) {
+  Value env = Value::object();
+  env.add_member("ok", Value::boolean(false));
+  env.add_member("error", Value::string(std::string(message)));
+  return json::to_json(env);
+}
+
+std::string success_envelope(std::string_view text, const Report& r) {
+  const Outcome& o = r.outcome;
+  Value report = Value::object();
+  report.members().reserve(18);
+  report.add_member("input_chars", count(r.input_chars));
+  report.add_member("output_chars", count(r.output_chars));
+  report.add_member("max_chars", count(r.max_chars));
+  report.add_member("format", format_name(r.format));
+  report.add_member("input_format", format_name(r.input_format));
+  report.add_member("pruned", Value::boolean(r.pruned));
+  report.add_member("fits", Value::boolean(r.fits));
+  report.add_member("strings_truncated", count(o.stats.strings_truncated));
+  report.add_member("arrays_sampled", count(o.stats.arrays_sampled));
+  report.add_member("items_omitted", count(o.stats.items_omitted));
+  report.add_member("objects_trimmed", count(o.stats.objects_trimmed));
+  report.add_member("keys_omitted", count(o.stats.keys_omitted));
+  report.add_member("containers_collapsed", count(o.stats.containers_collapsed));
+  report.add_member("arrays_condensed", count(o.stats.arrays_condensed));
+  report.add_member("protected_omitted", count(o.protected_omitted));
+  Value decisions = Value::array();
+  for (const FieldDecision& d : o.field_decisions) {
+    Value item = Value::object();
+    item.add_member("path", Value::string(d.path));
+    item.add_member("score", Value::number(thousandths_text(d.score)));
+    item.add_member("kept", Value::boolean(d.kept));
+    item.add_member("relevance", Value::number(thousandths_text(d.relevance)));
+    decisions.push_back(std::move(item));
+  }
+  report.add_member("field_decisions", std::move(decisions));
+  report.add_member("fields_dropped", count(o.fields_dropped));
+  Value dropped = Value::array();
+  for (const DroppedField& d : o.dropped_fields) {
+    Value item = Value::object();
+    item.add_member("path", Value::string(d.path));
+    item.add_member("items", count(d.items));
+    dropped.push_back(std::move(item));
+  }
+  report.add_member("dropped_fields", std::move(dropped));
+
+  // The text is written straight into the envelope rather than copied into
+  // a Value first: it may be the size of the whole document.
+  std::string out;
+  out.reserve(text.size() + text.size() / 8 + 512);
+  out.append("{\"ok\":true,\"text\":");
+  json::write_json_string(out, text);
+  out.append(",\"report\":");
+  json::write_json(out, report, 0);
+  out.push_back('}');
+  return out;
+}
+
+}  // namespace tersolite

@@ -1,0 +1,33 @@
+// The one JSON answer of every request, written compactly.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "lib/options.h"
+#include "prune/outcome.h"
+
+namespace tersolite {
+
+struct Report {
+  uint64_t input_chars = 0;
+  uint64_t output_chars = 0;
+  uint64_t max_chars = 0;
+  Format format = Format::kJson;
+  Format input_format = Format::kJson;
+  bool pruned = false;
+  bool fits = true;
+  Outcome outcome;
+};
+
+/// {"ok":false,"error":<message>}
+std::string error_envelope(std::string_view message);
+
+/// {"ok":true,"text":<text>,"report":{...eighteen members...}}
+std::string success_envelope(std::string_view text, const Report& report);
+
+/// A count of thousandths as a decimal with three fraction digits.
+std::string thousandths_text(uint32_t count);
+
+}  // namespace tersolite

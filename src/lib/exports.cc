@@ -1,0 +1,60 @@
+// The whole C boundary: convert arguments, run the request, copy out, and
+// turn any fault into the error envelope. Only memory exhaustion ends the
+// process.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "lib/envelope.h"
+#include "lib/pipeline.h"
+#include "tersolite.h"
+
+namespace {
+
+std::string_view as_text(const uint8_t* data, size_t len) {
+  if (data == nullptr || len == 0) return {};
+  return {reinterpret_cast<const char*>(data), len};
+}
+
+uint8_t* copy_to_heap(const std::string& bytes, size_t* out_len) {
+  auto* buf = static_cast<uint8_t*>(std::malloc(bytes.size()));
+  if (buf == nullptr) std::abort();
+  std::memcpy(buf, bytes.data(), bytes.size());
+  *out_len = bytes.size();
+  return buf;
+}
+
+}  // namespace
+
+extern "C" TERSOLITE_EXPORT uint8_t* tersolite_shrink(const uint8_t* input, size_t input_len,
+                                                      const uint8_t* options, size_t options_len,
+                                                      size_t* out_len) noexcept {
+  if (out_len == nullptr) return nullptr;
+  std::string envelope;
+  try {
+    envelope = tersolite::run_request(as_text(input, input_len), as_text(options, options_len));
+  } catch (const std::bad_alloc&) {
+    std::abort();
+  } catch (...) {
+    envelope = tersolite::error_envelope("internal error (panic) in tersolite");
+  }
+  return copy_to_heap(envelope, out_len);
+}
+
+extern "C" TERSOLITE_EXPORT uint8_t* tersolite_alloc(size_t len) noexcept {
+  if (len == 0) return reinterpret_cast<uint8_t*>(uintptr_t{1});
+  if (len > static_cast<size_t>(PTRDIFF_MAX)) std::abort();
+  auto* buf = static_cast<uint8_t*>(std::calloc(len, 1));
+  if (buf == nullptr) std::abort();
+  return buf;
+}
+
+extern "C" TERSOLITE_EXPORT void tersolite_free(uint8_t* ptr, size_t len) noexcept {
+  if (ptr == nullptr || len == 0) return;
+  std::free(ptr);
+}
+
+extern "C" TERSOLITE_EXPORT const char* tersolite_version(void) noexcept { return "0.2.1"; }

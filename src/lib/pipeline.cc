@@ -1,0 +1,79 @@
+#include "lib/pipeline.h"
+
+#include <algorithm>
+
+#include "json/json_reader.h"
+#include "json/json_writer.h"
+#include "lib/envelope.h"
+#include "lib/options.h"
+#include "value/utf8.h"
+
+namespace tersolite {
+
+namespace {
+
+struct Document {
+  Value value;
+  Format format = Format::kJson;
+};
+
+// Whether auto-detection should report the JSON error rather than try YAML:
+// the text is blank, or starts like JSON.
+bool looks_like_json(std::string_view text) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t next = pos;
+    if (decode_utf8(text, next) != 0xFEFF) break;
+    pos = next;
+  }
+  while (pos < text.size()) {
+    size_t next = pos;
+    char32_t c = decode_utf8(text, next);
+    if (!is_unicode_space(c)) return c == '"' || c == '[' || c == '{';
+    pos = next;
+  }
+  return true;
+}
+
+Expected<Document, std::string> read_yaml_document(std::string_view) {
+  return unexpected(std::string("invalid YAML input: YAML input is not supported yet"));
+}
+
+Expected<Document, std::string> read_document(std::string_view input, Format input_format) {
+  if (input_format == Format::kYaml) return read_yaml_document(input);
+  auto json = json::read_json(input);
+  if (json) return Document{std::move(*json), Format::kJson};
+  if (input_format == Format::kJson || looks_like_json(input))
+    return unexpected("invalid JSON input: " + json.error().text());
+  return read_yaml_document(input);
+}
+
+}  // namespace
+
+std::string run_request(std::string_view input, std::string_view options_text) {
+  if (!is_valid_utf8(input)) return error_envelope("input is not valid UTF-8");
+  if (!is_valid_utf8(options_text)) return error_envelope("options are not valid UTF-8");
+  auto parsed = json::read_json(options_text);
+  if (!parsed) return error_envelope("invalid options JSON: " + parsed.error().text());
+  auto options = build_options(*parsed);
+  if (!options) return error_envelope("invalid options: " + options.error());
+
+  auto doc = read_document(input, options->input_format);
+  if (!doc) return error_envelope(doc.error());
+
+  Report report;
+  report.max_chars = options->max_chars;
+  report.input_format = doc->format;
+  report.format = options->format == Format::kAuto ? doc->format : options->format;
+  if (report.format == Format::kYaml)
+    return error_envelope("YAML output is not supported yet");
+  uint64_t width = options->indent;
+
+  std::string text = json::to_json(doc->value, width);
+  report.input_chars = char_count(text);
+  report.output_chars = report.input_chars;
+  report.fits = report.input_chars <= report.max_chars;
+  return success_envelope(text, report);
+}
+
+}  // namespace tersolite

@@ -1,0 +1,14 @@
+# The command-line tool shrinks the bundled example to its budget.
+execute_process(COMMAND ${CLI} --max-chars 1500 --indent 0 --envelope ${SOURCE}/examples/issues.json
+  OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "tersolite exited with ${rc}: ${out}")
+endif()
+if(NOT out MATCHES "^\\{\"ok\":true,\"text\":")
+  message(FATAL_ERROR "unexpected envelope: ${out}")
+endif()
+execute_process(COMMAND ${CLI} --options "[]" ${SOURCE}/examples/issues.json
+  ERROR_VARIABLE err RESULT_VARIABLE rc)
+if(rc EQUAL 0 OR NOT err STREQUAL "tersolite: invalid options: options must be a JSON object\n")
+  message(FATAL_ERROR "bad options not reported: ${rc} ${err}")
+endif()

@@ -1,0 +1,35 @@
+// The public JSON parsing suite: y_ files must be accepted, n_ files
+// rejected, i_ files may go either way; none may crash. Skipped when the
+// suite is not checked out beside the project.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "lib/pipeline.h"
+
+namespace tersolite {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(JsonConformance, AcceptsAndRejectsAsTheSuiteSays) {
+  fs::path dir = fs::path(TERSOLITE_SHARED_DIR) / "conformance/json/test_parsing";
+  if (!fs::is_directory(dir)) GTEST_SKIP() << "no conformance suite at " << dir;
+  int checked = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    std::string name = entry.path().filename().string();
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string env = run_request(text, R"({"input_format":"json","max_chars":100000000})");
+    bool ok = env.rfind("{\"ok\":true,", 0) == 0;
+    if (name[0] == 'y') { EXPECT_TRUE(ok) << name << ": " << env; }
+    if (name[0] == 'n') { EXPECT_FALSE(ok) << name << ": " << env; }
+    ++checked;
+  }
+  EXPECT_GT(checked, 300);
+}
+
+}  // namespace
+}  // namespace tersolite

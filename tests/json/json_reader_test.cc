@@ -1,0 +1,126 @@
+#include "json/json_reader.h"
+
+#include <gtest/gtest.h>
+
+#include "json/json_writer.h"
+
+namespace tersolite::json {
+namespace {
+
+std::string error_of(std::string_view text) {
+  auto r = read_json(text);
+  return r ? "ok" : r.error().text();
+}
+
+TEST(JsonReader, ReportsEachErrorWithItsPosition) {
+  struct Case {
+    std::string text;
+    const char* error;
+  } cases[] = {
+      {"", "unexpected end of input at line 1, column 1"},
+      {"\n\n", "unexpected end of input at line 3, column 1"},
+      {"\xEF\xBB\xBF", "unexpected end of input at line 1, column 1"},
+      {"[1,]", "unexpected character at line 1, column 4"},
+      //   ^
+      {"{\"a\":1,}", "expected string key at line 1, column 8"},
+      //        ^
+      {"{\"a\" 1}", "expected ':' at line 1, column 6"},
+      {"{\"a\"", "expected ':' at line 1, column 5"},
+      {"{", "expected string key at line 1, column 2"},
+      {"{1:2}", "expected string key at line 1, column 2"},
+      {"01", "unexpected trailing characters at line 1, column 2"},
+      {"[1 2]", "expected ',' or ']' at line 1, column 4"},
+      {"[1", "expected ',' or ']' at line 1, column 3"},
+      {"{\"a\":1 \"b\"}", "expected ',' or '}' at line 1, column 8"},
+      {"[\"\xC3\xA4\xC3\xB6\xC3\xBC\" x]", "expected ',' or ']' at line 1, column 8"},
+      //          äöü: columns count characters, not bytes
+      {"nul", "invalid literal at line 1, column 1"},
+      {"[tru]", "invalid literal at line 1, column 2"},
+      {"nulls", "unexpected trailing characters at line 1, column 5"},
+      {"-", "invalid number at line 1, column 2"},
+      {"-a", "invalid number at line 1, column 2"},
+      {"1.", "invalid number at line 1, column 3"},
+      {"1.e3", "invalid number at line 1, column 3"},
+      {"1e", "invalid number at line 1, column 3"},
+      {"1e+", "invalid number at line 1, column 4"},
+      {"+1", "unexpected character at line 1, column 1"},
+      {".5", "unexpected character at line 1, column 1"},
+      {"\"abc", "unterminated string at line 1, column 5"},
+      {"\"a\tb\"", "control character in string at line 1, column 3"},
+      {"\"\\", "unterminated escape at line 1, column 3"},
+      {"\"\\x\"", "invalid escape at line 1, column 4"},
+      {"\"\\\xC3\xA9\"", "invalid escape at line 1, column 4"},
+      {"\"\\u12", "truncated \\u escape at line 1, column 4"},
+      {"\"\\u12G4\"", "invalid \\u escape at line 1, column 4"},
+      {"\"\\u+123\"", "invalid \\u escape at line 1, column 4"},
+      {"\"\\ud83d\\u12\"", "truncated \\u escape at line 1, column 10"},
+      {"\"\\ud83d\\u12x4\"", "invalid \\u escape at line 1, column 10"},
+      {"[\n  1,\n  x]", "unexpected character at line 3, column 3"},
+      {"\r\n]", "unexpected character at line 2, column 1"},
+      {"'a'", "unexpected character at line 1, column 1"},
+      {"NaN", "unexpected character at line 1, column 1"},
+      {"{} {}", "unexpected trailing characters at line 1, column 4"},
+      {"\xEF\xBB\xBF{} x", "unexpected trailing characters at line 1, column 4"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.error, error_of(c.text)) << c.text;
+}
+
+TEST(JsonReader, DecodesEscapesAndSurrogates) {
+  struct Case {
+    const char* text;
+    const char* decoded;
+  } cases[] = {
+      {R"("\"\\\/\b\f\n\r\t")", "\"\\/\b\f\n\r\t"},
+      {R"("\u00e9\u00E9")", "\xC3\xA9\xC3\xA9"},
+      {R"("\ud83d\ude00")", "\xF0\x9F\x98\x80"},
+      {R"("\ud83d")", "\xEF\xBF\xBD"},
+      {R"("\ude00")", "\xEF\xBF\xBD"},
+      {R"("\ud83dx")", "\xEF\xBF\xBDx"},
+      {R"("\ud83d\u0041")", "\xEF\xBF\xBD" "A"},
+      {R"("\ud83d\ud83d\ude00")", "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
+      {"\"\x7F\xE2\x80\xA8\"", "\x7F\xE2\x80\xA8"},
+  };
+  for (const auto& c : cases) {
+    auto r = read_json(c.text);
+    ASSERT_TRUE(r) << c.text << ": " << r.error().text();
+    EXPECT_EQ(c.decoded, r->text()) << c.text;
+  }
+  auto nul = read_json(R"("a\u0000b")");
+  ASSERT_TRUE(nul);
+  EXPECT_EQ(std::string("a\0b", 3), nul->text());
+}
+
+TEST(JsonReader, KeepsNumberTextsAndDuplicateKeys) {
+  for (const char* n : {"-0", "0.5e-3", "1E+2", "1.50", "100", "-12.0e10"}) {
+    auto r = read_json(n);
+    ASSERT_TRUE(r) << n;
+    EXPECT_EQ(n, r->text());
+  }
+  auto obj = read_json(R"({"a":1,"a":2})");
+  ASSERT_TRUE(obj);
+  ASSERT_EQ(2u, obj->members().size());
+  EXPECT_EQ("a", obj->members()[1].key);
+  EXPECT_EQ("2", obj->members()[1].value.text());
+  auto bom = read_json("\xEF\xBB\xBF {}");
+  ASSERT_TRUE(bom);
+  EXPECT_TRUE(bom->is_object());
+}
+
+TEST(JsonReader, LimitsNestingTo512) {
+  auto nested = [](int levels, char open, char close) {
+    std::string s;
+    for (int i = 0; i < levels; ++i) s += open == '{' ? "{\"k\":" : std::string(1, open);
+    s += "1";
+    for (int i = 0; i < levels; ++i) s += close;
+    return s;
+  };
+  EXPECT_TRUE(read_json(nested(512, '[', ']')));
+  EXPECT_TRUE(read_json(nested(512, '{', '}')));
+  EXPECT_EQ("nesting too deep at line 1, column 514", error_of(nested(513, '[', ']')));
+  EXPECT_EQ("nesting too deep at line 1, column 2566", error_of(nested(513, '{', '}')));
+  // A long run of brackets stops at the limit instead of exhausting the stack.
+  EXPECT_EQ("nesting too deep at line 1, column 514", error_of(std::string(1000000, '[')));
+}
+
+}  // namespace
+}  // namespace tersolite::json

@@ -1,0 +1,188 @@
+#include "envelope_reader.h"
+
+#include <cstdint>
+
+namespace tersolite_cli {
+
+const Json* Json::get(std::string_view key) const {
+  for (const auto& [k, v] : members) {
+    if (k == key) return &v;
+  }
+  return nullptr;
+}
+
+namespace {
+
+void append_utf8(std::string& out, uint32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+class Parser {
+ public:
+  explicit Parser(std::string_view s) : s_(s) {}
+
+  bool value(Json& out, int depth = 0) {
+    if (depth > 600) return false;
+    space();
+    if (i_ >= s_.size()) return false;
+    char c = s_[i_];
+    if (c == '"') {
+      out.type = Json::Type::kString;
+      return string(out.text);
+    }
+    if (c == '[') {
+      out.type = Json::Type::kArray;
+      ++i_;
+      space();
+      if (peek(']')) return ++i_, true;
+      do {
+        out.items.emplace_back();
+        if (!value(out.items.back(), depth + 1)) return false;
+        space();
+      } while (peek(',') && ++i_);
+      return peek(']') && ++i_;
+    }
+    if (c == '{') {
+      out.type = Json::Type::kObject;
+      ++i_;
+      space();
+      if (peek('}')) return ++i_, true;
+      do {
+        space();
+        std::string key;
+        if (!peek('"') || !string(key)) return false;
+        space();
+        if (!peek(':')) return false;
+        ++i_;
+        out.members.emplace_back(std::move(key), Json{});
+        if (!value(out.members.back().second, depth + 1)) return false;
+        space();
+      } while (peek(',') && ++i_);
+      return peek('}') && ++i_;
+    }
+    for (auto [word, type, b] : {std::tuple{"true", Json::Type::kBool, true},
+                                 std::tuple{"false", Json::Type::kBool, false},
+                                 std::tuple{"null", Json::Type::kNull, false}}) {
+      std::string_view w(word);
+      if (s_.substr(i_, w.size()) == w) {
+        out.type = type;
+        out.boolean = b;
+        i_ += w.size();
+        return true;
+      }
+    }
+    size_t start = i_;
+    while (i_ < s_.size() && std::string_view("+-.0123456789eE").find(s_[i_]) != std::string_view::npos)
+      ++i_;
+    if (start == i_) return false;
+    out.type = Json::Type::kNumber;
+    out.text = std::string(s_.substr(start, i_ - start));
+    return true;
+  }
+
+  bool done() {
+    space();
+    return i_ == s_.size();
+  }
+
+ private:
+  bool peek(char c) const { return i_ < s_.size() && s_[i_] == c; }
+  void space() {
+    while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\t' || s_[i_] == '\r'))
+      ++i_;
+  }
+  bool hex4(uint32_t& u) {
+    if (s_.size() - i_ < 4) return false;
+    u = 0;
+    for (int k = 0; k < 4; ++k) {
+      char c = s_[i_++];
+      u <<= 4;
+      if (c >= '0' && c <= '9') u |= static_cast<uint32_t>(c - '0');
+      else if (c >= 'a' && c <= 'f') u |= static_cast<uint32_t>(c - 'a' + 10);
+      else if (c >= 'A' && c <= 'F') u |= static_cast<uint32_t>(c - 'A' + 10);
+      else return false;
+    }
+    return true;
+  }
+  bool string(std::string& out) {
+    ++i_;
+    while (i_ < s_.size()) {
+      char c = s_[i_++];
+      if (c == '"') return true;
+      if (c != '\\') {
+        out += c;
+        continue;
+      }
+      if (i_ >= s_.size()) return false;
+      char e = s_[i_++];
+      switch (e) {
+        case 'n': out += '\n'; break;
+        case 't': out += '\t'; break;
+        case 'r': out += '\r'; break;
+        case 'b': out += '\b'; break;
+        case 'f': out += '\f'; break;
+        case 'u': {
+          uint32_t u;
+          if (!hex4(u)) return false;
+          if (u >= 0xD800 && u <= 0xDBFF && s_.substr(i_, 2) == "\\u") {
+            i_ += 2;
+            uint32_t low;
+            if (!hex4(low)) return false;
+            u = 0x10000 + (u - 0xD800) * 0x400 + (low - 0xDC00);
+          }
+          append_utf8(out, u);
+          break;
+        }
+        default: out += e;
+      }
+    }
+    return false;
+  }
+
+  std::string_view s_;
+  size_t i_ = 0;
+};
+
+}  // namespace
+
+std::optional<Json> parse_json(std::string_view text) {
+  Parser p(text);
+  Json out;
+  if (!p.value(out) || !p.done()) return std::nullopt;
+  return out;
+}
+
+std::string quote_json(std::string_view text) {
+  static const char* kHex = "0123456789abcdef";
+  std::string out = "\"";
+  for (char ch : text) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += ch;
+    } else if (c < 0x20) {
+      out += "\\u00";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += ch;
+    }
+  }
+  return out + "\"";
+}
+
+}  // namespace tersolite_cli

@@ -1,0 +1,31 @@
+// Just enough JSON to read tersolite's envelope from the command-line tool,
+// which uses the public C API only.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tersolite_cli {
+
+struct Json {
+  enum class Type { kNull, kBool, kNumber, kString, kArray, kObject } type = Type::kNull;
+  bool boolean = false;
+  std::string text;  // number literal or string
+  std::vector<Json> items;
+  std::vector<std::pair<std::string, Json>> members;
+
+  /// The member named `key`, or null when absent.
+  const Json* get(std::string_view key) const;
+};
+
+/// Parses a JSON text; nothing on malformed input.
+std::optional<Json> parse_json(std::string_view text);
+
+/// `text` as a JSON string literal.
+std::string quote_json(std::string_view text);
+
+}  // namespace tersolite_cli

@@ -1,0 +1,200 @@
+// tersolite: shrink a JSON or YAML document from the shell.
+//
+//   tersolite [FILE|-] [--max-chars N] [--query TEXT] [--report] ...
+//
+// Built on the public C API only. Flags become members of an options object
+// appended after those of --options, so a flag overrides the raw member of
+// the same name (the library lets a later duplicate member win).
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "envelope_reader.h"
+#include "tersolite.h"
+
+namespace {
+
+using tersolite_cli::Json;
+
+bool read_all(const std::string& path, std::string& out) {
+  if (path == "-") {
+    std::ostringstream ss;
+    ss << std::cin.rdbuf();
+    out = ss.str();
+    return !std::cin.bad();
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// Appends `members` (",name:value" pieces) to the raw options object text.
+std::string merge_options(const std::string& raw, const std::string& members) {
+  if (members.empty()) return raw;
+  size_t open = raw.find_first_not_of(" \t\r\n");
+  size_t close = raw.find_last_not_of(" \t\r\n");
+  if (open == std::string::npos || raw[open] != '{' || raw[close] != '}') {
+    return raw;  // not an object: let the library report it
+  }
+  std::string inner = raw.substr(open + 1, close - open - 1);
+  bool empty = inner.find_first_not_of(" \t\r\n") == std::string::npos;
+  return "{" + inner + (empty ? members.substr(1) : members) + "}";
+}
+
+std::string count_text(const Json* j) { return j ? j->text : "?"; }
+
+void print_report(const Json& report) {
+  auto num = [&](const char* key) { return count_text(report.get(key)); };
+  auto flag = [&](const char* key) {
+    const Json* j = report.get(key);
+    return j && j->boolean;
+  };
+  std::fprintf(stderr, "tersolite: %s -> %s chars (budget %s, %s), %s output from %s input\n",
+               num("input_chars").c_str(), num("output_chars").c_str(), num("max_chars").c_str(),
+               flag("fits") ? "fits" : "does not fit", report.get("format")->text.c_str(),
+               report.get("input_format")->text.c_str());
+  if (!flag("pruned")) {
+    std::fprintf(stderr, "  nothing cut: the document fits as written\n");
+    return;
+  }
+  static const char* kCounters[] = {"strings_truncated", "arrays_sampled",  "items_omitted",
+                                    "objects_trimmed",   "keys_omitted",    "containers_collapsed",
+                                    "arrays_condensed",  "protected_omitted", "fields_dropped"};
+  std::string cut;
+  for (const char* key : kCounters) {
+    std::string n = num(key);
+    if (n == "0") continue;
+    if (!cut.empty()) cut += ", ";
+    cut += n + " " + key;
+  }
+  std::fprintf(stderr, "  cut: %s\n", cut.empty() ? "nothing" : cut.c_str());
+  if (const Json* dropped = report.get("dropped_fields"); dropped && !dropped->items.empty()) {
+    std::fprintf(stderr, "  dropped fields:\n");
+    for (const Json& d : dropped->items)
+      std::fprintf(stderr, "    %s (in %s items)\n", d.get("path")->text.c_str(),
+                   d.get("items")->text.c_str());
+  }
+  if (const Json* decisions = report.get("field_decisions"); decisions && !decisions->items.empty()) {
+    std::fprintf(stderr, "  field decisions (score, relevance):\n");
+    for (const Json& d : decisions->items)
+      std::fprintf(stderr, "    %s %s  %s  %s\n", d.get("kept")->boolean ? "kept   " : "dropped",
+                   d.get("score")->text.c_str(), d.get("relevance")->text.c_str(),
+                   d.get("path")->text.c_str());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Shrink a JSON or YAML document to a budget of characters, saying in place what "
+               "was cut.\nReads FILE (or standard input), writes the shrunk document to standard "
+               "output."};
+  app.set_version_flag("--version", std::string("tersolite ") + tersolite_version());
+
+  std::string file = "-";
+  std::string raw_options = "{}";
+  std::optional<uint64_t> max_chars, indent, head, section, min_section, max_samples, min_partial;
+  std::optional<std::string> format, input_format, strategy, query, scorer;
+  std::vector<std::string> protect;
+  bool explain = false, no_keep_last = false, report = false, envelope = false;
+
+  app.add_option("file", file, "Document to read, or - for standard input")->capture_default_str();
+  app.add_option("--max-chars", max_chars, "Budget: characters of the written output (default 10000)");
+  app.add_option("--indent", indent, "Spaces per level; 0 writes compact JSON (default 2)");
+  app.add_option("--format", format, "Output format: auto, json or yaml (default auto: as the input)");
+  app.add_option("--input-format", input_format, "Input format: auto, json or yaml (default auto)");
+  app.add_option("--strategy", strategy, "Array strategy: sample or condense (default sample)");
+  app.add_option("--protect", protect, "Path pattern to keep whole, e.g. /id or items/*/title (repeatable)")
+      ->take_all();
+  app.add_option("--query", query, "What the reader looks for; steers what is kept (becomes arguments)");
+  app.add_option("--scorer", scorer, "Field scorer: heuristic, compact or key_order (default heuristic)");
+  app.add_flag("--explain", explain, "Record condensing's field decisions (shown with --report)");
+  app.add_flag("--no-keep-last", no_keep_last, "Do not prefer the last item of a sampled array");
+  app.add_option("--string-head-chars", head, "String shortening: head allowance weight (default 500)");
+  app.add_option("--string-section-chars", section, "String shortening: head allowance divisor (default 100)");
+  app.add_option("--string-min-section-chars", min_section,
+                 "String shortening: smallest per-section cap (default 16)");
+  app.add_option("--max-samples", max_samples, "Array sampling: shapes offered when no item fits (default 3)");
+  app.add_option("--min-partial-chars", min_partial,
+                 "Array sampling: smallest room for a shortened item (default 40)");
+  app.add_option("--options", raw_options, "Raw options object as JSON; flags override its members")
+      ->capture_default_str();
+  app.add_flag("--report", report, "Print a short report of what was cut to standard error");
+  app.add_flag("--envelope", envelope, "Print the raw JSON envelope instead of the document");
+  CLI11_PARSE(app, argc, argv);
+
+  std::string members;
+  auto add = [&](const char* name, const std::string& json) {
+    members += ",\"" + std::string(name) + "\":" + json;
+  };
+  auto add_count = [&](const char* name, const std::optional<uint64_t>& v) {
+    if (v) add(name, std::to_string(*v));
+  };
+  auto add_text = [&](const char* name, const std::optional<std::string>& v) {
+    if (v) add(name, tersolite_cli::quote_json(*v));
+  };
+  add_count("max_chars", max_chars);
+  add_count("indent", indent);
+  add_count("string_head_chars", head);
+  add_count("string_section_chars", section);
+  add_count("string_min_section_chars", min_section);
+  add_count("max_samples", max_samples);
+  add_count("min_partial_chars", min_partial);
+  add_text("format", format);
+  add_text("input_format", input_format);
+  add_text("array_strategy", strategy);
+  add_text("field_scorer", scorer);
+  if (query) add("arguments", "{\"query\":" + tersolite_cli::quote_json(*query) + "}");
+  if (!protect.empty()) {
+    std::string list = "[";
+    for (size_t i = 0; i < protect.size(); ++i)
+      list += (i ? "," : "") + tersolite_cli::quote_json(protect[i]);
+    add("protect", list + "]");
+  }
+  if (explain) add("explain", "true");
+  if (no_keep_last) add("keep_last_item", "false");
+  std::string options = merge_options(raw_options, members);
+
+  std::string input;
+  if (!read_all(file, input)) {
+    std::fprintf(stderr, "tersolite: cannot read %s\n", file.c_str());
+    return 2;
+  }
+
+  size_t len = 0;
+  uint8_t* out = tersolite_shrink(reinterpret_cast<const uint8_t*>(input.data()), input.size(),
+                                  reinterpret_cast<const uint8_t*>(options.data()), options.size(),
+                                  &len);
+  std::string env(reinterpret_cast<const char*>(out), len);
+  tersolite_free(out, len);
+
+  auto parsed = tersolite_cli::parse_json(env);
+  if (!parsed || !parsed->get("ok")) {
+    std::fprintf(stderr, "tersolite: unreadable envelope\n");
+    return 3;
+  }
+  bool ok = parsed->get("ok")->boolean;
+  if (envelope) {
+    std::fwrite(env.data(), 1, env.size(), stdout);
+    std::fputc('\n', stdout);
+  } else if (ok) {
+    const std::string& text = parsed->get("text")->text;
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (text.empty() || text.back() != '\n') std::fputc('\n', stdout);
+  }
+  if (!ok) {
+    std::fprintf(stderr, "tersolite: %s\n", parsed->get("error")->text.c_str());
+    return 1;
+  }
+  if (report) print_report(*parsed->get("report"));
+  return 0;
+}
