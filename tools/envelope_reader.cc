@@ -5,8 +5,9 @@
 namespace tersolite_cli {
 
 const Json* Json::get(std::string_view key) const {
-  for (const auto& [k, v] : members) {
-    if (k == key) return &v;
+  if (type != Type::kObject) return nullptr;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i] == key) return &items[i];
   }
   return nullptr;
 }
@@ -68,8 +69,9 @@ class Parser {
         space();
         if (!peek(':')) return false;
         ++i_;
-        out.members.emplace_back(std::move(key), Json{});
-        if (!value(out.members.back().second, depth + 1)) return false;
+        out.keys.push_back(std::move(key));
+        out.items.emplace_back();
+        if (!value(out.items.back(), depth + 1)) return false;
         space();
       } while (peek(',') && ++i_);
       return peek('}') && ++i_;

@@ -15,8 +15,8 @@ struct Json {
   enum class Type { kNull, kBool, kNumber, kString, kArray, kObject } type = Type::kNull;
   bool boolean = false;
   std::string text;  // number literal or string
-  std::vector<Json> items;
-  std::vector<std::pair<std::string, Json>> members;
+  std::vector<Json> items;        // array items, or object member values
+  std::vector<std::string> keys;  // object member names, parallel to items
 
   /// The member named `key`, or null when absent.
   const Json* get(std::string_view key) const;

@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "json/json_reader.h"
-#include "json/json_writer.h"
 #include "lib/envelope.h"
 #include "lib/options.h"
+#include "lib/shrink_search.h"
 #include "value/utf8.h"
+#include "yaml/yaml_reader.h"
 
 namespace tersolite {
 
@@ -35,8 +36,10 @@ bool looks_like_json(std::string_view text) {
   return true;
 }
 
-Expected<Document, std::string> read_yaml_document(std::string_view) {
-  return unexpected(std::string("invalid YAML input: YAML input is not supported yet"));
+Expected<Document, std::string> read_yaml_document(std::string_view input) {
+  auto yaml = yaml::read_yaml(input);
+  if (!yaml) return unexpected("invalid YAML input: " + yaml.error());
+  return Document{std::move(*yaml), Format::kYaml};
 }
 
 Expected<Document, std::string> read_document(std::string_view input, Format input_format) {
@@ -65,15 +68,24 @@ std::string run_request(std::string_view input, std::string_view options_text) {
   report.max_chars = options->max_chars;
   report.input_format = doc->format;
   report.format = options->format == Format::kAuto ? doc->format : options->format;
-  if (report.format == Format::kYaml)
-    return error_envelope("YAML output is not supported yet");
   uint64_t width = options->indent;
+  if (report.format == Format::kYaml) width = std::max<uint64_t>(width, 2);
+  const FieldScorer& scorer = scorer_for(options->field_scorer);
 
-  std::string text = json::to_json(doc->value, width);
+  std::string text = write_document(doc->value, report.format, width);
   report.input_chars = char_count(text);
-  report.output_chars = report.input_chars;
-  report.fits = report.input_chars <= report.max_chars;
-  return success_envelope(text, report);
+  if (report.input_chars <= report.max_chars) {
+    report.output_chars = report.input_chars;
+    return success_envelope(text, report);
+  }
+  text.clear();
+  text.shrink_to_fit();
+  SearchResult search = shrink_search(doc->value, *options, report.format, width, scorer);
+  report.output_chars = search.chosen.size;
+  report.pruned = true;
+  report.fits = search.fits;
+  report.outcome = std::move(search.chosen.outcome);
+  return success_envelope(search.chosen.text, report);
 }
 
 }  // namespace tersolite

@@ -30,27 +30,21 @@ class Value {
 
   /// A null value.
   Value() = default;
-  Value(Value&&) noexcept = default;
-  Value& operator=(Value&&) noexcept = default;
+  Value(Value&&) noexcept;
+  Value& operator=(Value&&) noexcept;
   // Deep copies are explicit: see clone().
   Value(const Value&) = delete;
   Value& operator=(const Value&) = delete;
-  ~Value() = default;
+  ~Value();
 
-  static Value boolean(bool b) { return Value(Payload(std::in_place_index<1>, b)); }
+  static Value boolean(bool b);
   /// REQUIRES: `text` is a valid JSON number literal.
-  static Value number(std::string text) {
-    return Value(Payload(std::in_place_index<2>, std::move(text)));
-  }
-  static Value string(std::string text) {
-    return Value(Payload(std::in_place_index<3>, std::move(text)));
-  }
-  static Value array(Array items = {}) {
-    return Value(Payload(std::in_place_index<4>, std::move(items)));
-  }
-  static Value object(Object members = {}) {
-    return Value(Payload(std::in_place_index<5>, std::move(members)));
-  }
+  static Value number(std::string text);
+  static Value string(std::string text);
+  static Value array();
+  static Value array(Array items);
+  static Value object();
+  static Value object(Object members);
 
   Kind kind() const { return static_cast<Kind>(payload_.index()); }
   bool is_null() const { return kind() == Kind::kNull; }
@@ -93,7 +87,7 @@ class Value {
 
  private:
   using Payload = std::variant<std::monostate, bool, std::string, std::string, Array, Object>;
-  explicit Value(Payload payload) : payload_(std::move(payload)) {}
+  explicit Value(Payload payload);
 
   Payload payload_;
 };
@@ -102,5 +96,24 @@ struct Member {
   std::string key;
   Value value;
 };
+
+// Defined here, where Member is complete.
+inline Value::Value(Payload payload) : payload_(std::move(payload)) {}
+inline Value::Value(Value&&) noexcept = default;
+inline Value& Value::operator=(Value&&) noexcept = default;
+inline Value::~Value() = default;
+inline Value Value::boolean(bool b) { return Value(Payload(std::in_place_index<1>, b)); }
+inline Value Value::number(std::string text) {
+  return Value(Payload(std::in_place_index<2>, std::move(text)));
+}
+inline Value Value::string(std::string text) {
+  return Value(Payload(std::in_place_index<3>, std::move(text)));
+}
+inline Value Value::array() { return Value(Payload(std::in_place_index<4>)); }
+inline Value Value::object() { return Value(Payload(std::in_place_index<5>)); }
+inline Value Value::array(Array items) { return Value(Payload(std::in_place_index<4>, std::move(items))); }
+inline Value Value::object(Object members) {
+  return Value(Payload(std::in_place_index<5>, std::move(members)));
+}
 
 }  // namespace tersolite

@@ -1,0 +1,65 @@
+// Query terms and lexical relevance: text is cut into lower-cased words,
+// stopwords dropped, a plural "s" stripped; keys match terms exactly and
+// values with one typing error allowed.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "size/hash_seed.h"
+
+namespace tersolite {
+
+using WordSet = std::unordered_set<std::string, SeededStringHash>;
+
+/// Distinct stemmed words of a value's text, at most 256.
+struct TokenSet {
+  static constexpr size_t kMaxTokens = 256;
+  WordSet tokens;
+  bool empty() const { return tokens.empty(); }
+  size_t size() const { return tokens.size(); }
+  bool contains(std::string_view t) const { return tokens.count(std::string(t)) > 0; }
+};
+
+struct QueryTerms {
+  std::vector<std::string> terms;  // outside the order-by clause, first appearance order
+  WordSet exact;                   // the same words as terms
+  WordSet secondary;               // order-by words not in exact
+};
+
+/// Lower-cased alphanumeric words, split at camel-case boundaries.
+std::vector<std::string> words(std::string_view text);
+
+/// At least two characters, not a stopword, and not a short number.
+bool is_useful(std::string_view word);
+
+/// Drops a plural "s" from words of four or more bytes (not "ss").
+std::string stem(std::string_view word);
+
+/// The analysed query; absent when `ignore` is set, there is no query, or
+/// nothing useful is left.
+std::optional<QueryTerms> analyse_query(const std::optional<std::string>& query, bool ignore);
+
+/// Relevance in [0, 1] of a key (its words) to the query.
+double key_relevance(const QueryTerms& q, const std::vector<std::string>& key_words,
+                     const std::vector<std::string>& context_words);
+
+/// The tokens of a value's text.
+TokenSet value_tokens(std::string_view text);
+/// Adds the tokens of `text` to `set` (stopping at the cap).
+void add_value_tokens(TokenSet& set, std::string_view text);
+
+/// Whether `term` is in `set`, or one edit from a long enough token.
+bool term_matches(std::string_view term, const TokenSet& set);
+
+/// 0.5 + 0.5 * matched / terms when some term matches, else 0.
+double value_relevance(const QueryTerms& q, const TokenSet& set);
+
+/// Whether any term matches a token of `set`.
+bool any_term_matches(const QueryTerms& q, const TokenSet& set);
+
+}  // namespace tersolite

@@ -1,0 +1,89 @@
+#include "lib/shrink_search.h"
+
+#include <algorithm>
+#include <optional>
+#include <stdexcept>
+
+#include "json/json_writer.h"
+#include "prune/prune.h"
+#include "size/arith.h"
+#include "value/utf8.h"
+#include "yaml/yaml_writer.h"
+
+namespace tersolite {
+
+std::string write_document(const Value& value, Format format, uint64_t width) {
+  if (format == Format::kYaml) return yaml::write_yaml(value, std::max<uint64_t>(width, 2));
+  return json::to_json(value, width);
+}
+
+SearchResult shrink_search(const Value& document, const Options& options, Format format,
+                           uint64_t width, const FieldScorer& scorer) {
+  const uint64_t budget = options.max_chars;
+  const Layout layout{format == Format::kYaml ? std::max<uint64_t>(width, 2) : width};
+
+  SizeNode root;
+  {
+    PruneContext ctx(layout, options, scorer);
+    PathStack path;
+    root = measure(ctx.measure_settings(), document, 0, path, false);
+  }
+
+  std::optional<Attempt> best_fit, best_over;
+  uint64_t target = budget;
+  std::optional<uint64_t> lo, hi;
+  int attempts = 0;
+  while (attempts < kMaxAttempts) {
+    ++attempts;
+    PruneContext ctx(layout, options, scorer);
+    PruneResult pruned = prune(ctx, document, root, target, 0);
+    Attempt attempt;
+    attempt.text = write_document(pruned.value, format, layout.width);
+    attempt.size = char_count(attempt.text);
+    uint64_t s = attempt.size;
+    attempt.outcome = std::move(ctx).outcome();
+
+    if (s <= budget) {
+      if (!best_fit || s > best_fit->size) best_fit = std::move(attempt);
+      bool keep_going = format == Format::kYaml && budget - s > budget / 200;
+      if (!keep_going) break;
+      if (hi) {
+        lo = target;
+        if (*hi <= target + 1) break;
+        target = target + (*hi - target) / 2;
+      } else {
+        lo = target;
+        double grown = static_cast<double>(target) * static_cast<double>(budget) /
+                       static_cast<double>(std::max<uint64_t>(s, 1));
+        target = std::max(sat_add(target, 1), saturating_u64(grown));
+      }
+    } else {
+      if (!best_over || s < best_over->size) best_over = std::move(attempt);
+      if (lo) {
+        if (target <= *lo + 1) break;
+        hi = target;
+        target = *lo + (target - *lo) / 2;
+      } else {
+        if (target == 0) break;
+        hi = target;
+        double shrunk = static_cast<double>(target) * static_cast<double>(budget) /
+                        static_cast<double>(s) * 0.97;
+        target = std::min(target - 1, saturating_u64(shrunk));
+      }
+    }
+  }
+
+  SearchResult result;
+  result.attempts = attempts;
+  if (best_fit) {
+    result.chosen = std::move(*best_fit);
+    result.fits = true;
+  } else if (best_over) {
+    result.chosen = std::move(*best_over);
+  } else {
+    throw std::logic_error("shrink search ended without an attempt");
+  }
+  return result;
+}
+
+}  // namespace tersolite

@@ -1,0 +1,52 @@
+// The shrink driver: keeps a node whole, collapses it to its marker form, or
+// shrinks it by kind, deciding everything from measured sizes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "prune/prune_context.h"
+
+namespace tersolite {
+
+/// Shrinks `value` (measured as `node`) to `budget` at `depth`. The result is
+/// a new tree; the size is exact except for scalars and protected subtrees
+/// that do not fit, which keep their full size.
+PruneResult prune(PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t budget,
+                  uint64_t depth);
+
+/// The smallest form the driver writes for `value`.
+PruneResult collapse(PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t depth);
+
+struct Child {
+  const Value* value;
+  const SizeNode* node;
+  std::string_view segment;  // key, or "*" for items
+};
+
+struct PrunedChildren {
+  std::vector<Value> values;  // in the order of the children given
+  uint64_t total = 0;
+};
+
+/// Prunes siblings, sharing `extra` (the room above their minimums)
+/// smallest-slack first, so that leftovers flow to the hungrier ones.
+PrunedChildren prune_children(PruneContext& ctx, const std::vector<Child>& children,
+                              uint64_t extra, uint64_t depth);
+
+/// Keeps a sample of the items of an array, with gap markers.
+PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node,
+                         uint64_t budget, uint64_t depth);
+
+/// Keeps the members of an object that fit, behind a marker member.
+PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNode& node,
+                           uint64_t budget, uint64_t depth);
+
+/// Condenses an array of like records; nothing when it declines.
+std::optional<PruneResult> condense_array(PruneContext& ctx, const Value::Array& items,
+                                          const std::vector<SizeNode>& nodes, uint64_t budget,
+                                          uint64_t depth);
+
+}  // namespace tersolite

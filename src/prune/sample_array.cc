@@ -1,0 +1,195 @@
+// Array sampling: the first item, one item of every new shape, the last
+// item, then the rest in order; as many whole as fit, the next one shrunk,
+// and a gap marker wherever a run of items is missing.
+#include <algorithm>
+#include <iterator>
+#include <set>
+#include <unordered_set>
+
+#include "prune/prune.h"
+#include "size/arith.h"
+#include "size/markers.h"
+
+namespace tersolite {
+
+namespace {
+
+constexpr size_t kMaxPromotedShapes = 64;
+
+uint64_t gap_size(uint64_t g) { return g == 0 ? 0 : items_marker_size(g); }
+
+// The written size of the output array while items are chosen, kept up to
+// date as items are added (each add splits at most one run of gaps).
+class ArrayLayout {
+ public:
+  ArrayLayout(const Layout& layout, uint64_t n, uint64_t depth)
+      : layout_(layout), n_(n), depth_(depth), markers_(1), marker_total_(gap_size(n)) {}
+
+  uint64_t size_with(uint64_t i, uint64_t x) const {
+    Split s = split(i);
+    uint64_t markers = markers_ + s.markers_delta;
+    uint64_t marker_total = marker_total_ + s.total_after - s.total_before;
+    return x + marker_total + container_overhead(layout_, kept_.size() + 1 + markers, depth_) +
+           kept_total_;
+  }
+
+  void add(uint64_t i, uint64_t x) {
+    Split s = split(i);
+    markers_ += s.markers_delta;
+    marker_total_ = marker_total_ + s.total_after - s.total_before;
+    kept_.insert(i);
+    kept_total_ += x;
+  }
+
+  uint64_t size() const {
+    return container_overhead(layout_, kept_.size() + markers_, depth_) + kept_total_ + marker_total_;
+  }
+  uint64_t kept_count() const { return kept_.size(); }
+  uint64_t markers() const { return markers_; }
+  uint64_t marker_total() const { return marker_total_; }
+
+ private:
+  struct Split {
+    int64_t markers_delta;
+    uint64_t total_before, total_after;
+  };
+
+  Split split(uint64_t i) const {
+    auto above = kept_.upper_bound(i);
+    int64_t q = above == kept_.end() ? static_cast<int64_t>(n_) : static_cast<int64_t>(*above);
+    int64_t p = above == kept_.begin() ? -1 : static_cast<int64_t>(*std::prev(above));
+    int64_t at = static_cast<int64_t>(i);
+    uint64_t g0 = static_cast<uint64_t>(q - p - 1);
+    uint64_t gl = static_cast<uint64_t>(at - p - 1);
+    uint64_t gr = static_cast<uint64_t>(q - at - 1);
+    int64_t delta = (gl > 0) + (gr > 0) - (g0 > 0);
+    return {delta, gap_size(g0), gap_size(gl) + gap_size(gr)};
+  }
+
+  Layout layout_;
+  uint64_t n_, depth_;
+  std::set<uint64_t> kept_;
+  uint64_t kept_total_ = 0;
+  uint64_t markers_;
+  uint64_t marker_total_;
+};
+
+std::vector<uint64_t> priority_order(const SizeNode& node, bool keep_last_item) {
+  uint64_t n = node.children.size();
+  std::vector<uint64_t> order{0};
+  std::vector<bool> listed(n, false);
+  listed[0] = true;
+  std::unordered_set<uint64_t, SeededU64Hash> shapes;
+  shapes.insert(node.children[0].shape);
+  for (uint64_t i = 1; i < n && shapes.size() < kMaxPromotedShapes; ++i) {
+    if (shapes.insert(node.children[i].shape).second) {
+      order.push_back(i);
+      listed[i] = true;
+    }
+  }
+  if (n != 1 && keep_last_item && !listed[n - 1]) {
+    order.push_back(n - 1);
+    listed[n - 1] = true;
+  }
+  for (uint64_t i = 1; i < n; ++i) {
+    if (!listed[i]) order.push_back(i);
+  }
+  return order;
+}
+
+struct Entry {
+  uint64_t index;
+  Value value;
+  bool whole;
+};
+
+}  // namespace
+
+PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node,
+                         uint64_t budget, uint64_t depth) {
+  const auto& items = array.items();
+  const auto& kids = node.children;
+  uint64_t n = items.size();
+  const Options& o = ctx.options;
+  std::vector<uint64_t> order = priority_order(node, o.keep_last_item);
+  ArrayLayout layout(ctx.layout, n, depth);
+  std::vector<Entry> entries;
+  uint64_t size = 0;
+
+  // Phase 1: whole items while they fit.
+  size_t stop = order.size();
+  for (size_t k = 0; k < order.size(); ++k) {
+    uint64_t i = order[k];
+    if (layout.size_with(i, kids[i].full) > budget) {
+      stop = k;
+      break;
+    }
+    layout.add(i, kids[i].full);
+    entries.push_back({i, Value(), true});
+  }
+
+  if (!entries.empty()) {
+    // The first item that did not fit gets what room is left.
+    if (stop < order.size()) {
+      uint64_t j = order[stop];
+      uint64_t s_min = layout.size_with(j, kids[j].min);
+      if (budget >= s_min) {
+        uint64_t room = budget - s_min + kids[j].min;
+        uint64_t threshold = std::max(kids[j].min, std::min(o.min_partial_chars, kids[j].full));
+        if (room >= threshold) {
+          ctx.path.push_back(kItemSegment);
+          PruneResult r = prune(ctx, items[j], kids[j], room, depth + 1);
+          ctx.path.pop_back();
+          layout.add(j, r.size);
+          entries.push_back({j, std::move(r.value), false});
+        }
+      }
+    }
+    size = layout.size();
+  } else {
+    // Phase 2: a few items of different shapes at their minimum.
+    std::unordered_set<uint64_t, SeededU64Hash> shapes;
+    std::vector<uint64_t> samples;
+    uint64_t wanted = std::max<uint64_t>(o.max_samples, 1);
+    for (uint64_t i : order) {
+      if (samples.size() >= wanted) break;
+      if (!shapes.insert(kids[i].shape).second) continue;
+      if (layout.size_with(i, kids[i].min) > budget) break;
+      layout.add(i, kids[i].min);
+      samples.push_back(i);
+    }
+    if (samples.empty()) return collapse(ctx, array, node, depth);
+    uint64_t extra = sat_sub(budget, layout.size());
+    std::vector<Child> children;
+    children.reserve(samples.size());
+    for (uint64_t i : samples) children.push_back({&items[i], &kids[i], kItemSegment});
+    PrunedChildren pruned = prune_children(ctx, children, extra, depth + 1);
+    for (size_t k = 0; k < samples.size(); ++k)
+      entries.push_back({samples[k], std::move(pruned.values[k]), false});
+    size = container_overhead(ctx.layout, layout.kept_count() + layout.markers(), depth) +
+           layout.marker_total() + pruned.total;
+  }
+
+  std::sort(entries.begin(), entries.end(),
+            [](const Entry& a, const Entry& b) { return a.index < b.index; });
+  Value out = Value::array();
+  out.items().reserve(entries.size() * 2 + 1);
+  int64_t prev = -1;
+  uint64_t kept_leaves = 0;
+  for (Entry& e : entries) {
+    int64_t i = static_cast<int64_t>(e.index);
+    if (i - prev - 1 > 0) out.push_back(Value::string(items_marker(static_cast<uint64_t>(i - prev - 1))));
+    out.push_back(e.whole ? items[e.index].clone() : std::move(e.value));
+    kept_leaves += kids[e.index].protected_leaves;
+    prev = i;
+  }
+  if (prev != static_cast<int64_t>(n) - 1)
+    out.push_back(Value::string(items_marker(static_cast<uint64_t>(static_cast<int64_t>(n) - 1 - prev))));
+
+  ++ctx.stats.arrays_sampled;
+  ctx.stats.items_omitted += n - entries.size();
+  ctx.protected_omitted += sat_sub(node.protected_leaves, kept_leaves);
+  return {std::move(out), size};
+}
+
+}  // namespace tersolite

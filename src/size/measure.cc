@@ -1,0 +1,237 @@
+#include <algorithm>
+#include <cstring>
+
+#include "size/markers.h"
+#include "size/siphash.h"
+#include "size/size_node.h"
+#include "value/utf8.h"
+
+namespace tersolite {
+
+namespace {
+
+// Written characters contributed by each byte inside a JSON string literal:
+// continuation bytes 0, two-character escapes 2, \u00XX escapes 6, else 1.
+struct StringSizeTable {
+  uint8_t size[256] = {};
+  constexpr StringSizeTable() {
+    for (int b = 0; b < 256; ++b) size[b] = 1;
+    for (int b = 0x80; b < 0xC0; ++b) size[b] = 0;
+    for (int b = 0; b < 0x20; ++b) size[b] = 6;
+    for (int b : {'"', '\\', '\b', '\t', '\n', '\f', '\r'}) size[b] = 2;
+  }
+};
+constexpr StringSizeTable kStringSize;
+
+uint64_t kind_shape(Kind kind) {
+  static const uint64_t shapes[] = {
+      siphash13(std::string("null\xFF")),   siphash13(std::string("bool\xFF")),
+      siphash13(std::string("number\xFF")), siphash13(std::string("string\xFF")),
+      siphash13(std::string("array\xFF")),  siphash13(std::string("object\xFF")),
+  };
+  return shapes[static_cast<int>(kind)];
+}
+
+}  // namespace
+
+std::vector<ProtectPattern> compile_protect_patterns(const std::vector<std::string>& protect) {
+  std::vector<ProtectPattern> patterns;
+  for (const std::string& entry : protect) {
+    ProtectPattern p;
+    p.anchored = !entry.empty() && entry[0] == '/';
+    size_t start = 0;
+    while (start <= entry.size()) {
+      size_t slash = entry.find('/', start);
+      if (slash == std::string::npos) slash = entry.size();
+      if (slash > start) p.segments.emplace_back(entry.substr(start, slash - start));
+      start = slash + 1;
+    }
+    if (!p.segments.empty()) patterns.push_back(std::move(p));
+  }
+  return patterns;
+}
+
+bool matches_protect(const std::vector<ProtectPattern>& patterns, const PathStack& path) {
+  for (const ProtectPattern& p : patterns) {
+    size_t k = p.segments.size();
+    if (k > path.size() || (p.anchored && k != path.size())) continue;
+    size_t offset = path.size() - k;
+    bool match = true;
+    for (size_t i = 0; i < k && match; ++i) {
+      match = p.segments[i] == "*" || p.segments[i] == path[offset + i];
+    }
+    if (match) return true;
+  }
+  return false;
+}
+
+std::string PinnedPaths::encode(const PathStack& path) {
+  // Length-prefixed segments, so that no two paths share an encoding.
+  std::string out;
+  for (std::string_view s : path) {
+    uint64_t n = s.size();
+    out.append(reinterpret_cast<const char*>(&n), sizeof n);
+    out.append(s);
+  }
+  return out;
+}
+
+void PinnedPaths::assign(const std::vector<std::vector<std::string>>& paths) {
+  paths_.clear();
+  for (const auto& p : paths) {
+    PathStack view(p.begin(), p.end());
+    paths_.insert(encode(view));
+  }
+}
+
+bool PinnedPaths::contains(const PathStack& path) const {
+  if (paths_.empty()) return false;
+  return paths_.count(encode(path)) > 0;
+}
+
+uint64_t json_string_size(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  size_t n = text.size();
+  uint64_t size = 2;
+  size_t i = 0;
+  // Eight plain ASCII bytes at a time: no high bit, no control, no quote or
+  // backslash.
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    uint64_t control = (w - kOnes * 0x20) & ~w;
+    uint64_t quote = w ^ (kOnes * '"');
+    uint64_t backslash = w ^ (kOnes * '\\');
+    uint64_t special = control | ((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash) | w;
+    if ((special & kHigh) == 0) {
+      size += 8;
+      continue;
+    }
+    for (size_t k = 0; k < 8; ++k) size += kStringSize.size[p[i + k]];
+  }
+  for (; i < n; ++i) size += kStringSize.size[p[i]];
+  return size;
+}
+
+uint64_t container_overhead(const Layout& layout, uint64_t n, uint64_t depth) {
+  if (n == 0) return 2;
+  if (!layout.pretty()) return n + 1;
+  uint64_t w = layout.width;
+  return n * (w * (depth + 1) + 2) + w * depth + 2;
+}
+
+uint64_t collapsed_array_size(const Layout& layout, uint64_t count, uint64_t depth) {
+  uint64_t frame = layout.pretty() ? (2 * depth + 1) * layout.width + 4 : 2;
+  return frame + items_marker_size(count);
+}
+
+uint64_t keys_marker_member_size(const Layout& layout, uint64_t count) {
+  return layout.colon_space() + 4 + keys_marker_size(count);
+}
+
+uint64_t collapsed_object_size(const Layout& layout, uint64_t count, uint64_t depth) {
+  uint64_t frame = layout.pretty() ? (2 * depth + 1) * layout.width + 4 : 2;
+  return frame + keys_marker_member_size(layout, count);
+}
+
+uint64_t shape_hash(const Value& value) {
+  if (!value.is_object()) return kind_shape(value.kind());
+  std::vector<std::string_view> keys;
+  keys.reserve(value.members().size());
+  for (const Member& m : value.members()) keys.emplace_back(m.key);
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  SipHasher h(0, 0, 1, 3);
+  h.update("object\xFF");
+  h.update_u64_le(keys.size());
+  for (std::string_view k : keys) {
+    h.update(k);
+    h.update_byte(0xFF);
+  }
+  return h.finish();
+}
+
+SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t depth,
+                 PathStack& path, bool protected_by_ancestor) {
+  const Layout& layout = settings.layout;
+  SizeNode node;
+  node.is_protected = protected_by_ancestor ||
+                      (settings.patterns && matches_protect(*settings.patterns, path)) ||
+                      (settings.pinned && settings.pinned->contains(path));
+  switch (value.kind()) {
+    case Kind::kNull:
+      node.full = node.min = 4;
+      break;
+    case Kind::kBool:
+      node.full = node.min = value.as_bool() ? 4 : 5;
+      break;
+    case Kind::kNumber:
+      node.full = node.min = char_count(value.text());
+      break;
+    case Kind::kString:
+      node.full = json_string_size(value.text());
+      node.min = node.is_protected
+                     ? node.full
+                     : std::min(node.full, chars_marker_size(char_count(value.text())));
+      break;
+    case Kind::kArray: {
+      const auto& items = value.items();
+      node.children.reserve(items.size());
+      uint64_t sum = 0;
+      for (const Value& item : items) {
+        path.push_back(kItemSegment);
+        node.children.push_back(measure(settings, item, depth + 1, path, node.is_protected));
+        path.pop_back();
+        sum += node.children.back().full;
+        node.protected_leaves += node.children.back().protected_leaves;
+      }
+      node.full = container_overhead(layout, items.size(), depth) + sum;
+      node.min = node.is_protected || items.empty()
+                     ? node.full
+                     : std::min(node.full, collapsed_array_size(layout, items.size(), depth));
+      break;
+    }
+    case Kind::kObject: {
+      const auto& members = value.members();
+      node.children.reserve(members.size());
+      uint64_t sum = 0;
+      uint64_t kept = 0;           // members holding protected content
+      uint64_t kept_min_sum = 0;   // their keys and minimums
+      for (const Member& m : members) {
+        path.push_back(m.key);
+        node.children.push_back(measure(settings, m.value, depth + 1, path, node.is_protected));
+        path.pop_back();
+        const SizeNode& child = node.children.back();
+        uint64_t key_cost = json_string_size(m.key) + 1 + layout.colon_space();
+        sum += key_cost + child.full;
+        node.protected_leaves += child.protected_leaves;
+        if (child.holds_protected) {
+          ++kept;
+          kept_min_sum += key_cost + child.min;
+        }
+      }
+      uint64_t n = members.size();
+      node.full = container_overhead(layout, n, depth) + sum;
+      if (node.is_protected || n == 0) {
+        node.min = node.full;
+      } else if (kept == 0) {
+        node.min = std::min(node.full, collapsed_object_size(layout, n, depth));
+      } else {
+        uint64_t omitted = n - kept;
+        uint64_t candidate = container_overhead(layout, kept + (omitted > 0), depth) + kept_min_sum;
+        if (omitted > 0) candidate += keys_marker_member_size(layout, omitted);
+        node.min = std::min(node.full, candidate);
+      }
+      node.holds_protected = kept > 0;
+      break;
+    }
+  }
+  if (value.is_scalar()) node.protected_leaves = node.is_protected ? 1 : 0;
+  node.holds_protected = node.holds_protected || node.is_protected;
+  node.shape = shape_hash(value);
+  return node;
+}
+
+}  // namespace tersolite

@@ -1,0 +1,82 @@
+#include "size/siphash.h"
+
+#include <cstring>
+
+namespace tersolite {
+
+namespace {
+
+inline uint64_t rotl(uint64_t x, int b) { return (x << b) | (x >> (64 - b)); }
+
+inline void sip_round(uint64_t& v0, uint64_t& v1, uint64_t& v2, uint64_t& v3) {
+  v0 += v1; v1 = rotl(v1, 13); v1 ^= v0; v0 = rotl(v0, 32);
+  v2 += v3; v3 = rotl(v3, 16); v3 ^= v2;
+  v0 += v3; v3 = rotl(v3, 21); v3 ^= v0;
+  v2 += v1; v1 = rotl(v1, 17); v1 ^= v2; v2 = rotl(v2, 32);
+}
+
+}  // namespace
+
+SipHasher::SipHasher(uint64_t k0, uint64_t k1, int c_rounds, int d_rounds)
+    : v0_(k0 ^ 0x736f6d6570736575ull),
+      v1_(k1 ^ 0x646f72616e646f6dull),
+      v2_(k0 ^ 0x6c7967656e657261ull),
+      v3_(k1 ^ 0x7465646279746573ull),
+      c_(c_rounds),
+      d_(d_rounds) {}
+
+void SipHasher::compress(uint64_t m) {
+  v3_ ^= m;
+  for (int i = 0; i < c_; ++i) sip_round(v0_, v1_, v2_, v3_);
+  v0_ ^= m;
+}
+
+void SipHasher::update_byte(uint8_t byte) {
+  tail_ |= static_cast<uint64_t>(byte) << (8 * (length_ & 7));
+  ++length_;
+  if ((length_ & 7) == 0) {
+    compress(tail_);
+    tail_ = 0;
+  }
+}
+
+void SipHasher::update(std::string_view bytes) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  size_t n = bytes.size();
+  while (n > 0 && (length_ & 7) != 0) {
+    update_byte(*p++);
+    --n;
+  }
+  while (n >= 8) {
+    uint64_t m;
+    std::memcpy(&m, p, 8);  // little-endian hosts only
+    compress(m);
+    length_ += 8;
+    p += 8;
+    n -= 8;
+  }
+  while (n > 0) {
+    update_byte(*p++);
+    --n;
+  }
+}
+
+void SipHasher::update_u64_le(uint64_t value) {
+  for (int i = 0; i < 8; ++i) update_byte(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+uint64_t SipHasher::finish() {
+  uint64_t b = (length_ << 56) | tail_;
+  compress(b);
+  v2_ ^= 0xff;
+  for (int i = 0; i < d_; ++i) sip_round(v0_, v1_, v2_, v3_);
+  return v0_ ^ v1_ ^ v2_ ^ v3_;
+}
+
+uint64_t siphash13(std::string_view bytes) {
+  SipHasher h(0, 0, 1, 3);
+  h.update(bytes);
+  return h.finish();
+}
+
+}  // namespace tersolite

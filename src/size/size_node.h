@@ -1,0 +1,99 @@
+// Measurement of a Value tree: the written size of every node, the smallest
+// size it could be shrunk to without losing protected content, its shape
+// fingerprint and its protection.
+//
+// The measurement predicts the JSON writer's output exactly, in both
+// layouts; YAML output is only estimated by the indented rules.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "size/hash_seed.h"
+#include "value/value.h"
+
+namespace tersolite {
+
+/// Output layout: width 0 is compact, otherwise spaces per nesting level.
+struct Layout {
+  uint64_t width = 0;
+  bool pretty() const { return width > 0; }
+  /// The space after a member's colon.
+  uint64_t colon_space() const { return pretty() ? 1 : 0; }
+};
+
+/// Segments from the root to a node: a member's key or "*" for an item.
+/// Views point into the Value tree being walked.
+using PathStack = std::vector<std::string_view>;
+inline constexpr std::string_view kItemSegment = "*";
+
+/// One compiled `protect` entry.
+struct ProtectPattern {
+  std::vector<std::string> segments;  // at least one
+  bool anchored = false;              // the entry began with "/"
+};
+
+/// Splits each entry at "/", dropping empty pieces; entries with no piece
+/// produce no pattern.
+std::vector<ProtectPattern> compile_protect_patterns(const std::vector<std::string>& protect);
+
+/// Whether some pattern matches the whole of `path` (anchored) or its end.
+bool matches_protect(const std::vector<ProtectPattern>& patterns, const PathStack& path);
+
+/// A set of exact paths that condensing pins while it measures records.
+class PinnedPaths {
+ public:
+  void assign(const std::vector<std::vector<std::string>>& paths);
+  void clear() { paths_.clear(); }
+  bool empty() const { return paths_.empty(); }
+  bool contains(const PathStack& path) const;
+
+ private:
+  static std::string encode(const PathStack& path);
+  std::unordered_set<std::string, SeededStringHash> paths_;
+};
+
+struct SizeNode {
+  std::vector<SizeNode> children;  // one per item or member, in order
+  uint64_t full = 0;               // characters written in full
+  uint64_t min = 0;                // smallest size allowed; <= full
+  uint64_t shape = 0;              // shape fingerprint
+  uint64_t protected_leaves = 0;   // protected scalars at or below
+  bool is_protected = false;       // this node itself
+  bool holds_protected = false;    // scalars and arrays: is_protected; objects: also any child
+};
+
+/// What measuring reads: the layout, the compiled patterns and pinned paths.
+struct MeasureSettings {
+  Layout layout;
+  const std::vector<ProtectPattern>* patterns = nullptr;
+  const PinnedPaths* pinned = nullptr;
+};
+
+/// Measures `value` at `depth`; `path` holds its path and is restored.
+SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t depth,
+                 PathStack& path, bool protected_by_ancestor);
+
+/// Characters of `text` written as a JSON string literal, quotes included.
+uint64_t json_string_size(std::string_view text);
+
+/// Container overhead: brackets, separators, line breaks and indentation for
+/// `n` items or members at `depth` (keys and values not included).
+uint64_t container_overhead(const Layout& layout, uint64_t n, uint64_t depth);
+
+/// Size of an array collapsed to its one "…[n items omitted]" item.
+uint64_t collapsed_array_size(const Layout& layout, uint64_t count, uint64_t depth);
+
+/// Size of an object collapsed to its one "…": "n keys omitted" member.
+uint64_t collapsed_object_size(const Layout& layout, uint64_t count, uint64_t depth);
+
+/// Cost of the "…": "n keys omitted" member inside an object.
+uint64_t keys_marker_member_size(const Layout& layout, uint64_t count);
+
+/// Shape fingerprint: the kind, and for objects the set of distinct keys.
+uint64_t shape_hash(const Value& value);
+
+}  // namespace tersolite
