@@ -1,0 +1,108 @@
+#include "lexical/query_terms.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace tersolite {
+namespace {
+
+using Words = std::vector<std::string>;
+
+TEST(Words, SplitsCamelCaseAndLowerCases) {
+  struct Case {
+    const char* text;
+    Words words;
+  } cases[] = {
+      {"createdAt", {"created", "at"}},
+      {"userID", {"user", "id"}},
+      {"JSONData", {"jsondata"}},
+      {"item2Name", {"item2", "name"}},
+      {"snake_case-name", {"snake", "case", "name"}},
+      {"HTMLParser", {"htmlparser"}},
+      {"*", {}},
+      {"", {}},
+      {"\xC3\x89t\xC3\xA9 2024", {"\xC3\xA9t\xC3\xA9", "2024"}},          // Été
+      {"\xCE\xA3\xCE\xBF\xCF\x86\xCE\xAF\xCE\xB1", {"\xCF\x83\xCE\xBF\xCF\x86\xCE\xAF\xCE\xB1"}},  // Σοφία
+      {"stra\xC3\x9F" "e", {"stra\xC3\x9F" "e"}},
+      {"\xE2\x85\xA0x", {"\xE2\x85\xB0x"}},  // Roman numeral one: numeric, lower-cased
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.words, words(c.text)) << c.text;
+}
+
+TEST(IsUseful, DropsStopwordsShortWordsAndShortNumbers) {
+  for (const char* w : {"a", "by", "the", "user", "com", "42", "123", "x"}) EXPECT_FALSE(is_useful(w)) << w;
+  for (const char* w : {"2024", "bug", "users", "id", "\xC3\xA9t"}) EXPECT_TRUE(is_useful(w)) << w;
+  EXPECT_EQ("user", stem("users"));
+  EXPECT_EQ("class", stem("class"));
+  EXPECT_EQ("bus", stem("bus"));
+}
+
+Words sorted(const WordSet& set) {
+  Words w(set.begin(), set.end());
+  std::sort(w.begin(), w.end());
+  return w;
+}
+
+TEST(AnalyseQuery, SeparatesTheOrderByClause) {
+  auto q = analyse_query(std::string("find active users sorted by date"), false);
+  ASSERT_TRUE(q);
+  EXPECT_EQ((Words{"active", "user", "sorted", "date"}), q->terms);
+
+  auto ob = analyse_query(std::string("name email order by created_at desc limit 10"), false);
+  ASSERT_TRUE(ob);
+  EXPECT_EQ((Words{"name", "email"}), ob->terms);
+  EXPECT_EQ((Words{"created"}), sorted(ob->secondary));
+
+  auto upper = analyse_query(std::string("Bugs ORDER BY Priority LIMIT 5 region"), false);
+  ASSERT_TRUE(upper);
+  EXPECT_EQ((Words{"bug", "region"}), upper->terms);
+  EXPECT_EQ((Words{"priority"}), sorted(upper->secondary));
+
+  // Positions map back through characters that lower-case to several.
+  auto wide = analyse_query(std::string("\xC4\xB0stanbul ORDER BY size"), false);
+  ASSERT_TRUE(wide);
+  EXPECT_EQ((Words{"size"}), sorted(wide->secondary));
+
+  EXPECT_FALSE(analyse_query(std::string("border by x"), false));
+  EXPECT_FALSE(analyse_query(std::string("the 42 of 123"), false));
+  EXPECT_FALSE(analyse_query(std::nullopt, false));
+  EXPECT_FALSE(analyse_query(std::string("open bugs"), true));
+}
+
+TEST(KeyRelevance, WeighsExactAndSecondaryWords) {
+  auto q = analyse_query(std::string("created date order by priority"), false);
+  ASSERT_TRUE(q);
+  EXPECT_DOUBLE_EQ(0.25, key_relevance(*q, words("createdAt"), {}));
+  EXPECT_DOUBLE_EQ(1.0, key_relevance(*q, words("created_date"), {}));
+  EXPECT_DOUBLE_EQ(0.0875, key_relevance(*q, words("priority_level"), {}));
+  EXPECT_DOUBLE_EQ(0.5875, key_relevance(*q, words("priority_level"), {"date"}));
+  EXPECT_DOUBLE_EQ(0.0, key_relevance(*q, words("title"), {"created"}));
+  EXPECT_DOUBLE_EQ(0.0, key_relevance(*q, {}, {}));
+}
+
+TEST(ValueTokens, CapsAtTwoHundredFiftySixTokens) {
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += "word" + std::to_string(1000 + i) + " ";
+  TokenSet set = value_tokens(text);
+  EXPECT_EQ(256u, set.size());
+  EXPECT_TRUE(set.contains("word1255"));
+  EXPECT_FALSE(set.contains("word1256"));
+}
+
+TEST(TermMatches, AllowsOneEditForLongTerms) {
+  TokenSet set = value_tokens("invoise invoices prices lorem");
+  EXPECT_TRUE(term_matches("invoice", set));
+  EXPECT_TRUE(term_matches("invoic", value_tokens("invoice")));   // a prefix one shorter
+  EXPECT_TRUE(term_matches("invoicex", value_tokens("invoice")));
+  EXPECT_FALSE(term_matches("invxxce", value_tokens("invoice")));
+  EXPECT_TRUE(term_matches("price", set));                         // exact after stemming
+  EXPECT_FALSE(term_matches("pricy", set));                        // short terms match exactly only
+  EXPECT_FALSE(term_matches("lorem", TokenSet{}));
+  auto q = analyse_query(std::string("invoice total"), false);
+  EXPECT_DOUBLE_EQ(0.75, value_relevance(*q, set));
+  EXPECT_DOUBLE_EQ(0.0, value_relevance(*q, value_tokens("nothing here")));
+}
+
+}  // namespace
+}  // namespace tersolite

@@ -1,0 +1,207 @@
+#include "prune/prune.h"
+
+#include <gtest/gtest.h>
+
+#include "json/json_reader.h"
+#include "json/json_writer.h"
+#include "support/doc_gen.h"
+#include "value/utf8.h"
+
+namespace tersolite {
+namespace {
+
+Value parse(std::string_view text) {
+  auto v = json::read_json(text);
+  EXPECT_TRUE(v) << text;
+  return v ? std::move(*v) : Value();
+}
+
+// Prunes a document as one shrink attempt would.
+struct Attempt {
+  explicit Attempt(std::string_view text, Options o = {}, uint64_t width = 0)
+      : options(std::move(o)), doc(parse(text)), ctx(Layout{width}, options, scorer_for(options.field_scorer)) {
+    PathStack path;
+    node = measure(ctx.measure_settings(), doc, 0, path, false);
+  }
+
+  std::string run(uint64_t budget) {
+    PruneResult r = prune(ctx, doc, node, budget, 0);
+    std::string text = json::to_json(r.value, ctx.layout.width);
+    EXPECT_EQ(char_count(text), r.size) << text;
+    EXPECT_TRUE(ctx.path.empty());
+    return text;
+  }
+
+  Options options;
+  Value doc;
+  PruneContext ctx;
+  SizeNode node;
+};
+
+Options with(std::string_view options_json) {
+  auto v = json::read_json(options_json);
+  auto o = build_options(*v);
+  EXPECT_TRUE(o) << options_json;
+  return o ? *o : Options{};
+}
+
+TEST(Prune, KeepsWhatFitsAndCountsNothing) {
+  Attempt a(R"({"a":[1,2,{"b":"c"}]})");
+  EXPECT_EQ(R"({"a":[1,2,{"b":"c"}]})", a.run(21));
+  EXPECT_EQ(0u, a.ctx.stats.keys_omitted + a.ctx.stats.items_omitted + a.ctx.stats.strings_truncated);
+}
+
+TEST(Prune, LeavesScalarsAlone) {
+  Attempt a("123456789012345678901234567890");
+  EXPECT_EQ("123456789012345678901234567890", a.run(5));
+}
+
+TEST(Prune, CollapsesAStringAtItsMinimumAndShortensAbove) {
+  std::string text = "\"" + std::string(40, 'x') + "\"";
+  Attempt at_min(text);
+  EXPECT_EQ("\"\xE2\x80\xA6[+40 chars]\"", at_min.run(14));
+  EXPECT_EQ(1u, at_min.ctx.stats.strings_truncated);
+  Attempt above(text);
+  EXPECT_EQ("\"x\xE2\x80\xA6[+39 chars]\"", above.run(15));
+  EXPECT_EQ(1u, above.ctx.stats.strings_truncated);
+}
+
+TEST(Collapse, ReplacesContainersByTheirMarkers) {
+  // [1,2,3] is shorter than its collapsed form, so it is copied unchanged.
+  Attempt small("[1,2,3]");
+  EXPECT_EQ("[1,2,3]", small.run(3));
+  EXPECT_EQ(0u, small.ctx.stats.containers_collapsed);
+
+  Attempt longer(R"(["aaaaaaaaaaaa","bbbbbbbbbbbb","cccccccccccc"])");
+  EXPECT_EQ("[\"\xE2\x80\xA6[3 items omitted]\"]", longer.run(10));
+  EXPECT_EQ(1u, longer.ctx.stats.containers_collapsed);
+  EXPECT_EQ(3u, longer.ctx.stats.items_omitted);
+
+  Attempt object(R"({"a":"aaaaaaaaaaaaaaaaaaaa","b":"bbbbbbbbbbbbbbbbbbbb"})");
+  EXPECT_EQ("{\"\xE2\x80\xA6\":\"2 keys omitted\"}", object.run(5));
+  EXPECT_EQ(2u, object.ctx.stats.keys_omitted);
+}
+
+TEST(Collapse, KeepsMembersHoldingProtectedContent) {
+  Attempt a(R"({"a":"aaaaaaaaaaaaaaaaaaaa","b":{"id":"keep me","x":"xxxxxxxxxxxxxxxxxxxx"},"c":[1,2,3,4,5,6,7,8]})",
+            with(R"({"protect":["id"]})"));
+  EXPECT_EQ("{\"b\":{\"id\":\"keep me\",\"\xE2\x80\xA6\":\"1 keys omitted\"},\"\xE2\x80\xA6\":\"2 keys omitted\"}",
+            a.run(5));
+  EXPECT_EQ(0u, a.ctx.protected_omitted);
+  EXPECT_EQ(3u, a.ctx.stats.keys_omitted);
+}
+
+TEST(PruneChildren, SharesSpareRoomSmallestSlackFirst) {
+  Options options;
+  PruneContext ctx(Layout{}, options, scorer_for(ScorerKind::kHeuristic));
+  Value text = Value::string(std::string(200, 'x'));
+  SizeNode none{{}, 202, 202, 0, 0, false, false};  // slack 0
+  SizeNode some{{}, 202, 197, 0, 0, false, false};  // slack 5
+  SizeNode lots{{}, 202, 102, 0, 0, false, false};  // slack 100
+  std::vector<Child> children = {{&text, &lots, "c"}, {&text, &none, "a"}, {&text, &some, "b"}};
+  PrunedChildren out = prune_children(ctx, children, 30, 1);
+  // a gets 0 (30/3 capped at 0), b 5 (30/2 capped at 5), c the 25 left.
+  EXPECT_EQ(202u + 202u + 127u, out.total);
+  EXPECT_EQ(200u, out.values[1].text().size());
+  EXPECT_EQ(200u, out.values[2].text().size());
+  EXPECT_EQ(127u, json_string_size(out.values[0].text()));
+}
+
+TEST(SampleArray, PutsGapMarkersWhereItemsAreMissing) {
+  Attempt a(R"([{"a":1},{"a":1},{"a":1},{"b":2},{"a":1},{"a":1},{"a":1},{"a":1},{"a":1},{"c":3}])");
+  EXPECT_EQ(
+      "[{\"a\":1},\"\xE2\x80\xA6[2 items omitted]\",{\"b\":2},\"\xE2\x80\xA6[5 items omitted]\",{\"c\":3}]",
+      a.run(70));
+  EXPECT_EQ(1u, a.ctx.stats.arrays_sampled);
+  EXPECT_EQ(7u, a.ctx.stats.items_omitted);
+}
+
+std::string records(int n, int body) {
+  std::string s = "[";
+  for (int i = 0; i < n; ++i) {
+    s += (i ? "," : "") + std::string("{\"id\":") + std::to_string(i) + ",\"body\":\"" +
+         std::string(static_cast<size_t>(body), 'x') + "\"}";
+  }
+  return s + "]";
+}
+
+TEST(SampleArray, KeepsTheLastItemRightAfterTheFirst) {
+  Attempt keep(records(10, 40));
+  std::string out = keep.run(185);
+  EXPECT_EQ(0u, out.find("[{\"id\":0,"));
+  EXPECT_NE(std::string::npos, out.find("{\"id\":9,"));
+  EXPECT_NE(std::string::npos, out.find("{\"id\":1,\"body\":\"x"));  // item 1 shrunk
+  Attempt no_last(records(10, 40), with(R"({"keep_last_item":false})"));
+  std::string cut = no_last.run(150);
+  EXPECT_EQ(std::string::npos, cut.find("{\"id\":9,"));
+  EXPECT_NE(std::string::npos, cut.find("\xE2\x80\xA6[8 items omitted]"));
+}
+
+TEST(SampleArray, SamplesShapesAtTheirMinimumWhenNothingFitsWhole) {
+  // Ten records of one shape: only item 0 is sampled, whatever max_samples says.
+  Attempt one_shape(records(10, 200), with(R"({"max_samples":5})"));
+  std::string out = one_shape.run(120);
+  EXPECT_EQ(0u, out.find("[{\"id\":0,\"body\":\"x"));
+  EXPECT_NE(std::string::npos, out.find(",\"\xE2\x80\xA6[9 items omitted]\"]"));
+  // max_samples 0 behaves as 1.
+  Attempt zero(R"([{"a":"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},{"b":"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb"}])",
+               with(R"({"max_samples":0})"));
+  std::string z = zero.run(60);
+  EXPECT_EQ(std::string::npos, z.find("\"b\""));
+}
+
+TEST(SelectMembers, KeepsTheLongestPrefixWithSample) {
+  std::string doc = "{";
+  for (int i = 0; i < 10; ++i) doc += (i ? "," : "") + std::string("\"k") + std::to_string(i) + "\":\"vvvvvvvvvv\"";
+  doc += "}";
+  Attempt a(doc);
+  // Three members of 17 characters, their commas and the marker for 7 make 76.
+  EXPECT_EQ(
+      "{\"k0\":\"vvvvvvvvvv\",\"k1\":\"vvvvvvvvvv\",\"k2\":\"vvvvvvvvvv\",\"\xE2\x80\xA6\":\"7 keys omitted\"}",
+      a.run(76));
+  EXPECT_EQ(1u, a.ctx.stats.objects_trimmed);
+  EXPECT_EQ(7u, a.ctx.stats.keys_omitted);
+}
+
+TEST(SelectMembers, KeepsProtectedMembersFirst) {
+  Attempt a(R"({"a":"aaaaaaaaaaaaaaaaaaaa","b":"bbbbbbbbbbbbbbbbbbbb","id":"iiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiii"})",
+            with(R"({"protect":"/id"})"));
+  EXPECT_EQ("{\"id\":\"iiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiii\",\"\xE2\x80\xA6\":\"2 keys omitted\"}", a.run(30));
+  EXPECT_EQ(0u, a.ctx.protected_omitted);
+}
+
+TEST(SelectMembers, RanksMembersByScoreWithCondense) {
+  Attempt a(R"({"etag":"W/abcdefabcdefabcdef","title":"Crash on export","node_id":"MDU6SXNzdWUxMjM0NTY3ODk="})",
+            with(R"({"array_strategy":"condense"})"));
+  std::string out = a.run(60);
+  EXPECT_EQ("{\"title\":\"Crash on export\",\"\xE2\x80\xA6\":\"2 keys omitted\"}", out);
+  // The query lifts a member whose key matches it.
+  Attempt q(R"({"summary":"a short summary","priority":"high"})",
+            with(R"({"array_strategy":"condense","arguments":{"q":"priority"}})"));
+  EXPECT_NE(std::string::npos, q.run(40).find("\"priority\":\"high\""));
+}
+
+// The size prune reports is the written size of what it returns, for any
+// budget, layout and strategy.
+TEST(Prune, ReportsExactSizesForGeneratedDocuments) {
+  for (uint64_t seed = 1; seed <= 150; ++seed) {
+    Value doc = testing::DocGen(seed).value();
+    std::string text = json::to_json(doc);
+    for (const char* opts : {R"({})", R"({"array_strategy":"condense","protect":["id"],"arguments":"bug"})"}) {
+      for (uint64_t width : {0, 2}) {
+        Attempt a(text, with(opts), width);
+        for (uint64_t budget : {0ul, 10ul, a.node.full / 3, a.node.full / 2, a.node.full - 1}) {
+          PruneResult r = prune(a.ctx, a.doc, a.node, budget, 0);
+          std::string out = json::to_json(r.value, width);
+          ASSERT_EQ(char_count(out), r.size) << "seed " << seed << " budget " << budget << "\n" << out;
+          if (budget >= a.node.min) {
+            ASSERT_LE(r.size, std::max(budget, a.node.min)) << "seed " << seed << "\n" << out;
+          }
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tersolite

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include "json/json_reader.h"
+#include "json/json_writer.h"
+#include "size/markers.h"
+#include "size/size_node.h"
+#include "support/doc_gen.h"
+#include "value/utf8.h"
+
+namespace tersolite {
+namespace {
+
+Value parse(std::string_view text) {
+  auto v = json::read_json(text);
+  EXPECT_TRUE(v) << text;
+  return v ? std::move(*v) : Value();
+}
+
+SizeNode measure_text(std::string_view text, uint64_t width = 0,
+                      const std::vector<std::string>& protect = {}) {
+  static std::vector<ProtectPattern> patterns;
+  patterns = compile_protect_patterns(protect);
+  Value v = parse(text);
+  PathStack path;
+  return measure({Layout{width}, &patterns, nullptr}, v, 0, path, false);
+}
+
+uint64_t written(const Value& v, uint64_t width, uint64_t depth) {
+  std::string out;
+  json::write_json(out, v, width, depth);
+  return char_count(out);
+}
+
+TEST(JsonStringSize, CountsEscapesAndCharacters) {
+  struct Case {
+    std::string text;
+    uint64_t size;
+  } cases[] = {
+      {"", 2},          {"a\"b", 6},        {"\x01", 8},
+      {"\xC3\xA9", 3},  {"\xF0\x9F\x98\x80", 3}, {"\t\n\r\b\f\\", 14},
+      {"\x7F", 3},      {std::string("\0", 1), 8},
+      {"an ASCII run longer than eight bytes", 38},
+      {"eight by\"tes and more", 24},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    json::write_json_string(out, c.text);
+    EXPECT_EQ(c.size, json_string_size(c.text)) << c.text;
+    EXPECT_EQ(char_count(out), json_string_size(c.text)) << c.text;
+  }
+}
+
+TEST(Measure, SizesScalarsAndContainers) {
+  struct Case {
+    const char* text;
+    uint64_t width;
+    uint64_t full, min;
+  } cases[] = {
+      {"\"\"", 0, 2, 2},       {"true", 0, 4, 4},   {"false", 0, 5, 5},  {"null", 0, 4, 4},
+      {"1.50e+3", 0, 7, 7},    {"[]", 0, 2, 2},     {"{}", 2, 2, 2},     {"[]", 4, 2, 2},
+      {"{\"a\":1}", 0, 7, 7},  {"{\"a\":1}", 2, 12, 12},
+      {"[1,2,3]", 0, 7, 7},  // the collapsed form is longer
+  };
+  for (const auto& c : cases) {
+    SizeNode n = measure_text(c.text, c.width);
+    EXPECT_EQ(c.full, n.full) << c.text;
+    EXPECT_EQ(c.min, n.min) << c.text;
+  }
+  // A long string's minimum is its marker: "…[+40 chars]" in quotes.
+  SizeNode s = measure_text("\"" + std::string(40, 'x') + "\"");
+  EXPECT_EQ(42u, s.full);
+  EXPECT_EQ(14u, s.min);
+}
+
+TEST(Measure, ProtectsByPattern) {
+  const char* doc = R"({"a":{"a":"xxxxxxxxxxxxxxxxxxxxxxxx","b":"yyyyyyyyyyyyyyyyyyyyyyyyyyy"},
+                       "items":[{"id":"iiiiiiiiiiiiiiiiiiiiiii","x":1}],"c":[1]})";
+  struct Case {
+    std::vector<std::string> protect;
+    uint64_t leaves;
+  } cases[] = {
+      {{}, 0},
+      {{"/a"}, 2},            // the root's member a and everything below
+      {{"a"}, 2},             // every member named a
+      {{"/a/a"}, 1},
+      {{"a/b"}, 1},
+      {{"items/*/id"}, 1},
+      {{"/*/*/id"}, 1},
+      {{"*"}, 5},             // every node but the root
+      {{"/a/a/a/a"}, 0},      // longer than any path
+      {{"", "/", "//"}, 0},   // no segments: no pattern
+      {{"c//*"}, 1},
+  };
+  for (const auto& c : cases) {
+    SizeNode n = measure_text(doc, 0, c.protect);
+    EXPECT_EQ(c.leaves, n.protected_leaves) << (c.protect.empty() ? "" : c.protect[0]);
+  }
+  SizeNode anchored = measure_text(doc, 0, {"/a"});
+  EXPECT_TRUE(anchored.children[0].is_protected);
+  EXPECT_EQ(anchored.children[0].full, anchored.children[0].min);
+  EXPECT_TRUE(anchored.holds_protected);
+  EXPECT_FALSE(anchored.children[1].holds_protected);
+}
+
+TEST(Measure, ObjectHoldingProtectedContentKeepsItAtMinimum) {
+  // x holds protected content; y and z go behind one "2 keys omitted" member.
+  SizeNode n = measure_text(R"({"x":{"p":"protected text here"},"y":"yyyyyyyyyyyyyyyyyyyyyyyyyy","z":[1,2,3,4,5,6,7,8,9,10]})",
+                            0, {"p"});
+  Value expected = parse(R"({"x":{"p":"protected text here"},"…":"2 keys omitted"})");
+  EXPECT_EQ(written(expected, 0, 0), n.min);
+}
+
+TEST(ShapeHash, DependsOnKindAndKeySetOnly) {
+  auto shape = [](const char* text) { return shape_hash(parse(text)); };
+  EXPECT_EQ(shape(R"({"b":1,"a":2})"), shape(R"({"a":"x","b":[]})"));
+  EXPECT_EQ(shape(R"({"a":1,"a":2,"b":3})"), shape(R"({"b":1,"a":2})"));
+  EXPECT_NE(shape(R"({"a":1})"), shape(R"({"a":1,"b":2})"));
+  EXPECT_NE(shape("{}"), shape("[]"));
+  EXPECT_EQ(shape("[1]"), shape("[{\"a\":1}]"));
+  EXPECT_EQ(shape("\"x\""), shape("\"y\""));
+  EXPECT_NE(shape("1"), shape("\"1\""));
+  // Keys are compared byte-wise with the shorter prefix first.
+  EXPECT_NE(shape(R"({"ab":1,"a":2})"), shape(R"({"a":1,"b":2})"));
+}
+
+// Every node's measured size equals what the writer writes for it at its
+// depth, and every collapsed form equals the size the formulas give.
+void check_node(const Value& v, const SizeNode& n, uint64_t width, uint64_t depth) {
+  Layout layout{width};
+  ASSERT_EQ(written(v, width, depth), n.full) << json::to_json(v);
+  ASSERT_LE(n.min, n.full);
+  if (!n.is_protected && n.min < n.full) {
+    Value collapsed;
+    if (v.is_string()) {
+      collapsed = Value::string(chars_marker(char_count(v.text())));
+    } else if (v.is_array()) {
+      collapsed = Value::array();
+      collapsed.push_back(Value::string(items_marker(v.items().size())));
+      EXPECT_EQ(collapsed_array_size(layout, v.items().size(), depth), written(collapsed, width, depth));
+    } else if (v.is_object() && !n.holds_protected) {
+      collapsed = Value::object();
+      collapsed.add_member("\xE2\x80\xA6", Value::string(keys_marker(v.members().size())));
+      EXPECT_EQ(collapsed_object_size(layout, v.members().size(), depth), written(collapsed, width, depth));
+    }
+    if (!v.is_object() || !n.holds_protected) {
+      EXPECT_EQ(n.min, written(collapsed, width, depth));
+    }
+  }
+  for (size_t i = 0; i < n.children.size(); ++i) {
+    const Value& child = v.is_array() ? v.items()[i] : v.members()[i].value;
+    check_node(child, n.children[i], width, depth + 1);
+  }
+}
+
+TEST(Measure, PredictsTheWriterForGeneratedDocuments) {
+  std::vector<ProtectPattern> patterns = compile_protect_patterns({"title", "/*/id"});
+  for (uint64_t seed = 1; seed <= 300; ++seed) {
+    Value doc = testing::DocGen(seed).value();
+    for (uint64_t width : {0, 1, 2, 4}) {
+      PathStack path;
+      SizeNode n = measure({Layout{width}, &patterns, nullptr}, doc, 0, path, false);
+      ASSERT_TRUE(path.empty());
+      check_node(doc, n, width, 0);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tersolite
