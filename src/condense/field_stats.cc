@@ -1,0 +1,170 @@
+#include "condense/field_stats.h"
+
+#include <algorithm>
+
+#include "size/markers.h"
+#include "size/siphash.h"
+#include "value/utf8.h"
+
+namespace tersolite {
+
+std::optional<size_t> FieldStatsCollector::find(const std::vector<std::string>& path) const {
+  std::optional<size_t> holder;
+  for (const std::string& key : path) {
+    auto it = index_.find(lookup_key(holder, key));
+    if (it == index_.end()) return std::nullopt;
+    holder = it->second;
+  }
+  return holder;
+}
+
+std::string FieldStatsCollector::lookup_key(std::optional<size_t> holder, std::string_view key) {
+  uint64_t h = holder ? *holder + 1 : 0;
+  std::string out(reinterpret_cast<const char*>(&h), sizeof h);
+  out.append(key);
+  return out;
+}
+
+size_t FieldStatsCollector::field_for(std::optional<size_t> holder, const std::string& key) {
+  auto [it, inserted] = index_.try_emplace(lookup_key(holder, key), fields_.size());
+  if (inserted) {
+    FieldStats f;
+    f.parent = holder;
+    if (holder) f.path = fields_[*holder].path;
+    f.path.push_back(key);
+    fields_.push_back(std::move(f));
+  }
+  return it->second;
+}
+
+void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value::Object& members,
+                                      const SizeNode& node, uint64_t depth, uint64_t item_index,
+                                      std::optional<size_t> holder) {
+  size_t count = std::min(members.size(), node.children.size());
+  for (size_t i = 0; i < count; ++i) {
+    const Member& m = members[i];
+    const SizeNode& child = node.children[i];
+    const Value& v = m.value;
+    size_t index = field_for(holder, m.key);
+    FieldStats& f = fields_[index];
+    ++f.present;
+    f.key_size_sum += json_string_size(m.key) + 1 + ctx.layout.colon_space();
+    f.full_size_sum += child.full;
+    f.condensed_size_sum += condensed_size(ctx, v, child, depth + 1);
+    f.position_sum += i;
+    switch (v.kind()) {
+      case Kind::kNull: ++f.nulls; break;
+      case Kind::kBool: ++f.bools; break;
+      case Kind::kNumber: ++f.numbers; break;
+      case Kind::kString: ++f.strings; break;
+      case Kind::kArray: ++f.arrays; break;
+      case Kind::kObject: ++f.objects; break;
+    }
+    if (v.is_null() || v.is_empty_container_or_string()) ++f.empties;
+
+    if (query_ && (v.is_string() || v.is_number())) {
+      TokenSet tokens = value_tokens(v.text());
+      if (any_term_matches(*query_, tokens)) ++f.query_matches;
+      if (f.value_words.size() <= 255) {
+        for (const std::string& t : tokens.tokens) f.value_words.tokens.insert(t);
+      }
+    }
+
+    if (v.is_number()) {
+      f.not_date = true;
+      const std::string& t = v.text();
+      if (t.size() >= 9 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        ++f.id_like;
+    } else if (v.is_string()) {
+      const std::string& t = v.text();
+      if (t.empty()) {
+        f.not_numeric = f.not_date = true;
+      } else {
+        if (!is_numeric_text(t)) f.not_numeric = true;
+        if (!is_date_text(t)) f.not_date = true;
+        if (is_id_text(t)) ++f.id_like;
+      }
+    }
+
+    if (v.is_scalar()) {
+      uint64_t h = value_hash(v);
+      ++f.scalars;
+      f.fingerprint += mix_with_index(h, item_index);
+      if (f.distinct.size() < kMaxDistinctHashes) f.distinct.insert(h);
+      if (!f.first_hash) {
+        f.first_hash = h;
+      } else if (h != *f.first_hash) {
+        f.constant = false;
+      }
+    }
+
+    if (v.is_object() && !v.members().empty()) {
+      ++f.object_holders;
+      gather_into(ctx, v.members(), child, depth + 1, item_index, index);
+    }
+  }
+}
+
+uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t depth) {
+  if (node.min >= node.full) return node.full;
+  if (value.is_object() && !value.members().empty()) {
+    const auto& members = value.members();
+    uint64_t size = container_overhead(ctx.layout, members.size(), depth);
+    size_t count = std::min(members.size(), node.children.size());
+    for (size_t i = 0; i < count; ++i) {
+      size += json_string_size(members[i].key) + 1 + ctx.layout.colon_space() +
+              condensed_size(ctx, members[i].value, node.children[i], depth + 1);
+    }
+    return size;
+  }
+  if (value.is_string()) {
+    const std::string& text = value.text();
+    uint64_t chars = char_count(text);
+    if (chars <= ctx.string_cap + 16) return node.full;
+    std::string_view head(text.data(), byte_offset_of_char(text, ctx.string_cap));
+    std::string cut = std::string(head) + chars_marker(chars - ctx.string_cap);
+    return std::min(node.full, json_string_size(cut));
+  }
+  return node.min;
+}
+
+uint64_t value_hash(const Value& scalar) {
+  SipHasher h(0, 0, 1, 3);
+  switch (scalar.kind()) {
+    case Kind::kNull: h.update_byte(0); break;
+    case Kind::kBool:
+      h.update_byte(1);
+      h.update_byte(scalar.as_bool() ? 1 : 0);
+      break;
+    case Kind::kNumber:
+    case Kind::kString:
+      h.update_byte(scalar.is_number() ? 2 : 3);
+      h.update(scalar.text());
+      h.update_byte(0xFF);
+      break;
+    default: break;
+  }
+  return h.finish();
+}
+
+uint64_t mix_with_index(uint64_t hash, uint64_t index) {
+  uint64_t x = hash ^ (index * 0x9E3779B97F4A7C15ull);
+  uint64_t y = (x ^ (x >> 33)) * 0xFF51AFD7ED558CCDull;
+  return y ^ (y >> 29);
+}
+
+std::string path_display(const PathStack& array_path, const std::vector<std::string>& field_path) {
+  std::string out;
+  for (std::string_view s : array_path) {
+    out += '/';
+    out += s;
+  }
+  out += "/*";
+  for (const std::string& s : field_path) {
+    out += '/';
+    out += s;
+  }
+  return out;
+}
+
+}  // namespace tersolite

@@ -1,0 +1,87 @@
+// Field statistics for condensing: one pass over the records of an array
+// gathers, for every field path, how often it occurs, what it holds, how
+// much room it takes in full and shortened, and whether its values repeat.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "lexical/query_terms.h"
+#include "prune/prune_context.h"
+
+namespace tersolite {
+
+/// Distinct value hashes kept per field.
+inline constexpr size_t kMaxDistinctHashes = 1024;
+
+struct FieldStats {
+  std::optional<size_t> parent;  // the field whose object holds this one
+  std::optional<uint64_t> first_hash;
+  std::vector<std::string> path;  // keys from the record down to this field
+  std::unordered_set<uint64_t, SeededU64Hash> distinct;
+  TokenSet value_words;
+  uint64_t present = 0;
+  uint64_t object_holders = 0;
+  uint64_t nulls = 0, bools = 0, numbers = 0, strings = 0, arrays = 0, objects = 0;
+  uint64_t empties = 0;
+  uint64_t key_size_sum = 0;
+  uint64_t full_size_sum = 0;
+  uint64_t condensed_size_sum = 0;
+  uint64_t position_sum = 0;
+  uint64_t scalars = 0;
+  uint64_t id_like = 0;
+  uint64_t query_matches = 0;
+  uint64_t fingerprint = 0;
+  bool constant = true;
+  bool not_numeric = false;
+  bool not_date = false;
+};
+
+/// The statistics of one array's records, in the order paths were met.
+class FieldStatsCollector {
+ public:
+  explicit FieldStatsCollector(std::optional<QueryTerms> query) : query_(std::move(query)) {}
+
+  const std::vector<FieldStats>& fields() const { return fields_; }
+  const std::optional<QueryTerms>& query() const { return query_; }
+
+  /// The index of the field with `path`, if it was met.
+  std::optional<size_t> find(const std::vector<std::string>& path) const;
+
+  /// Adds one record's members (`members` of an object, measured as `node`
+  /// at `depth`) found in item `item_index`.
+  void gather(const PruneContext& ctx, const Value::Object& members, const SizeNode& node,
+              uint64_t depth, uint64_t item_index) {
+    gather_into(ctx, members, node, depth, item_index, std::nullopt);
+  }
+
+ private:
+  void gather_into(const PruneContext& ctx, const Value::Object& members, const SizeNode& node,
+                   uint64_t depth, uint64_t item_index, std::optional<size_t> holder);
+  size_t field_for(std::optional<size_t> holder, const std::string& key);
+  static std::string lookup_key(std::optional<size_t> holder, std::string_view key);
+
+  std::optional<QueryTerms> query_;
+  std::vector<FieldStats> fields_;
+  std::unordered_map<std::string, size_t, SeededStringHash> index_;
+};
+
+/// The size a value is sure to reach once a condensed record is fitted:
+/// long strings count as cut to the context's string cap.
+uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t depth);
+
+/// SipHash-1-3 (zero key) of a scalar's kind and text.
+uint64_t value_hash(const Value& scalar);
+
+/// Mixes a value hash with the index of its record.
+uint64_t mix_with_index(uint64_t hash, uint64_t index);
+
+/// "/" before each array path segment, "/*", then "/" before each field segment.
+std::string path_display(const PathStack& array_path, const std::vector<std::string>& field_path);
+
+}  // namespace tersolite

@@ -1,0 +1,457 @@
+#include "condense/plan.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <numeric>
+
+#include "size/arith.h"
+
+namespace tersolite {
+
+namespace {
+
+const std::vector<std::string_view> kContainerWords = {"data",    "nodes",   "items",      "value",
+                                                       "fields",  "values",  "results",    "records",
+                                                       "properties", "attributes"};
+const std::vector<std::string_view> kGenericWords = {"id",   "key",  "name", "type",
+                                                     "text", "code", "value", "label"};
+
+bool contains(const std::vector<std::string_view>& list, std::string_view w) {
+  return std::find(list.begin(), list.end(), w) != list.end();
+}
+
+double tier_factor(double s) {
+  if (s >= 0.75) return 1.0;
+  if (s >= 0.45) return 0.9;
+  return 0.7;  // also NaN
+}
+
+uint64_t tier_limit(double s, uint64_t budget) {
+  return saturating_u64(tier_factor(s) * static_cast<double>(budget));
+}
+
+// Relevance of a field from the words of its full path and its values.
+struct Relevance {
+  double key = 0, value = 0;
+};
+
+Relevance field_relevance(const QueryTerms& q, const std::vector<std::string_view>& full_path,
+                          const FieldStats& f) {
+  std::vector<std::vector<std::string>> segment_words;
+  for (std::string_view seg : full_path) {
+    std::vector<std::string> ws;
+    for (std::string& w : words(seg)) {
+      if (!contains(kContainerWords, w)) ws.push_back(std::move(w));
+    }
+    segment_words.push_back(std::move(ws));
+  }
+  std::vector<std::string> name;
+  size_t name_segment = full_path.size();
+  for (size_t i = full_path.size(); i-- > 0;) {
+    const auto& ws = segment_words[i];
+    if (ws.empty()) continue;
+    bool generic = std::all_of(ws.begin(), ws.end(), [](const std::string& w) { return contains(kGenericWords, w); });
+    if (generic && i != 0) continue;
+    name = ws;
+    name_segment = i;
+    break;
+  }
+  std::vector<std::string> context;
+  if (name_segment == full_path.size()) {
+    if (!full_path.empty()) name = words(full_path.back());
+  } else {
+    for (size_t i = 0; i < name_segment; ++i) context.insert(context.end(), segment_words[i].begin(), segment_words[i].end());
+  }
+  return {key_relevance(q, name, context), value_relevance(q, f.value_words)};
+}
+
+class Planner {
+ public:
+  Planner(PruneContext& ctx, const Value::Array& items, const std::vector<SizeNode>& nodes, uint64_t budget,
+          uint64_t depth)
+      : ctx_(ctx),
+        items_(items),
+        nodes_(nodes),
+        budget_(budget),
+        depth_(depth),
+        n_(std::min(items.size(), nodes.size())),
+        stats_(analyse_query(ctx.options.query, ctx.ignore_query)) {}
+
+  PlanOutcome run(bool first) {
+    for (size_t i = 0; i < n_; ++i) {
+      if (items_[i].is_object()) stats_.gather(ctx_, items_[i].members(), nodes_[i], depth_ + 1, i);
+    }
+    const auto& fields = stats_.fields();
+    if (first && !homogeneous()) return Abort{};
+
+    // Candidates and their scores.
+    std::vector<bool> candidate(fields.size());
+    for (size_t i = 0; i < fields.size(); ++i) candidate[i] = is_candidate(i);
+    protected_.assign(fields.size(), false);
+    pinned_.assign(fields.size(), false);
+    relevance_.assign(fields.size(), 0);
+    std::vector<std::optional<std::string>> labels(fields.size());
+    std::vector<ScoredField> scored;
+    const auto& query = stats_.query();
+    for (size_t i = 0; i < fields.size(); ++i) {
+      if (!candidate[i]) continue;
+      const FieldStats& f = fields[i];
+      std::vector<std::string_view> path = full_path(f);
+      Relevance r;
+      if (query) r = field_relevance(*query, path, f);
+      FieldFeatures ff = features(f, path, r);
+      relevance_[i] = ff.relevance;
+      labels[i] = ctx_.scorer.group_label(ff);
+      protected_[i] = is_protected(f);
+      pinned_[i] = protected_[i] || ctx_.scorer.is_identifier(ff);
+      scored.push_back({i, ctx_.scorer.score(ff)});
+    }
+    lower_repeated(scored);
+    lower_shared_labels(scored, labels);
+    for (ScoredField& s : scored) {
+      if (protected_[s.field]) s.score = 2.0;
+    }
+    score_of_.assign(fields.size(), 0);
+    for (const ScoredField& s : scored) score_of_[s.field] = s.score;
+    std::stable_sort(scored.begin(), scored.end(), [&](const ScoredField& a, const ScoredField& b) {
+      double sa = nan_low(a.score), sb = nan_low(b.score);
+      if (sa != sb) return sa > sb;
+      if (fields[a.field].condensed_size_sum != fields[b.field].condensed_size_sum)
+        return fields[a.field].condensed_size_sum < fields[b.field].condensed_size_sum;
+      return a.field < b.field;
+    });
+
+    base_ = container_overhead(ctx_.layout, n_, depth_) +
+            n_ * (ctx_.layout.pretty() ? (depth_ + 1) * ctx_.layout.width + 2 : 1);
+    std::vector<size_t> kept = greedy(scored);
+    for (const ScoredField& s : scored) {
+      if (protected_[s.field] && std::find(kept.begin(), kept.end(), s.field) == kept.end()) return NoFit{};
+    }
+    kept = swap(scored, std::move(kept));
+    kept = fill(scored, std::move(kept));
+
+    std::vector<std::vector<std::string>> pinned_paths;
+    for (size_t k : kept) {
+      if (!pinned_[k]) continue;
+      std::vector<std::string> p(ctx_.path.begin(), ctx_.path.end());
+      p.emplace_back(kItemSegment);
+      p.insert(p.end(), fields[k].path.begin(), fields[k].path.end());
+      pinned_paths.push_back(std::move(p));
+    }
+    ctx_.pinned.assign(pinned_paths);
+
+    CondensePlan plan(FieldStatsCollector(std::nullopt));
+    plan.kept.insert(kept.begin(), kept.end());
+    for (size_t k : kept) {
+      const auto& p = fields[k].path;
+      for (size_t len = 1; len <= p.size(); ++len) plan.kept_paths.insert(std::vector<std::string>(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(len)));
+    }
+    std::set<std::vector<std::string>> kept_fields;
+    for (size_t k : kept) kept_fields.insert(fields[k].path);
+    uint64_t total = container_overhead(ctx_.layout, n_, depth_);
+    ctx_.path.push_back(kItemSegment);
+    for (size_t i = 0; i < n_; ++i) {
+      std::vector<std::string> prefix;
+      Value record = project(items_[i], prefix, kept_fields, plan.kept_paths);
+      SizeNode node = measure(ctx_.measure_settings(), record, depth_ + 1, ctx_.path, false);
+      uint64_t floor = condensed_size(ctx_, record, node, depth_ + 1);
+      total += floor;
+      plan.records.push_back(std::move(record));
+      plan.record_nodes.push_back(std::move(node));
+      plan.record_floors.push_back(floor);
+    }
+    ctx_.path.pop_back();
+    if (total > budget_) return NoFit{};
+    if (!informative(kept, labels) || !best_kept(scored, kept)) return NoFit{};
+
+    plan.slack = budget_ - total;
+    plan.scored = std::move(scored);
+    plan.relevance = relevance_;
+    plan.string_cap = ctx_.string_cap;
+    plan.final = true;
+    for (const ScoredField& s : plan.scored) {
+      if (s.score >= 0.8 && !plan.kept.count(s.field)) plan.final = false;
+    }
+    plan.stats = std::move(stats_);
+    return plan;
+  }
+
+ private:
+  static double nan_low(double s) { return std::isnan(s) ? -std::numeric_limits<double>::infinity() : s; }
+
+  bool homogeneous() const {
+    uint64_t total = 0, common = 0;
+    for (const FieldStats& f : stats_.fields()) {
+      if (f.parent) continue;
+      total += f.present;
+      if (2 * f.present >= n_) common += f.present;
+    }
+    return total > 0 && !(0.7 * static_cast<double>(total) > static_cast<double>(common));
+  }
+
+  bool always_object(size_t i) const {
+    const FieldStats& f = stats_.fields()[i];
+    return f.present > 0 && f.object_holders == f.present;
+  }
+
+  bool is_candidate(size_t i) const {
+    if (always_object(i)) return false;
+    for (auto p = stats_.fields()[i].parent; p; p = stats_.fields()[*p].parent) {
+      if (!always_object(*p)) return false;
+    }
+    return true;
+  }
+
+  std::vector<std::string_view> full_path(const FieldStats& f) const {
+    std::vector<std::string_view> p(ctx_.path.begin(), ctx_.path.end());
+    p.push_back(kItemSegment);
+    p.insert(p.end(), f.path.begin(), f.path.end());
+    return p;
+  }
+
+  // Protected when the field's own full path, or that of any ancestor
+  // inside the array (the record itself included), matches a pattern.
+  bool is_protected(const FieldStats& f) const {
+    PathStack p(ctx_.path.begin(), ctx_.path.end());
+    p.push_back(kItemSegment);
+    if (matches_protect(ctx_.patterns, p)) return true;
+    for (const std::string& seg : f.path) {
+      p.push_back(seg);
+      if (matches_protect(ctx_.patterns, p)) return true;
+    }
+    return false;
+  }
+
+  FieldFeatures features(const FieldStats& f, const std::vector<std::string_view>& path, Relevance r) const {
+    FieldFeatures ff;
+    ff.nulls = f.nulls;
+    ff.bools = f.bools;
+    ff.numbers = f.numbers;
+    ff.strings = f.strings;
+    ff.arrays = f.arrays;
+    ff.objects = f.objects;
+    ff.path = path;
+    ff.rows = n_;
+    ff.occurrences = f.present;
+    ff.empties = f.empties;
+    ff.distinct = f.distinct.size();
+    ff.scalars = f.scalars;
+    ff.key_relevance = r.key;
+    ff.value_relevance = r.value;
+    ff.relevance = std::max(r.key, r.value);
+    double p = static_cast<double>(std::max<uint64_t>(f.present, 1));
+    ff.match_fraction = static_cast<double>(f.query_matches) / p;
+    ff.mean_size = static_cast<double>(f.full_size_sum) / p;
+    ff.mean_position = static_cast<double>(f.position_sum) / p;
+    bool all_scalar = f.scalars == f.present;
+    ff.constant = all_scalar && f.constant;
+    ff.numeric = all_scalar && !f.not_numeric;
+    ff.date_like = all_scalar && !f.not_date;
+    ff.id_like = f.present > 0 && 4 * f.present <= 5 * f.id_like;
+    return ff;
+  }
+
+  void lower_repeated(std::vector<ScoredField>& scored) const {
+    const auto& fields = stats_.fields();
+    std::map<std::pair<uint64_t, uint64_t>, std::vector<size_t>> groups;  // positions in scored
+    for (size_t k = 0; k < scored.size(); ++k) {
+      const FieldStats& f = fields[scored[k].field];
+      if (f.present > 2 && f.scalars == f.present && !(f.constant)) groups[{f.present, f.fingerprint}].push_back(k);
+    }
+    for (auto& [key, members] : groups) {
+      if (members.size() < 2) continue;
+      size_t best = members[0];
+      for (size_t k : members) {
+        const ScoredField &a = scored[k], &b = scored[best];
+        size_t la = fields[a.field].path.size(), lb = fields[b.field].path.size();
+        if (nan_low(a.score) > nan_low(b.score) ||
+            (a.score == b.score && (la < lb || (la == lb && a.field < b.field))))
+          best = k;
+      }
+      for (size_t k : members) {
+        if (k != best) scored[k].score *= 0.15;
+      }
+    }
+  }
+
+  void lower_shared_labels(std::vector<ScoredField>& scored,
+                           const std::vector<std::optional<std::string>>& labels) const {
+    std::map<std::string, std::vector<size_t>> groups;
+    for (size_t k = 0; k < scored.size(); ++k) {
+      if (labels[scored[k].field]) groups[*labels[scored[k].field]].push_back(k);
+    }
+    for (auto& [label, members] : groups) {
+      std::stable_sort(members.begin(), members.end(), [&](size_t a, size_t b) {
+        double sa = nan_low(scored[a].score), sb = nan_low(scored[b].score);
+        if (sa != sb) return sa > sb;
+        return scored[a].field < scored[b].field;
+      });
+      for (size_t rank = 0; rank < members.size(); ++rank)
+        scored[members[rank]].score *= std::pow(0.75, static_cast<double>(rank));
+    }
+  }
+
+  // Cost of adding field `f` given the open containers (which it opens).
+  uint64_t cost(size_t f, std::set<size_t>& open) const {
+    const auto& fields = stats_.fields();
+    const FieldStats& s = fields[f];
+    const Layout& layout = ctx_.layout;
+    uint64_t w = layout.width;
+    uint64_t k = s.path.size();
+    uint64_t c = (pinned_[f] ? s.full_size_sum : s.condensed_size_sum) + s.key_size_sum +
+                 s.present * (layout.pretty() ? (k + depth_ + 1) * w + 2 : 1);
+    for (auto p = s.parent; p; p = fields[*p].parent) {
+      if (open.count(*p)) continue;
+      const FieldStats& a = fields[*p];
+      uint64_t g = depth_ + a.path.size();
+      c += a.key_size_sum + a.present * (layout.pretty() ? 2 * ((g + 1) * w + 2) : 2);
+      open.insert(*p);
+    }
+    return c;
+  }
+
+  uint64_t total_of(const std::vector<size_t>& list) const {
+    std::set<size_t> open;
+    uint64_t total = base_;
+    for (size_t f : list) total = sat_add(total, cost(f, open));
+    return total;
+  }
+
+  std::vector<size_t> greedy(const std::vector<ScoredField>& scored) {
+    std::vector<size_t> kept;
+    open_.clear();
+    planned_ = base_;
+    for (const ScoredField& s : scored) {
+      std::set<size_t> open = open_;
+      uint64_t c = cost(s.field, open);
+      if (sat_add(planned_, c) <= tier_limit(s.score, budget_)) {
+        planned_ += c;
+        open_ = std::move(open);
+        kept.push_back(s.field);
+      }
+    }
+    return kept;
+  }
+
+  std::vector<size_t> swap(const std::vector<ScoredField>& scored, std::vector<size_t> kept) {
+    const std::vector<double>& score = score_of_;
+    auto cubes = [&](const std::vector<size_t>& list) {
+      double sum = 0;
+      for (size_t f : list) sum += score[f] * score[f] * score[f];
+      return sum;
+    };
+    for (const ScoredField& s : scored) {
+      if (std::find(kept.begin(), kept.end(), s.field) != kept.end() || !(s.score >= 0.6)) continue;
+      uint64_t limit = tier_limit(s.score, budget_);
+      std::vector<size_t> trial = kept;
+      trial.push_back(s.field);
+      std::vector<size_t> evictable;
+      for (size_t f : kept) {
+        if (score[f] < 0.85 * s.score) evictable.push_back(f);
+      }
+      std::stable_sort(evictable.begin(), evictable.end(),
+                       [&](size_t a, size_t b) { return nan_low(score[a]) < nan_low(score[b]); });
+      size_t removed = 0;
+      uint64_t total = total_of(trial);
+      while (total > limit && removed < evictable.size()) {
+        trial.erase(std::find(trial.begin(), trial.end(), evictable[removed++]));
+        total = total_of(trial);
+      }
+      if (removed > 0 && total <= limit && cubes(trial) > cubes(kept)) {
+        kept = std::move(trial);
+        open_.clear();
+        planned_ = base_;
+        for (size_t f : kept) planned_ += cost(f, open_);
+      }
+    }
+    return kept;
+  }
+
+  std::vector<size_t> fill(const std::vector<ScoredField>& scored, std::vector<size_t> kept) {
+    const auto& fields = stats_.fields();
+    auto own = [&](size_t f) { return sat_sub(fields[f].full_size_sum, fields[f].condensed_size_sum); };
+    uint64_t spare = 0;
+    for (size_t f : kept) spare += own(f);
+    for (const ScoredField& s : scored) {
+      if (std::find(kept.begin(), kept.end(), s.field) != kept.end() || !(s.score >= 0.3)) continue;
+      std::set<size_t> open = open_;
+      uint64_t c = cost(s.field, open);
+      if (sat_add(sat_add(planned_, c), sat_add(spare, own(s.field))) <= budget_) {
+        planned_ += c;
+        open_ = std::move(open);
+        spare += own(s.field);
+        kept.push_back(s.field);
+      }
+    }
+    return kept;
+  }
+
+  // The item reduced to the kept fields (and the objects that hold them).
+  Value project(const Value& item, std::vector<std::string>& prefix,
+                const std::set<std::vector<std::string>>& kept_fields,
+                const std::set<std::vector<std::string>>& kept_paths) const {
+    Value out = Value::object();
+    for (const Member& m : item.members()) {
+      prefix.push_back(m.key);
+      if (kept_fields.count(prefix)) {
+        out.add_member(m.key, m.value.clone());
+      } else if (kept_paths.count(prefix) && m.value.is_object()) {
+        out.add_member(m.key, project(m.value, prefix, kept_fields, kept_paths));
+      }
+      prefix.pop_back();
+    }
+    return out;
+  }
+
+  bool informative(const std::vector<size_t>& kept, const std::vector<std::optional<std::string>>& labels) const {
+    const auto& fields = stats_.fields();
+    for (size_t i = 0; i < kept.size(); ++i) {
+      const FieldStats& f = fields[kept[i]];
+      double score = score_of_[kept[i]];
+      bool scalar_majority = f.present < 2 * (f.bools + f.numbers + f.strings);
+      bool varied = f.distinct.size() * 2 >= f.present || f.full_size_sum >= 20 * f.present;
+      bool labelled = !labels[kept[i]] || *labels[kept[i]] != "identity";
+      if (score >= 0.45 && scalar_majority && varied && labelled) return true;
+    }
+    return false;
+  }
+
+  bool best_kept(const std::vector<ScoredField>& scored, const std::vector<size_t>& kept) const {
+    double highest = -std::numeric_limits<double>::infinity();
+    bool any = false;
+    for (const ScoredField& s : scored) {
+      if (std::isnan(s.score)) continue;
+      highest = std::max(highest, s.score);
+      any = true;
+    }
+    if (!any) return false;
+    for (const ScoredField& s : scored) {
+      if (s.score >= highest - 1e-9 && std::find(kept.begin(), kept.end(), s.field) != kept.end()) return true;
+    }
+    return false;
+  }
+
+  PruneContext& ctx_;
+  const Value::Array& items_;
+  const std::vector<SizeNode>& nodes_;
+  uint64_t budget_, depth_;
+  size_t n_;
+  FieldStatsCollector stats_;
+  std::vector<bool> protected_, pinned_;
+  std::vector<double> relevance_;
+  std::vector<double> score_of_;
+  uint64_t base_ = 0;
+  uint64_t planned_ = 0;
+  std::set<size_t> open_;
+};
+
+}  // namespace
+
+PlanOutcome plan_condense(PruneContext& ctx, const Value::Array& items, const std::vector<SizeNode>& nodes,
+                          uint64_t budget, uint64_t depth, bool first) {
+  return Planner(ctx, items, nodes, budget, depth).run(first);
+}
+
+}  // namespace tersolite

@@ -1,0 +1,48 @@
+// Field planning: which fields every record of a condensed array keeps.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "condense/field_stats.h"
+
+namespace tersolite {
+
+struct ScoredField {
+  size_t field;
+  double score;
+};
+
+struct CondensePlan {
+  explicit CondensePlan(FieldStatsCollector s) : stats(std::move(s)) {}
+
+  std::vector<Value> records;                // projected records, in item order
+  std::vector<uint64_t> record_floors;       // condensed size of each record
+  std::vector<SizeNode> record_nodes;
+  uint64_t slack = 0;                        // budget minus the planned total
+  FieldStatsCollector stats;
+  std::vector<ScoredField> scored;           // in the planner's order
+  std::set<size_t> kept;
+  std::set<std::vector<std::string>> kept_paths;  // kept fields and their prefixes
+  std::vector<double> relevance;             // per field index
+  uint64_t string_cap = 0;
+  bool final = false;                        // no field scoring 0.8 or more was dropped
+};
+
+/// The array must not be condensed.
+struct Abort {};
+/// No acceptable plan at this string cap.
+struct NoFit {};
+
+using PlanOutcome = std::variant<Abort, NoFit, CondensePlan>;
+
+/// Plans the fields of `items` (all objects) for `budget` at `depth`.
+/// `first` is set on the first attempt of each pass. May leave pinned paths
+/// in the context; the caller clears them.
+PlanOutcome plan_condense(PruneContext& ctx, const Value::Array& items, const std::vector<SizeNode>& nodes,
+                          uint64_t budget, uint64_t depth, bool first);
+
+}  // namespace tersolite
