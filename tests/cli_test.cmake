@@ -12,3 +12,15 @@ execute_process(COMMAND ${CLI} --options "[]" ${SOURCE}/examples/issues.json
 if(rc EQUAL 0 OR NOT err STREQUAL "tersolite: invalid options: options must be a JSON object\n")
   message(FATAL_ERROR "bad options not reported: ${rc} ${err}")
 endif()
+# Two processes (two random hash seeds) give the same bytes.
+foreach(run 1 2)
+  execute_process(COMMAND ${CLI} --max-chars 1200 --strategy condense --query "open bugs by priority" --explain
+                          --envelope ${SOURCE}/examples/issues.json
+    OUTPUT_VARIABLE envelope_${run} RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "condense run ${run} failed: ${envelope_${run}}")
+  endif()
+endforeach()
+if(NOT envelope_1 STREQUAL envelope_2)
+  message(FATAL_ERROR "two processes answered differently:\n${envelope_1}\n${envelope_2}")
+endif()

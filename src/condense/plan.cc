@@ -142,7 +142,7 @@ class Planner {
     }
     ctx_.pinned.assign(pinned_paths);
 
-    CondensePlan plan(FieldStatsCollector(std::nullopt));
+    CondensePlan plan{FieldStatsCollector(std::nullopt)};
     plan.kept.insert(kept.begin(), kept.end());
     for (size_t k : kept) {
       const auto& p = fields[k].path;

@@ -1,6 +1,7 @@
 #include "json/json_reader.h"
 
 #include <cstring>
+#include <vector>
 
 #include "value/utf8.h"
 
@@ -37,10 +38,12 @@ class Reader {
  public:
   explicit Reader(std::string_view text) : text_(text) {}
 
+  // Containers are read with an explicit stack rather than by recursion, so
+  // that the deepest documents cost heap, not the host's thread stack.
   Expected<Value, ParseError> run() {
     skip_space();
     Value value;
-    if (!read_value(0, value)) return unexpected(error_);
+    if (!read_document(value)) return unexpected(error_);
     skip_space();
     if (pos_ < text_.size()) {
       fail("unexpected trailing characters", pos_);
@@ -50,6 +53,11 @@ class Reader {
   }
 
  private:
+  struct Frame {
+    Value container;
+    std::string key;  // the member whose value is being read
+  };
+
   bool at_end() const { return pos_ >= text_.size(); }
   char peek() const { return text_[pos_]; }
 
@@ -73,9 +81,75 @@ class Reader {
     return false;
   }
 
-  bool read_value(uint64_t depth, Value& out) {
-    if (depth > kMaxDepth) return fail("nesting too deep", pos_);
-    if (at_end()) return fail("unexpected end of input", pos_);
+  // After '{' and its whitespace, or after a member's comma: the key, the
+  // colon and the whitespace before the value.
+  bool read_key(std::string& key) {
+    if (at_end() || peek() != '"') return fail("expected string key", pos_);
+    ++pos_;
+    key.clear();
+    if (!read_string(key)) return false;
+    skip_space();
+    if (at_end() || peek() != ':') return fail("expected ':'", pos_);
+    ++pos_;
+    skip_space();
+    return true;
+  }
+
+  bool read_document(Value& out) {
+    std::vector<Frame> stack;
+    Value value;
+    while (true) {
+      // A value is expected at depth stack.size().
+      if (stack.size() > kMaxDepth) return fail("nesting too deep", pos_);
+      if (at_end()) return fail("unexpected end of input", pos_);
+      char c = peek();
+      if (c == '[' || c == '{') {
+        ++pos_;
+        skip_space();
+        char close = c == '[' ? ']' : '}';
+        if (!at_end() && peek() == close) {
+          ++pos_;
+          value = c == '[' ? Value::array() : Value::object();
+        } else {
+          stack.push_back(Frame{c == '[' ? Value::array() : Value::object(), {}});
+          if (c == '{' && !read_key(stack.back().key)) return false;
+          continue;
+        }
+      } else if (!read_scalar(value)) {
+        return false;
+      }
+      // Hand finished values to their containers until one expects more.
+      while (true) {
+        if (stack.empty()) {
+          out = std::move(value);
+          return true;
+        }
+        Frame& top = stack.back();
+        bool object = top.container.is_object();
+        if (object) {
+          top.container.members().push_back(Member{std::move(top.key), std::move(value)});
+        } else {
+          top.container.items().push_back(std::move(value));
+        }
+        skip_space();
+        if (!at_end() && peek() == ',') {
+          ++pos_;
+          skip_space();
+          if (object && !read_key(top.key)) return false;
+          break;
+        }
+        if (!at_end() && peek() == (object ? '}' : ']')) {
+          ++pos_;
+          value = std::move(top.container);
+          stack.pop_back();
+          continue;
+        }
+        return fail(object ? "expected ',' or '}'" : "expected ',' or ']'", pos_);
+      }
+    }
+  }
+
+  bool read_scalar(Value& out) {
     switch (peek()) {
       case '"': {
         ++pos_;
@@ -84,8 +158,6 @@ class Reader {
         out = Value::string(std::move(s));
         return true;
       }
-      case '[': return read_array(depth, out);
-      case '{': return read_object(depth, out);
       case 'n': return read_literal("null", out, Value());
       case 't': return read_literal("true", out, Value::boolean(true));
       case 'f': return read_literal("false", out, Value::boolean(false));
@@ -123,74 +195,6 @@ class Reader {
       while (!at_end() && is_digit(peek())) ++pos_;
     }
     out = Value::number(std::string(text_.substr(start, pos_ - start)));
-    return true;
-  }
-
-  bool read_array(uint64_t depth, Value& out) {
-    ++pos_;  // [
-    Value::Array items;
-    skip_space();
-    if (!at_end() && peek() == ']') {
-      ++pos_;
-      out = Value::array(std::move(items));
-      return true;
-    }
-    while (true) {
-      Value item;
-      if (!read_value(depth + 1, item)) return false;
-      items.push_back(std::move(item));
-      skip_space();
-      if (at_end()) return fail("expected ',' or ']'", pos_);
-      if (peek() == ',') {
-        ++pos_;
-        skip_space();
-        continue;
-      }
-      if (peek() == ']') {
-        ++pos_;
-        break;
-      }
-      return fail("expected ',' or ']'", pos_);
-    }
-    out = Value::array(std::move(items));
-    return true;
-  }
-
-  bool read_object(uint64_t depth, Value& out) {
-    ++pos_;  // {
-    Value::Object members;
-    skip_space();
-    if (!at_end() && peek() == '}') {
-      ++pos_;
-      out = Value::object(std::move(members));
-      return true;
-    }
-    while (true) {
-      if (at_end() || peek() != '"') return fail("expected string key", pos_);
-      ++pos_;
-      std::string key;
-      if (!read_string(key)) return false;
-      skip_space();
-      if (at_end() || peek() != ':') return fail("expected ':'", pos_);
-      ++pos_;
-      skip_space();
-      Value value;
-      if (!read_value(depth + 1, value)) return false;
-      members.push_back(Member{std::move(key), std::move(value)});
-      skip_space();
-      if (at_end()) return fail("expected ',' or '}'", pos_);
-      if (peek() == ',') {
-        ++pos_;
-        skip_space();
-        continue;
-      }
-      if (peek() == '}') {
-        ++pos_;
-        break;
-      }
-      return fail("expected ',' or '}'", pos_);
-    }
-    out = Value::object(std::move(members));
     return true;
   }
 

@@ -56,7 +56,9 @@ std::string cut_with_marker_counted(std::string_view text, uint64_t total, uint6
 std::string cut_to_fit_counted(std::string_view text, uint64_t total, uint64_t budget) {
   std::string marker_only = cut_with_marker_counted(text, total, 0);
   if (json_string_size(marker_only) > budget) return marker_only;
-  uint64_t lo = 0, hi = total;
+  // Every kept character takes at least one, so no cut longer than the
+  // budget can fit: searching below it finds the same cut, faster.
+  uint64_t lo = 0, hi = std::min(total, budget);
   while (lo < hi) {
     uint64_t mid = lo + (hi - lo + 1) / 2;
     if (json_string_size(cut_with_marker_counted(text, total, mid)) <= budget) {
