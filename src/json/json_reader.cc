@@ -242,7 +242,7 @@ class Reader {
           return fail("invalid escape", pos_);
       }
       ++pos_;  // u
-      uint32_t unit;
+      uint32_t unit = 0;
       if (!read_hex4(unit)) return false;
       if (unit >= 0xDC00 && unit <= 0xDFFF) {
         append_utf8(out, 0xFFFD);
@@ -253,7 +253,7 @@ class Reader {
         }
         size_t second = pos_;
         pos_ += 2;
-        uint32_t low;
+        uint32_t low = 0;
         if (!read_hex4(low)) return false;
         if (low >= 0xDC00 && low <= 0xDFFF) {
           append_utf8(out, 0x10000 + (unit - 0xD800) * 0x400 + (low - 0xDC00));

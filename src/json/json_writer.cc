@@ -14,14 +14,16 @@ struct EscapeTable {
 };
 constexpr EscapeTable kEscape;
 
-void newline_indent(std::string& out, uint64_t spaces) {
+template <class Out>
+void newline_indent(Out& out, uint64_t spaces) {
   out.push_back('\n');
   out.append(spaces, ' ');
 }
 
 }  // namespace
 
-void write_json_string(std::string& out, std::string_view text) {
+template <class Out>
+void write_json_string(Out& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   out.push_back('"');
@@ -29,7 +31,7 @@ void write_json_string(std::string& out, std::string_view text) {
   while (i < text.size()) {
     size_t run = i;
     while (run < text.size() && !kEscape.escape[bytes[run]]) ++run;
-    out.append(text.data() + i, run - i);
+    out.append(std::string_view(text.data() + i, run - i));
     if (run == text.size()) break;
     unsigned char c = bytes[run];
     switch (c) {
@@ -42,7 +44,7 @@ void write_json_string(std::string& out, std::string_view text) {
       case '\r': out.append("\\r"); break;
       default: {
         char esc[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
-        out.append(esc, 6);
+        out.append(std::string_view(esc, 6));
       }
     }
     i = run + 1;
@@ -50,7 +52,8 @@ void write_json_string(std::string& out, std::string_view text) {
   out.push_back('"');
 }
 
-void write_json(std::string& out, const Value& value, uint64_t width, uint64_t depth) {
+template <class Out>
+void write_json(Out& out, const Value& value, uint64_t width, uint64_t depth) {
   switch (value.kind()) {
     case Kind::kNull: out.append("null"); return;
     case Kind::kBool: out.append(value.as_bool() ? "true" : "false"); return;
@@ -98,5 +101,41 @@ std::string to_json(const Value& value, uint64_t width) {
   write_json(out, value, width, 0);
   return out;
 }
+
+template <class Out>
+void EscapedSink<Out>::append(std::string_view s) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  const auto* bytes = reinterpret_cast<const unsigned char*>(s.data());
+  size_t i = 0;
+  while (i < s.size()) {
+    size_t run = i;
+    while (run < s.size() && !kEscape.escape[bytes[run]]) ++run;
+    out_.append(std::string_view(s.data() + i, run - i));
+    if (run == s.size()) break;
+    unsigned char c = bytes[run];
+    switch (c) {
+      case '"': out_.append(std::string_view("\\\"", 2)); break;
+      case '\\': out_.append(std::string_view("\\\\", 2)); break;
+      case '\n': out_.append(std::string_view("\\n", 2)); break;
+      case '\t': out_.append(std::string_view("\\t", 2)); break;
+      case '\r': out_.append(std::string_view("\\r", 2)); break;
+      case '\b': out_.append(std::string_view("\\b", 2)); break;
+      case '\f': out_.append(std::string_view("\\f", 2)); break;
+      default: {
+        char esc[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+        out_.append(std::string_view(esc, 6));
+      }
+    }
+    i = run + 1;
+  }
+}
+
+template void write_json(std::string&, const Value&, uint64_t, uint64_t);
+template void write_json(HeapBuffer&, const Value&, uint64_t, uint64_t);
+template void write_json(EscapedSink<HeapBuffer>&, const Value&, uint64_t, uint64_t);
+template void write_json_string(std::string&, std::string_view);
+template void write_json_string(HeapBuffer&, std::string_view);
+template void write_json_string(EscapedSink<HeapBuffer>&, std::string_view);
+template class EscapedSink<HeapBuffer>;
 
 }  // namespace tersolite::json

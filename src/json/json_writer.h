@@ -1,23 +1,53 @@
 // JSON writer: compact (width 0) or indented with `width` spaces per level.
 // The size measurement predicts this output character for character, so the
 // two must change together.
+//
+// The writer appends to any sink with push_back(char), append(string_view)
+// and append(count, char): std::string, HeapBuffer, or an EscapedSink that
+// writes the text as the inside of a JSON string literal.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "value/heap_buffer.h"
 #include "value/value.h"
 
 namespace tersolite::json {
 
+/// Writes into `Out` the JSON string content of everything appended to it,
+/// so that a document can be written straight into the envelope's "text".
+template <class Out>
+class EscapedSink {
+ public:
+  explicit EscapedSink(Out& out) : out_(out) {}
+  void push_back(char c) { append(std::string_view(&c, 1)); }
+  void append(std::string_view s);
+  void append(size_t n, char c) { out_.append(n, c); }  // only spaces are repeated
+  void append(const char* p, size_t n) { append(std::string_view(p, n)); }
+
+ private:
+  Out& out_;
+};
+
 /// Appends `value` written at nesting `depth`; width 0 means compact.
-void write_json(std::string& out, const Value& value, uint64_t width, uint64_t depth = 0);
+template <class Out>
+void write_json(Out& out, const Value& value, uint64_t width, uint64_t depth = 0);
 
 /// Appends `text` as a JSON string literal, quotes included.
-void write_json_string(std::string& out, std::string_view text);
+template <class Out>
+void write_json_string(Out& out, std::string_view text);
 
 /// The whole value as text.
 std::string to_json(const Value& value, uint64_t width = 0);
+
+extern template void write_json(std::string&, const Value&, uint64_t, uint64_t);
+extern template void write_json(HeapBuffer&, const Value&, uint64_t, uint64_t);
+extern template void write_json(EscapedSink<HeapBuffer>&, const Value&, uint64_t, uint64_t);
+extern template void write_json_string(std::string&, std::string_view);
+extern template void write_json_string(HeapBuffer&, std::string_view);
+extern template void write_json_string(EscapedSink<HeapBuffer>&, std::string_view);
+extern template class EscapedSink<HeapBuffer>;
 
 }  // namespace tersolite::json

@@ -28,7 +28,9 @@ std::string error_envelope(std::string_view message) {
   return json::to_json(env);
 }
 
-std::string success_envelope(std::string_view text, const Report& r) {
+namespace {
+
+Value report_value(const Report& r) {
   const Outcome& o = r.outcome;
   Value report = Value::object();
   report.members().reserve(18);
@@ -66,17 +68,33 @@ std::string success_envelope(std::string_view text, const Report& r) {
     dropped.push_back(std::move(item));
   }
   report.add_member("dropped_fields", std::move(dropped));
+  return report;
+}
 
+// The envelope around a text that `write_text` appends, escaped, in place.
+template <class WriteText>
+HeapBuffer envelope_around(size_t text_bytes, const Report& r, WriteText write_text) {
   // The text is written straight into the envelope rather than copied into
   // a Value first: it may be the size of the whole document.
-  std::string out;
-  out.reserve(text.size() + text.size() / 8 + 512);
-  out.append("{\"ok\":true,\"text\":");
-  json::write_json_string(out, text);
-  out.append(",\"report\":");
-  json::write_json(out, report, 0);
+  HeapBuffer out;
+  out.reserve(text_bytes + text_bytes / 8 + 1024);
+  out.append("{\"ok\":true,\"text\":\"");
+  json::EscapedSink<HeapBuffer> escaped(out);
+  write_text(escaped);
+  out.append("\",\"report\":");
+  json::write_json(out, report_value(r), 0);
   out.push_back('}');
   return out;
+}
+
+}  // namespace
+
+HeapBuffer success_envelope(std::string_view text, const Report& r) {
+  return envelope_around(text.size(), r, [&](auto& sink) { sink.append(text); });
+}
+
+HeapBuffer success_envelope(const Value& document, uint64_t width, const Report& r) {
+  return envelope_around(r.output_chars, r, [&](auto& sink) { json::write_json(sink, document, width, 0); });
 }
 
 }  // namespace tersolite

@@ -7,6 +7,8 @@
 
 #include "lib/options.h"
 #include "prune/outcome.h"
+#include "value/heap_buffer.h"
+#include "value/value.h"
 
 namespace tersolite {
 
@@ -25,7 +27,11 @@ struct Report {
 std::string error_envelope(std::string_view message);
 
 /// {"ok":true,"text":<text>,"report":{...eighteen members...}}
-std::string success_envelope(std::string_view text, const Report& report);
+HeapBuffer success_envelope(std::string_view text, const Report& report);
+
+/// The same with `document` written as JSON with `width` straight into the
+/// envelope's text, without a copy of its own.
+HeapBuffer success_envelope(const Value& document, uint64_t width, const Report& report);
 
 /// A count of thousandths as a decimal with three fraction digits.
 std::string thousandths_text(uint32_t count);

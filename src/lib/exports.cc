@@ -33,15 +33,16 @@ extern "C" TERSOLITE_EXPORT uint8_t* tersolite_shrink(const uint8_t* input, size
                                                       const uint8_t* options, size_t options_len,
                                                       size_t* out_len) noexcept {
   if (out_len == nullptr) return nullptr;
-  std::string envelope;
   try {
-    envelope = tersolite::run_request(as_text(input, input_len), as_text(options, options_len));
+    tersolite::HeapBuffer envelope =
+        tersolite::answer_request(as_text(input, input_len), as_text(options, options_len));
+    return envelope.release(out_len);
   } catch (const std::bad_alloc&) {
     std::abort();
   } catch (...) {
-    envelope = tersolite::error_envelope("internal error (panic) in tersolite");
+    // Whatever the fault carried is dropped.
   }
-  return copy_to_heap(envelope, out_len);
+  return copy_to_heap(tersolite::error_envelope("internal error (panic) in tersolite"), out_len);
 }
 
 extern "C" TERSOLITE_EXPORT uint8_t* tersolite_alloc(size_t len) noexcept {

@@ -6,6 +6,7 @@
 #include "lib/envelope.h"
 #include "lib/options.h"
 #include "lib/shrink_search.h"
+#include "size/size_node.h"
 #include "value/utf8.h"
 #include "yaml/yaml_reader.h"
 
@@ -51,18 +52,28 @@ Expected<Document, std::string> read_document(std::string_view input, Format inp
   return read_yaml_document(input);
 }
 
+HeapBuffer error_answer(std::string_view message) {
+  HeapBuffer out;
+  out.append(error_envelope(message));
+  return out;
+}
+
 }  // namespace
 
 std::string run_request(std::string_view input, std::string_view options_text) {
-  if (!is_valid_utf8(input)) return error_envelope("input is not valid UTF-8");
-  if (!is_valid_utf8(options_text)) return error_envelope("options are not valid UTF-8");
+  return std::string(answer_request(input, options_text).view());
+}
+
+HeapBuffer answer_request(std::string_view input, std::string_view options_text) {
+  if (!is_valid_utf8(input)) return error_answer("input is not valid UTF-8");
+  if (!is_valid_utf8(options_text)) return error_answer("options are not valid UTF-8");
   auto parsed = json::read_json(options_text);
-  if (!parsed) return error_envelope("invalid options JSON: " + parsed.error().text());
+  if (!parsed) return error_answer("invalid options JSON: " + parsed.error().text());
   auto options = build_options(*parsed);
-  if (!options) return error_envelope("invalid options: " + options.error());
+  if (!options) return error_answer("invalid options: " + options.error());
 
   auto doc = read_document(input, options->input_format);
-  if (!doc) return error_envelope(doc.error());
+  if (!doc) return error_answer(doc.error());
 
   Report report;
   report.max_chars = options->max_chars;
@@ -72,14 +83,23 @@ std::string run_request(std::string_view input, std::string_view options_text) {
   if (report.format == Format::kYaml) width = std::max<uint64_t>(width, 2);
   const FieldScorer& scorer = scorer_for(options->field_scorer);
 
-  std::string text = write_document(doc->value, report.format, width);
-  report.input_chars = char_count(text);
-  if (report.input_chars <= report.max_chars) {
-    report.output_chars = report.input_chars;
-    return success_envelope(text, report);
+  // JSON output is measured exactly, so the full document is written only
+  // when it fits, and the search reuses the measurement. YAML output is
+  // only estimated by the measurement, so it is written to be counted.
+  if (report.format == Format::kJson) {
+    report.input_chars = json_written_size(doc->value, Layout{width});
+    if (report.input_chars <= report.max_chars) {
+      report.output_chars = report.input_chars;
+      return success_envelope(doc->value, width, report);
+    }
+  } else {
+    std::string text = write_document(doc->value, report.format, width);
+    report.input_chars = char_count(text);
+    if (report.input_chars <= report.max_chars) {
+      report.output_chars = report.input_chars;
+      return success_envelope(text, report);
+    }
   }
-  text.clear();
-  text.shrink_to_fit();
   SearchResult search = shrink_search(doc->value, *options, report.format, width, scorer);
   report.output_chars = search.chosen.size;
   report.pruned = true;

@@ -12,22 +12,36 @@
 
 namespace tersolite {
 
-std::string write_document(const Value& value, Format format, uint64_t width) {
+std::string write_document(const Value& value, Format format, uint64_t width, size_t reserve) {
   if (format == Format::kYaml) return yaml::write_yaml(value, std::max<uint64_t>(width, 2));
-  return json::to_json(value, width);
+  std::string out;
+  out.reserve(reserve);
+  json::write_json(out, value, width, 0);
+  return out;
+}
+
+namespace {
+
+Layout layout_for(Format format, uint64_t width) {
+  return Layout{format == Format::kYaml ? std::max<uint64_t>(width, 2) : width};
+}
+
+}  // namespace
+
+SizeNode measure_document(const Value& document, const Options& options, Format format, uint64_t width,
+                          const FieldScorer& scorer) {
+  PruneContext ctx(layout_for(format, width), options, scorer);
+  PathStack path;
+  return measure(ctx.measure_settings(), document, 0, path, false);
 }
 
 SearchResult shrink_search(const Value& document, const Options& options, Format format,
-                           uint64_t width, const FieldScorer& scorer) {
+                           uint64_t width, const FieldScorer& scorer, const SizeNode* measured) {
   const uint64_t budget = options.max_chars;
-  const Layout layout{format == Format::kYaml ? std::max<uint64_t>(width, 2) : width};
-
-  SizeNode root;
-  {
-    PruneContext ctx(layout, options, scorer);
-    PathStack path;
-    root = measure(ctx.measure_settings(), document, 0, path, false);
-  }
+  const Layout layout = layout_for(format, width);
+  SizeNode own;
+  if (!measured) own = measure_document(document, options, format, width, scorer);
+  const SizeNode& root = measured ? *measured : own;
 
   std::optional<Attempt> best_fit, best_over;
   uint64_t target = budget;

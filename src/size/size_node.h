@@ -77,6 +77,10 @@ struct MeasureSettings {
 SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t depth,
                  PathStack& path, bool protected_by_ancestor);
 
+/// Characters of `value` written as JSON in `layout` at `depth`: the full
+/// size measure() gives, without building the tree.
+uint64_t json_written_size(const Value& value, const Layout& layout, uint64_t depth = 0);
+
 /// Characters of `text` written as a JSON string literal, quotes included.
 uint64_t json_string_size(std::string_view text);
 

@@ -1,0 +1,186 @@
+// Benchmarks of every phase and of whole calls, on generated documents of
+// 1, 10 and 100 MB (the argument, in MB). Each case checks its output once
+// before it reports a time.
+//
+//   Utf8Check/MB        UTF-8 validation of the document
+//   JsonRead/MB         the JSON reader
+//   Measure/MB          size measurement of the parsed tree
+//   PruneOnce/MB        one attempt of the shrink driver to 10,000 characters
+//   JsonWrite/MB        the JSON writer, compact
+//   YamlRead/MB         the YAML reader on the document written as YAML
+//   YamlWrite/MB        the YAML writer
+//   ShrinkFits/MB       a whole call whose document fits as written
+//   ShrinkSample/MB     a whole call shrinking to 10,000 characters with sample
+//   ShrinkCondense/MB   the same with condense
+//   ShrinkCondenseQuery/MB   condense with a query
+//   ShrinkYaml/MB       sample with YAML output
+//   ShrinkLogs/MB       sample on flat log events
+//   SearchWorstCase     the search making all 24 attempts
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+
+#include "docgen.h"
+#include "json/json_reader.h"
+#include "json/json_writer.h"
+#include "lib/shrink_search.h"
+#include "prune/prune.h"
+#include "tersolite.h"
+#include "value/utf8.h"
+#include "yaml/yaml_reader.h"
+#include "yaml/yaml_writer.h"
+
+namespace tersolite::bench {
+namespace {
+
+const std::string& document(Shape shape, int64_t mb) {
+  static std::map<std::pair<Shape, int64_t>, std::unique_ptr<std::string>> cache;
+  auto& slot = cache[{shape, mb}];
+  if (!slot) slot = std::make_unique<std::string>(generate(shape, static_cast<size_t>(mb) * 1000000));
+  return *slot;
+}
+
+const Value& parsed(Shape shape, int64_t mb) {
+  static std::map<std::pair<Shape, int64_t>, std::unique_ptr<Value>> cache;
+  auto& slot = cache[{shape, mb}];
+  if (!slot) slot = std::make_unique<Value>(std::move(*json::read_json(document(shape, mb))));
+  return *slot;
+}
+
+void report_bytes(benchmark::State& state, size_t bytes) {
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+}
+
+std::string shrink(const std::string& doc, const std::string& options) {
+  size_t len = 0;
+  uint8_t* out = tersolite_shrink(reinterpret_cast<const uint8_t*>(doc.data()), doc.size(),
+                                  reinterpret_cast<const uint8_t*>(options.data()), options.size(), &len);
+  std::string env(reinterpret_cast<char*>(out), len);
+  tersolite_free(out, len);
+  return env;
+}
+
+void BM_Utf8Check(benchmark::State& state) {
+  const std::string& doc = document(Shape::kIssues, state.range(0));
+  if (!is_valid_utf8(doc)) state.SkipWithError("generated document is not UTF-8");
+  for (auto _ : state) benchmark::DoNotOptimize(is_valid_utf8(doc));
+  report_bytes(state, doc.size());
+}
+
+void BM_JsonRead(benchmark::State& state) {
+  const std::string& doc = document(Shape::kIssues, state.range(0));
+  if (!json::read_json(doc)) state.SkipWithError("generated document does not parse");
+  for (auto _ : state) benchmark::DoNotOptimize(json::read_json(doc));
+  report_bytes(state, doc.size());
+}
+
+void BM_Measure(benchmark::State& state) {
+  const Value& v = parsed(Shape::kIssues, state.range(0));
+  Options o;
+  PruneContext ctx(Layout{}, o, scorer_for(o.field_scorer));
+  PathStack path;
+  if (measure(ctx.measure_settings(), v, 0, path, false).full != char_count(json::to_json(v)))
+    state.SkipWithError("measurement disagrees with the writer");
+  for (auto _ : state) benchmark::DoNotOptimize(measure(ctx.measure_settings(), v, 0, path, false));
+  report_bytes(state, document(Shape::kIssues, state.range(0)).size());
+}
+
+void BM_PruneOnce(benchmark::State& state) {
+  const Value& v = parsed(Shape::kIssues, state.range(0));
+  Options o;
+  PruneContext ctx(Layout{}, o, scorer_for(o.field_scorer));
+  PathStack path;
+  SizeNode root = measure(ctx.measure_settings(), v, 0, path, false);
+  if (prune(ctx, v, root, 10000, 0).size > 10000) state.SkipWithError("prune overshoots");
+  for (auto _ : state) {
+    PruneContext attempt(Layout{}, o, scorer_for(o.field_scorer));
+    benchmark::DoNotOptimize(prune(attempt, v, root, 10000, 0));
+  }
+  report_bytes(state, document(Shape::kIssues, state.range(0)).size());
+}
+
+void BM_JsonWrite(benchmark::State& state) {
+  const Value& v = parsed(Shape::kIssues, state.range(0));
+  if (json::to_json(v) != document(Shape::kIssues, state.range(0))) state.SkipWithError("writer changes the text");
+  for (auto _ : state) benchmark::DoNotOptimize(json::to_json(v));
+  report_bytes(state, document(Shape::kIssues, state.range(0)).size());
+}
+
+void BM_YamlRead(benchmark::State& state) {
+  std::string text = yaml::write_yaml(parsed(Shape::kIssues, state.range(0)), 2);
+  if (!yaml::read_yaml(text)) state.SkipWithError("YAML does not read back");
+  for (auto _ : state) benchmark::DoNotOptimize(yaml::read_yaml(text));
+  report_bytes(state, text.size());
+}
+
+void BM_YamlWrite(benchmark::State& state) {
+  const Value& v = parsed(Shape::kIssues, state.range(0));
+  size_t bytes = yaml::write_yaml(v, 2).size();
+  for (auto _ : state) benchmark::DoNotOptimize(yaml::write_yaml(v, 2));
+  report_bytes(state, bytes);
+}
+
+void whole_call(benchmark::State& state, Shape shape, const std::string& options, const char* expect) {
+  const std::string& doc = document(shape, state.range(0));
+  std::string env = shrink(doc, options);
+  if (env.find(expect) == std::string::npos || env.find("\"fits\":true") == std::string::npos)
+    state.SkipWithError(("unexpected answer: " + env.substr(0, 300)).c_str());
+  for (auto _ : state) benchmark::DoNotOptimize(shrink(doc, options));
+  report_bytes(state, doc.size());
+}
+
+void BM_ShrinkFits(benchmark::State& state) {
+  whole_call(state, Shape::kIssues, R"({"max_chars":18446744073709551615,"indent":0})", "\"pruned\":false");
+}
+void BM_ShrinkSample(benchmark::State& state) {
+  whole_call(state, Shape::kIssues, R"({"max_chars":10000,"indent":0})", "\"pruned\":true");
+}
+void BM_ShrinkCondense(benchmark::State& state) {
+  whole_call(state, Shape::kIssues, R"({"max_chars":10000,"indent":0,"array_strategy":"condense"})",
+             "\"arrays_condensed\":");
+}
+void BM_ShrinkCondenseQuery(benchmark::State& state) {
+  whole_call(state, Shape::kIssues,
+             R"({"max_chars":10000,"indent":0,"array_strategy":"condense","arguments":{"q":"open crash reports by priority"}})",
+             "\"pruned\":true");
+}
+void BM_ShrinkYaml(benchmark::State& state) {
+  whole_call(state, Shape::kIssues, R"({"max_chars":10000,"format":"yaml"})", "\"format\":\"yaml\"");
+}
+void BM_ShrinkLogs(benchmark::State& state) {
+  whole_call(state, Shape::kLogs, R"({"max_chars":10000,"indent":0})", "\"pruned\":true");
+}
+
+// YAML output keeps searching while the slack exceeds a two-hundredth of
+// the budget; this document and budget make it use all 24 attempts.
+void BM_SearchWorstCase(benchmark::State& state) {
+  const Value& v = parsed(Shape::kCatalog, state.range(0));
+  Options o;
+  o.max_chars = 200000;
+  SearchResult r = shrink_search(v, o, Format::kYaml, 2, scorer_for(o.field_scorer));
+  state.counters["attempts"] = r.attempts;
+  for (auto _ : state) benchmark::DoNotOptimize(shrink_search(v, o, Format::kYaml, 2, scorer_for(o.field_scorer)));
+  report_bytes(state, document(Shape::kCatalog, state.range(0)).size());
+}
+
+#define TERSOLITE_SIZES ->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->MinTime(0.5)
+BENCHMARK(BM_Utf8Check) TERSOLITE_SIZES;
+BENCHMARK(BM_JsonRead) TERSOLITE_SIZES;
+BENCHMARK(BM_Measure) TERSOLITE_SIZES;
+BENCHMARK(BM_PruneOnce) TERSOLITE_SIZES;
+BENCHMARK(BM_JsonWrite) TERSOLITE_SIZES;
+BENCHMARK(BM_YamlRead) TERSOLITE_SIZES;
+BENCHMARK(BM_YamlWrite) TERSOLITE_SIZES;
+BENCHMARK(BM_ShrinkFits) TERSOLITE_SIZES;
+BENCHMARK(BM_ShrinkSample) TERSOLITE_SIZES;
+BENCHMARK(BM_ShrinkCondense) TERSOLITE_SIZES;
+BENCHMARK(BM_ShrinkCondenseQuery) TERSOLITE_SIZES;
+BENCHMARK(BM_ShrinkYaml) TERSOLITE_SIZES;
+BENCHMARK(BM_ShrinkLogs) TERSOLITE_SIZES;
+BENCHMARK(BM_SearchWorstCase)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tersolite::bench
+
+BENCHMARK_MAIN();
