@@ -31,10 +31,14 @@ bool read_all(const std::string& path, std::string& out) {
     out = ss.str();
     return !std::cin.bad();
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  char buf[1 << 16];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
 }
 
 // Appends `members` (",name:value" pieces) to the raw options object text.

@@ -1,6 +1,7 @@
 #include "json/json_reader.h"
 
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "value/utf8.h"
@@ -53,8 +54,12 @@ class Reader {
   }
 
  private:
+  // An open container: its items or members wait on the shared scratch
+  // stacks from `start` on, and move into an exactly sized vector when it
+  // closes (one allocation per container, no regrowth).
   struct Frame {
-    Value container;
+    bool object;
+    size_t start;
     std::string key;  // the member whose value is being read
   };
 
@@ -97,6 +102,8 @@ class Reader {
 
   bool read_document(Value& out) {
     std::vector<Frame> stack;
+    std::vector<Value> items;
+    std::vector<Member> members;
     Value value;
     while (true) {
       // A value is expected at depth stack.size().
@@ -106,13 +113,13 @@ class Reader {
       if (c == '[' || c == '{') {
         ++pos_;
         skip_space();
-        char close = c == '[' ? ']' : '}';
-        if (!at_end() && peek() == close) {
+        bool object = c == '{';
+        if (!at_end() && peek() == (object ? '}' : ']')) {
           ++pos_;
-          value = c == '[' ? Value::array() : Value::object();
+          value = object ? Value::object() : Value::array();
         } else {
-          stack.push_back(Frame{c == '[' ? Value::array() : Value::object(), {}});
-          if (c == '{' && !read_key(stack.back().key)) return false;
+          stack.push_back(Frame{object, object ? members.size() : items.size(), {}});
+          if (object && !read_key(stack.back().key)) return false;
           continue;
         }
       } else if (!read_scalar(value)) {
@@ -125,28 +132,35 @@ class Reader {
           return true;
         }
         Frame& top = stack.back();
-        bool object = top.container.is_object();
-        if (object) {
-          top.container.members().push_back(Member{std::move(top.key), std::move(value)});
+        if (top.object) {
+          members.push_back(Member{std::move(top.key), std::move(value)});
         } else {
-          top.container.items().push_back(std::move(value));
+          items.push_back(std::move(value));
         }
         skip_space();
         if (!at_end() && peek() == ',') {
           ++pos_;
           skip_space();
-          if (object && !read_key(top.key)) return false;
+          if (top.object && !read_key(top.key)) return false;
           break;
         }
-        if (!at_end() && peek() == (object ? '}' : ']')) {
+        if (!at_end() && peek() == (top.object ? '}' : ']')) {
           ++pos_;
-          value = std::move(top.container);
+          value = top.object ? Value::object(take(members, top.start)) : Value::array(take(items, top.start));
           stack.pop_back();
           continue;
         }
-        return fail(object ? "expected ',' or '}'" : "expected ',' or ']'", pos_);
+        return fail(top.object ? "expected ',' or '}'" : "expected ',' or ']'", pos_);
       }
     }
+  }
+
+  template <class T>
+  static std::vector<T> take(std::vector<T>& scratch, size_t start) {
+    std::vector<T> out(std::make_move_iterator(scratch.begin() + static_cast<std::ptrdiff_t>(start)),
+                       std::make_move_iterator(scratch.end()));
+    scratch.resize(start);
+    return out;
   }
 
   bool read_scalar(Value& out) {

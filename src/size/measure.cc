@@ -159,16 +159,25 @@ uint64_t collapsed_object_size(const Layout& layout, uint64_t count, uint64_t de
 
 uint64_t shape_hash(const Value& value) {
   if (!value.is_object()) return kind_shape(value.kind());
-  std::vector<std::string_view> keys;
-  keys.reserve(value.members().size());
-  for (const Member& m : value.members()) keys.emplace_back(m.key);
-  std::sort(keys.begin(), keys.end());
-  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  // Records rarely have more than a few dozen keys: sort them on the stack.
+  constexpr size_t kInline = 32;
+  std::string_view inline_keys[kInline];
+  std::vector<std::string_view> heap_keys;
+  const auto& members = value.members();
+  std::string_view* keys = inline_keys;
+  if (members.size() > kInline) {
+    heap_keys.resize(members.size());
+    keys = heap_keys.data();
+  }
+  size_t n = 0;
+  for (const Member& m : members) keys[n++] = m.key;
+  std::sort(keys, keys + n);
+  n = static_cast<size_t>(std::unique(keys, keys + n) - keys);
   SipHasher h(0, 0, 1, 3);
   h.update("object\xFF");
-  h.update_u64_le(keys.size());
-  for (std::string_view k : keys) {
-    h.update(k);
+  h.update_u64_le(n);
+  for (size_t i = 0; i < n; ++i) {
+    h.update(keys[i]);
     h.update_byte(0xFF);
   }
   return h.finish();
