@@ -199,6 +199,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tersolite: %s\n", parsed->get("error")->text.c_str());
     return 1;
   }
+  std::fflush(stdout);  // the document before the report, on a shared terminal
   if (report) print_report(*parsed->get("report"));
   return 0;
 }
