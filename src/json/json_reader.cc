@@ -73,16 +73,9 @@ class Reader {
   // Records the error at byte position `at`; always returns false.
   bool fail(const char* message, size_t at) {
     error_.message = message;
-    uint64_t line = 1;
-    size_t line_start = 0;
-    for (size_t i = 0; i < at; ++i) {
-      if (text_[i] == '\n') {
-        ++line;
-        line_start = i + 1;
-      }
-    }
-    error_.line = line;
-    error_.column = 1 + char_count(text_.substr(line_start, at - line_start));
+    TextPosition p = position_of(text_, at);
+    error_.line = p.line;
+    error_.column = p.column;
     return false;
   }
 

@@ -83,9 +83,10 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
   if (report.format == Format::kYaml) width = std::max<uint64_t>(width, 2);
   const FieldScorer& scorer = scorer_for(options->field_scorer);
 
-  // JSON output is measured exactly, so the full document is written only
-  // when it fits, and the search reuses the measurement. YAML output is
-  // only estimated by the measurement, so it is written to be counted.
+  // JSON output is sized exactly without writing it, so the full document
+  // is written only when it fits, and then straight into the envelope. YAML
+  // output is only estimated by the measurement, so it is written to be
+  // counted.
   if (report.format == Format::kJson) {
     report.input_chars = json_written_size(doc->value, Layout{width});
     if (report.input_chars <= report.max_chars) {

@@ -28,20 +28,18 @@ Layout layout_for(Format format, uint64_t width) {
 
 }  // namespace
 
-SizeNode measure_document(const Value& document, const Options& options, Format format, uint64_t width,
-                          const FieldScorer& scorer) {
-  PruneContext ctx(layout_for(format, width), options, scorer);
-  PathStack path;
-  return measure(ctx.measure_settings(), document, 0, path, false);
-}
-
 SearchResult shrink_search(const Value& document, const Options& options, Format format,
-                           uint64_t width, const FieldScorer& scorer, const SizeNode* measured) {
+                           uint64_t width, const FieldScorer& scorer) {
   const uint64_t budget = options.max_chars;
   const Layout layout = layout_for(format, width);
-  SizeNode own;
-  if (!measured) own = measure_document(document, options, format, width, scorer);
-  const SizeNode& root = measured ? *measured : own;
+
+  // Measured once; every attempt reuses it with a fresh context of its own.
+  SizeNode root;
+  {
+    PruneContext ctx(layout, options, scorer);
+    PathStack path;
+    root = measure(ctx.measure_settings(), document, 0, path, false);
+  }
 
   std::optional<Attempt> best_fit, best_over;
   uint64_t target = budget;

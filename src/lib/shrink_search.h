@@ -9,7 +9,6 @@
 #include "lib/options.h"
 #include "prune/outcome.h"
 #include "scorers/field_scorer.h"
-#include "size/size_node.h"
 #include "value/value.h"
 
 namespace tersolite {
@@ -32,13 +31,8 @@ struct SearchResult {
 /// a guess of the output's byte size.
 std::string write_document(const Value& value, Format format, uint64_t width, size_t reserve = 0);
 
-/// The document measured as the search measures it (the layout of `format`).
-SizeNode measure_document(const Value& document, const Options& options, Format format, uint64_t width,
-                          const FieldScorer& scorer);
-
-/// REQUIRES: `format` is json or yaml; for YAML `width` is at least 2;
-/// `root`, when given, is measure_document() of the same arguments.
+/// REQUIRES: `format` is json or yaml; for YAML `width` is at least 2.
 SearchResult shrink_search(const Value& document, const Options& options, Format format,
-                           uint64_t width, const FieldScorer& scorer, const SizeNode* root = nullptr);
+                           uint64_t width, const FieldScorer& scorer);
 
 }  // namespace tersolite

@@ -1,5 +1,6 @@
 #include "value/utf8.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tersolite {
@@ -103,6 +104,20 @@ size_t byte_offset_of_char(std::string_view text, uint64_t chars) {
     --chars;
   }
   return pos < text.size() ? pos : text.size();
+}
+
+TextPosition position_of(std::string_view text, size_t at) {
+  at = std::min(at, text.size());
+  TextPosition p;
+  size_t line_start = 0;
+  for (size_t i = 0; i < at; ++i) {
+    if (text[i] == '\n') {
+      ++p.line;
+      line_start = i + 1;
+    }
+  }
+  p.column = 1 + char_count(text.substr(line_start, at - line_start));
+  return p;
 }
 
 bool is_unicode_space(char32_t c) {

@@ -36,6 +36,14 @@ void append_utf8(std::string& out, char32_t c);
 /// Byte offset of the character with index `chars` (or the end).
 size_t byte_offset_of_char(std::string_view text, uint64_t chars);
 
+/// Line (from 1, counting line feeds before `at`) and column (from 1, in
+/// characters since the last line feed) of byte position `at`.
+struct TextPosition {
+  uint64_t line = 1;
+  uint64_t column = 1;
+};
+TextPosition position_of(std::string_view text, size_t at);
+
 /// Unicode White_Space.
 bool is_unicode_space(char32_t c);
 

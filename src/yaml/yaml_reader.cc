@@ -240,17 +240,11 @@ class Builder {
   std::string parser_error() const {
     std::string problem = parser_.problem ? parser_.problem : "unknown error";
     if (parser_.error == YAML_READER_ERROR) {
+      // Reader errors carry only a byte offset.
       size_t at = std::min(parser_.problem_offset, text_.size());
-      uint64_t line = 1;
-      size_t line_start = 0;
-      for (size_t i = 0; i < at; ++i) {
-        if (text_[i] == '\n') {
-          ++line;
-          line_start = i + 1;
-        }
-      }
-      return problem + " at byte " + std::to_string(at) + " line " + std::to_string(line) +
-             " column " + std::to_string(1 + char_count(text_.substr(line_start, at - line_start)));
+      TextPosition p = position_of(text_, at);
+      return problem + " at byte " + std::to_string(at) + " line " + std::to_string(p.line) + " column " +
+             std::to_string(p.column);
     }
     return problem + mark_text(parser_.problem_mark);
   }

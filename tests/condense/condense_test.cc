@@ -2,6 +2,7 @@
 
 #include "condense/field_stats.h"
 #include "json/json_reader.h"
+#include "support/parse.h"
 #include "json/json_writer.h"
 #include "lib/pipeline.h"
 #include "prune/prune.h"
@@ -10,17 +11,9 @@
 namespace tersolite {
 namespace {
 
-Value parse(std::string_view text) {
-  auto v = json::read_json(text);
-  EXPECT_TRUE(v) << text;
-  return v ? std::move(*v) : Value();
-}
+using testing::parse;
 
-Options with(std::string_view options_json) {
-  auto o = build_options(parse(options_json));
-  EXPECT_TRUE(o) << options_json;
-  return o ? *o : Options{};
-}
+Options with(std::string_view options_json) { return testing::options_of(options_json); }
 
 // One prune of a document with the condense strategy.
 struct Condensed {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "json/json_reader.h"
+#include "support/parse.h"
 #include "json/json_writer.h"
 #include "support/doc_gen.h"
 #include "value/utf8.h"
@@ -10,11 +11,7 @@
 namespace tersolite {
 namespace {
 
-Value parse(std::string_view text) {
-  auto v = json::read_json(text);
-  EXPECT_TRUE(v) << text;
-  return v ? std::move(*v) : Value();
-}
+using testing::parse;
 
 // Prunes a document as one shrink attempt would.
 struct Attempt {
@@ -38,12 +35,7 @@ struct Attempt {
   SizeNode node;
 };
 
-Options with(std::string_view options_json) {
-  auto v = json::read_json(options_json);
-  auto o = build_options(*v);
-  EXPECT_TRUE(o) << options_json;
-  return o ? *o : Options{};
-}
+Options with(std::string_view options_json) { return testing::options_of(options_json); }
 
 TEST(Prune, KeepsWhatFitsAndCountsNothing) {
   Attempt a(R"({"a":[1,2,{"b":"c"}]})");

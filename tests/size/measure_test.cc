@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "json/json_reader.h"
+#include "support/parse.h"
 #include "json/json_writer.h"
 #include "size/markers.h"
 #include "size/size_node.h"
@@ -10,11 +11,7 @@
 namespace tersolite {
 namespace {
 
-Value parse(std::string_view text) {
-  auto v = json::read_json(text);
-  EXPECT_TRUE(v) << text;
-  return v ? std::move(*v) : Value();
-}
+using testing::parse;
 
 SizeNode measure_text(std::string_view text, uint64_t width = 0,
                       const std::vector<std::string>& protect = {}) {
