@@ -75,10 +75,12 @@ ScalarType core_type(std::string_view s) {
   return ScalarType::kString;
 }
 
+// Exactly a JSON number literal: the JSON reader would also accept
+// whitespace around it, which a number's text must not hold.
 bool is_json_number(std::string_view s) {
   if (s.empty() || !(s[0] == '-' || is_dec(s[0]))) return false;
   auto v = json::read_json(s);
-  return v && v->is_number();
+  return v && v->is_number() && v->text() == s;
 }
 
 // The decimal form of an integer scalar, or nothing outside 64 bits.

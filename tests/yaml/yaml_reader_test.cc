@@ -44,6 +44,12 @@ TEST(YamlReader, TypesScalarsByTheCoreSchema) {
   for (const auto& c : cases) EXPECT_EQ(c.json, read_as_json(c.yaml)) << c.yaml;
 }
 
+// A tagged integer whose text ends in white space once became a number
+// holding the tabs, which is not a JSON number; it is a string.
+TEST(YamlReader, TaggedNumberWithTrailingTabsIsAString) {
+  EXPECT_EQ(R"({"a":"7\t\t","b":"8 ","c":7})", read_as_json("a: !!int \"7\t\t\"\nb: !!float '8 '\nc: !!int 7"));
+}
+
 TEST(YamlReader, CombinesDocumentsAndResolvesKeys) {
   struct Case {
     const char* yaml;
