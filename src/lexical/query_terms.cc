@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "value/utf8.h"
 
@@ -82,33 +83,64 @@ std::u32string to_u32(std::string_view s) {
 
 }  // namespace
 
-std::vector<std::string> words(std::string_view text) {
-  std::vector<std::string> out;
+namespace {
+
+// Calls `emit` with each word in text order until it returns false.
+template <class Emit>
+void for_each_word(std::string_view text, Emit emit) {
   std::string current;
   bool prev_lower_or_digit = false;
   size_t pos = 0;
   while (pos < text.size()) {
     char32_t c = decode_utf8(text, pos);
     if (!is_word_char(c)) {
-      if (!current.empty()) out.push_back(std::move(current));
+      if (!current.empty() && !emit(current)) return;
       current.clear();
       prev_lower_or_digit = false;
       continue;
     }
     if (is_upper(c) && prev_lower_or_digit && !current.empty()) {
-      out.push_back(std::move(current));
+      if (!emit(current)) return;
       current.clear();
     }
     append_lower(current, c);
     prev_lower_or_digit = is_lower_or_digit(c);
   }
-  if (!current.empty()) out.push_back(std::move(current));
+  if (!current.empty()) emit(current);
+}
+
+// Stopwords are ASCII and at most eight bytes long, so each packs into one
+// 64-bit word; a sorted table of them is searched in a few comparisons.
+uint64_t pack(std::string_view w) {
+  uint64_t x = 0;
+  std::memcpy(&x, w.data(), w.size());
+  return x;
+}
+
+bool is_stopword(std::string_view word) {
+  static const auto table = [] {
+    std::array<uint64_t, kStopwords.size()> t{};
+    for (size_t i = 0; i < t.size(); ++i) t[i] = pack(kStopwords[i]);
+    std::sort(t.begin(), t.end());
+    return t;
+  }();
+  return word.size() <= 8 && std::binary_search(table.begin(), table.end(), pack(word));
+}
+
+}  // namespace
+
+std::vector<std::string> words(std::string_view text) {
+  std::vector<std::string> out;
+  for_each_word(text, [&](std::string& w) {
+    out.push_back(std::move(w));
+    return true;
+  });
   return out;
 }
 
 bool is_useful(std::string_view word) {
   if (char_count(word) < 2) return false;
-  if (std::find(kStopwords.begin(), kStopwords.end(), word) != kStopwords.end()) return false;
+  if (is_stopword(word)) return false;
   bool all_digits = std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
   return !all_digits || word.size() > 3;
 }
@@ -196,10 +228,11 @@ double key_relevance(const QueryTerms& q, const std::vector<std::string>& key_wo
 }
 
 void add_value_tokens(TokenSet& set, std::string_view text) {
-  for (const std::string& w : words(text)) {
-    if (set.tokens.size() >= TokenSet::kMaxTokens) return;
+  if (set.tokens.size() >= TokenSet::kMaxTokens) return;
+  for_each_word(text, [&](const std::string& w) {
     if (is_useful(w)) set.tokens.insert(stem(w));
-  }
+    return set.tokens.size() < TokenSet::kMaxTokens;
+  });
 }
 
 TokenSet value_tokens(std::string_view text) {
