@@ -122,13 +122,17 @@ class Parser {
   }
   bool string(std::string& out) {
     ++i_;
+    // The decoded text is no longer than its literal: size it once.
+    size_t end = i_;
+    while ((end = s_.find_first_of("\"\\", end)) != std::string_view::npos && s_[end] == '\\') end += 2;
+    if (end != std::string_view::npos) out.reserve(end - i_);
     while (i_ < s_.size()) {
+      size_t run = s_.find_first_of("\"\\", i_);
+      if (run == std::string_view::npos) return false;
+      out.append(s_.substr(i_, run - i_));  // plain runs in bulk
+      i_ = run;
       char c = s_[i_++];
       if (c == '"') return true;
-      if (c != '\\') {
-        out += c;
-        continue;
-      }
       if (i_ >= s_.size()) return false;
       char e = s_[i_++];
       switch (e) {

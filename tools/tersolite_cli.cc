@@ -13,6 +13,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -33,6 +34,11 @@ bool read_all(const std::string& path, std::string& out) {
   }
   FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return false;
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    long size = std::ftell(f);
+    if (size > 0) out.reserve(static_cast<size_t>(size));
+    std::rewind(f);
+  }
   char buf[1 << 16];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
@@ -178,19 +184,21 @@ int main(int argc, char** argv) {
   uint8_t* out = tersolite_shrink(reinterpret_cast<const uint8_t*>(input.data()), input.size(),
                                   reinterpret_cast<const uint8_t*>(options.data()), options.size(),
                                   &len);
-  std::string env(reinterpret_cast<const char*>(out), len);
-  tersolite_free(out, len);
-
+  std::string_view env(reinterpret_cast<const char*>(out), len);
+  input.clear();
+  input.shrink_to_fit();
   auto parsed = tersolite_cli::parse_json(env);
+  if (envelope) {
+    std::fwrite(env.data(), 1, env.size(), stdout);
+    std::fputc('\n', stdout);
+  }
+  tersolite_free(out, len);
   if (!parsed || !parsed->get("ok")) {
     std::fprintf(stderr, "tersolite: unreadable envelope\n");
     return 3;
   }
   bool ok = parsed->get("ok")->boolean;
-  if (envelope) {
-    std::fwrite(env.data(), 1, env.size(), stdout);
-    std::fputc('\n', stdout);
-  } else if (ok) {
+  if (!envelope && ok) {
     const std::string& text = parsed->get("text")->text;
     std::fwrite(text.data(), 1, text.size(), stdout);
     if (text.empty() || text.back() != '\n') std::fputc('\n', stdout);

@@ -77,7 +77,7 @@ HeapBuffer envelope_around(size_t text_bytes, const Report& r, WriteText write_t
   // The text is written straight into the envelope rather than copied into
   // a Value first: it may be the size of the whole document.
   HeapBuffer out;
-  out.reserve(text_bytes + text_bytes / 8 + 1024);
+  out.reserve(text_bytes + text_bytes / 4 + 1024);  // room for typical escapes
   out.append("{\"ok\":true,\"text\":\"");
   json::EscapedSink<HeapBuffer> escaped(out);
   write_text(escaped);
