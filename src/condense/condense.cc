@@ -56,7 +56,8 @@ Fitted fit_children(PruneContext& ctx, const std::vector<const Value*>& values,
       size = node.full;
     } else if (v.is_object() && !v.members().empty()) {
       const auto& members = v.members();
-      size_t count = std::min(members.size(), node.children.size());
+      const auto& kids = children_of(ctx.measure_settings(), v, node, depth);
+      size_t count = std::min(members.size(), kids.size());
       std::vector<const Value*> member_values;
       std::vector<const SizeNode*> member_nodes;
       std::vector<uint64_t> member_floors;
@@ -64,8 +65,8 @@ Fitted fit_children(PruneContext& ctx, const std::vector<const Value*>& values,
       uint64_t fixed = container_overhead(ctx.layout, members.size(), depth);
       for (size_t k = 0; k < count; ++k) {
         member_values.push_back(&members[k].value);
-        member_nodes.push_back(&node.children[k]);
-        member_floors.push_back(condensed_size(ctx, members[k].value, node.children[k], depth + 1));
+        member_nodes.push_back(&kids[k]);
+        member_floors.push_back(condensed_size(ctx, members[k].value, kids[k], depth + 1));
         keys.push_back(members[k].key);
         fixed += json_string_size(members[k].key) + 1 + ctx.layout.colon_space();
       }

@@ -37,13 +37,14 @@ size_t FieldStatsCollector::field_for(std::optional<size_t> holder, const std::s
   return it->second;
 }
 
-void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value::Object& members,
-                                      const SizeNode& node, uint64_t depth, uint64_t item_index,
-                                      std::optional<size_t> holder) {
-  size_t count = std::min(members.size(), node.children.size());
+void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& record, const SizeNode& node,
+                                      uint64_t depth, uint64_t item_index, std::optional<size_t> holder) {
+  const auto& members = record.members();
+  const auto& kids = children_of(ctx.measure_settings(), record, node, depth);
+  size_t count = std::min(members.size(), kids.size());
   for (size_t i = 0; i < count; ++i) {
     const Member& m = members[i];
-    const SizeNode& child = node.children[i];
+    const SizeNode& child = kids[i];
     const Value& v = m.value;
     size_t index = field_for(holder, m.key);
     FieldStats& f = fields_[index];
@@ -100,7 +101,7 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value::Obje
 
     if (v.is_object() && !v.members().empty()) {
       ++f.object_holders;
-      gather_into(ctx, v.members(), child, depth + 1, item_index, index);
+      gather_into(ctx, v, child, depth + 1, item_index, index);
     }
   }
 }
@@ -109,11 +110,12 @@ uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeN
   if (node.min >= node.full) return node.full;
   if (value.is_object() && !value.members().empty()) {
     const auto& members = value.members();
+    const auto& kids = children_of(ctx.measure_settings(), value, node, depth);
     uint64_t size = container_overhead(ctx.layout, members.size(), depth);
-    size_t count = std::min(members.size(), node.children.size());
+    size_t count = std::min(members.size(), kids.size());
     for (size_t i = 0; i < count; ++i) {
       size += json_string_size(members[i].key) + 1 + ctx.layout.colon_space() +
-              condensed_size(ctx, members[i].value, node.children[i], depth + 1);
+              condensed_size(ctx, members[i].value, kids[i], depth + 1);
     }
     return size;
   }

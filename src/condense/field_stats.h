@@ -53,16 +53,16 @@ class FieldStatsCollector {
   /// The index of the field with `path`, if it was met.
   std::optional<size_t> find(const std::vector<std::string>& path) const;
 
-  /// Adds one record's members (`members` of an object, measured as `node`
-  /// at `depth`) found in item `item_index`.
-  void gather(const PruneContext& ctx, const Value::Object& members, const SizeNode& node,
-              uint64_t depth, uint64_t item_index) {
-    gather_into(ctx, members, node, depth, item_index, std::nullopt);
+  /// Adds the members of `record` (an object measured as `node` at `depth`),
+  /// the item with index `item_index`.
+  void gather(const PruneContext& ctx, const Value& record, const SizeNode& node, uint64_t depth,
+              uint64_t item_index) {
+    gather_into(ctx, record, node, depth, item_index, std::nullopt);
   }
 
  private:
-  void gather_into(const PruneContext& ctx, const Value::Object& members, const SizeNode& node,
-                   uint64_t depth, uint64_t item_index, std::optional<size_t> holder);
+  void gather_into(const PruneContext& ctx, const Value& record, const SizeNode& node, uint64_t depth,
+                   uint64_t item_index, std::optional<size_t> holder);
   size_t field_for(std::optional<size_t> holder, const std::string& key);
   static std::string lookup_key(std::optional<size_t> holder, std::string_view key);
 

@@ -81,7 +81,7 @@ class Planner {
 
   PlanOutcome run(bool first) {
     for (size_t i = 0; i < n_; ++i) {
-      if (items_[i].is_object()) stats_.gather(ctx_, items_[i].members(), nodes_[i], depth_ + 1, i);
+      if (items_[i].is_object()) stats_.gather(ctx_, items_[i], nodes_[i], depth_ + 1, i);
     }
     const auto& fields = stats_.fields();
     if (first && !homogeneous()) return Abort{};

@@ -34,11 +34,13 @@ SearchResult shrink_search(const Value& document, const Options& options, Format
   const Layout layout = layout_for(format, width);
 
   // Measured once; every attempt reuses it with a fresh context of its own.
+  // Without protect patterns, protection cannot depend on paths, so only
+  // the root's children are kept and deeper ones are measured when needed.
   SizeNode root;
   {
     PruneContext ctx(layout, options, scorer);
     PathStack path;
-    root = measure(ctx.measure_settings(), document, 0, path, false);
+    root = measure(ctx.measure_settings(), document, 0, path, false, ctx.patterns.empty() ? 1 : kAllLevels);
   }
 
   std::optional<Attempt> best_fit, best_over;

@@ -29,7 +29,8 @@ PruneResult prune(PruneContext& ctx, const Value& value, const SizeNode& node, u
     }
     case Kind::kArray:
       if (ctx.options.array_strategy == ArrayStrategy::kCondense) {
-        if (auto condensed = condense_array(ctx, value.items(), node.children, budget, depth))
+        if (auto condensed = condense_array(ctx, value.items(),
+                                            children_of(ctx.measure_settings(), value, node, depth), budget, depth))
           return std::move(*condensed);
       }
       return sample_array(ctx, value, node, budget, depth);
@@ -58,12 +59,13 @@ PruneResult collapse(PruneContext& ctx, const Value& value, const SizeNode& node
     }
     case Kind::kObject: {
       const auto& members = value.members();
+      const auto& kids = children_of(ctx.measure_settings(), value, node, depth);
       uint64_t n = members.size();
       ++ctx.stats.containers_collapsed;
       Value out = Value::object();
       uint64_t kept = 0, kept_leaves = 0, kept_size = 0;
       for (size_t i = 0; i < members.size(); ++i) {
-        const SizeNode& child = node.children[i];
+        const SizeNode& child = kids[i];
         if (!child.holds_protected) continue;
         ctx.path.push_back(members[i].key);
         PruneResult r = collapse(ctx, members[i].value, child, depth + 1);

@@ -74,15 +74,15 @@ class ArrayLayout {
   uint64_t marker_total_;
 };
 
-std::vector<uint64_t> priority_order(const SizeNode& node, bool keep_last_item) {
-  uint64_t n = node.children.size();
+std::vector<uint64_t> priority_order(const std::vector<SizeNode>& kids, bool keep_last_item) {
+  uint64_t n = kids.size();
   std::vector<uint64_t> order{0};
   std::vector<bool> listed(n, false);
   listed[0] = true;
   std::unordered_set<uint64_t, SeededU64Hash> shapes;
-  shapes.insert(node.children[0].shape);
+  shapes.insert(kids[0].shape);
   for (uint64_t i = 1; i < n && shapes.size() < kMaxPromotedShapes; ++i) {
-    if (shapes.insert(node.children[i].shape).second) {
+    if (shapes.insert(kids[i].shape).second) {
       order.push_back(i);
       listed[i] = true;
     }
@@ -108,10 +108,10 @@ struct Entry {
 PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node,
                          uint64_t budget, uint64_t depth) {
   const auto& items = array.items();
-  const auto& kids = node.children;
+  const auto& kids = children_of(ctx.measure_settings(), array, node, depth);
   uint64_t n = items.size();
   const Options& o = ctx.options;
-  std::vector<uint64_t> order = priority_order(node, o.keep_last_item);
+  std::vector<uint64_t> order = priority_order(kids, o.keep_last_item);
   ArrayLayout layout(ctx.layout, n, depth);
   std::vector<Entry> entries;
   uint64_t size = 0;

@@ -61,7 +61,7 @@ double tier_factor(double score) {
 PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNode& node,
                            uint64_t budget, uint64_t depth) {
   const auto& members = object.members();
-  const auto& kids = node.children;
+  const auto& kids = children_of(ctx.measure_settings(), object, node, depth);
   const Layout& layout = ctx.layout;
   uint64_t n = members.size();
 

@@ -184,7 +184,9 @@ uint64_t shape_hash(const Value& value) {
 }
 
 SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t depth,
-                 PathStack& path, bool protected_by_ancestor) {
+                 PathStack& path, bool protected_by_ancestor, uint64_t levels) {
+  const bool keep = levels > 0;
+  const uint64_t below = levels == kAllLevels ? kAllLevels : (levels > 0 ? levels - 1 : 0);
   const Layout& layout = settings.layout;
   SizeNode node;
   node.is_protected = protected_by_ancestor ||
@@ -208,14 +210,15 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
       break;
     case Kind::kArray: {
       const auto& items = value.items();
-      node.children.reserve(items.size());
+      if (keep) node.children.reserve(items.size());
       uint64_t sum = 0;
       for (const Value& item : items) {
         path.push_back(kItemSegment);
-        node.children.push_back(measure(settings, item, depth + 1, path, node.is_protected));
+        SizeNode child = measure(settings, item, depth + 1, path, node.is_protected, below);
         path.pop_back();
-        sum += node.children.back().full;
-        node.protected_leaves += node.children.back().protected_leaves;
+        sum += child.full;
+        node.protected_leaves += child.protected_leaves;
+        if (keep) node.children.push_back(std::move(child));
       }
       node.full = container_overhead(layout, items.size(), depth) + sum;
       node.min = node.is_protected || items.empty()
@@ -225,15 +228,16 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
     }
     case Kind::kObject: {
       const auto& members = value.members();
-      node.children.reserve(members.size());
+      if (keep) node.children.reserve(members.size());
       uint64_t sum = 0;
       uint64_t kept = 0;           // members holding protected content
       uint64_t kept_min_sum = 0;   // their keys and minimums
       for (const Member& m : members) {
         path.push_back(m.key);
-        node.children.push_back(measure(settings, m.value, depth + 1, path, node.is_protected));
+        SizeNode measured = measure(settings, m.value, depth + 1, path, node.is_protected, below);
         path.pop_back();
-        const SizeNode& child = node.children.back();
+        if (keep) node.children.push_back(std::move(measured));
+        const SizeNode& child = keep ? node.children.back() : measured;
         uint64_t key_cost = json_string_size(m.key) + 1 + layout.colon_space();
         sum += key_cost + child.full;
         node.protected_leaves += child.protected_leaves;
@@ -261,7 +265,24 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
   if (value.is_scalar()) node.protected_leaves = node.is_protected ? 1 : 0;
   node.holds_protected = node.holds_protected || node.is_protected;
   node.shape = shape_hash(value);
+  node.expanded = keep || value.is_scalar();
   return node;
+}
+
+const std::vector<SizeNode>& children_of(const MeasureSettings& settings, const Value& value,
+                                         const SizeNode& node, uint64_t depth) {
+  if (node.expanded) return node.children;
+  // Without patterns or pinned paths, protection comes from the ancestors
+  // alone, so the path does not matter here.
+  PathStack path;
+  size_t n = value.size();
+  node.children.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    const Value& child = value.is_array() ? value.items()[i] : value.members()[i].value;
+    node.children.push_back(measure(settings, child, depth + 1, path, node.is_protected, 0));
+  }
+  node.expanded = true;
+  return node.children;
 }
 
 }  // namespace tersolite

@@ -57,14 +57,21 @@ class PinnedPaths {
 };
 
 struct SizeNode {
-  std::vector<SizeNode> children;  // one per item or member, in order
+  // One per item or member, in order, once measured. Large documents keep
+  // only the top levels; children_of() measures the rest when a shrink
+  // step needs them (the same values, computed later).
+  mutable std::vector<SizeNode> children;
   uint64_t full = 0;               // characters written in full
   uint64_t min = 0;                // smallest size allowed; <= full
   uint64_t shape = 0;              // shape fingerprint
   uint64_t protected_leaves = 0;   // protected scalars at or below
   bool is_protected = false;       // this node itself
   bool holds_protected = false;    // scalars and arrays: is_protected; objects: also any child
+  mutable bool expanded = false;   // children holds every child
 };
+
+/// Levels of children measure() keeps below a node: all of them.
+inline constexpr uint64_t kAllLevels = UINT64_MAX;
 
 /// What measuring reads: the layout, the compiled patterns and pinned paths.
 struct MeasureSettings {
@@ -74,8 +81,16 @@ struct MeasureSettings {
 };
 
 /// Measures `value` at `depth`; `path` holds its path and is restored.
+/// Children are kept for `levels` levels below the node.
 SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t depth,
-                 PathStack& path, bool protected_by_ancestor);
+                 PathStack& path, bool protected_by_ancestor, uint64_t levels = kAllLevels);
+
+/// The children of `node` (the measurement of `value` at `depth`),
+/// measuring them first when they were not kept.
+/// REQUIRES: when children were not kept, protection cannot depend on the
+/// path: no protect patterns and no pinned paths.
+const std::vector<SizeNode>& children_of(const MeasureSettings& settings, const Value& value,
+                                         const SizeNode& node, uint64_t depth);
 
 /// Characters of `value` written as JSON in `layout` at `depth`: the full
 /// size measure() gives, without building the tree.

@@ -159,7 +159,7 @@ TEST(FieldStats, GathersFlagsAndFingerprints) {
   PathStack path;
   SizeNode node = measure(ctx.measure_settings(), records, 0, path, false);
   FieldStatsCollector stats(std::nullopt);
-  for (size_t i = 0; i < 3; ++i) stats.gather(ctx, records.items()[i].members(), node.children[i], 1, i);
+  for (size_t i = 0; i < 3; ++i) stats.gather(ctx, records.items()[i], node.children[i], 1, i);
   const auto& f = stats.fields();
   auto field = [&](std::vector<std::string> p) { return f[*stats.find(p)]; };
   EXPECT_TRUE(field({"d"}).not_date);  // the second is not a date

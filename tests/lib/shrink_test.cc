@@ -146,6 +146,26 @@ TEST(Shrink, KeepsInvariantsOnGeneratedDocuments) {
   }
 }
 
+// Without protect patterns only the top of the measurement is kept and the
+// rest is measured on demand; a pattern that matches nothing forces the
+// whole measurement up front. Both must give the same bytes.
+TEST(Shrink, MeasuringOnDemandChangesNothing) {
+  for (uint64_t seed = 1; seed <= 40; ++seed) {
+    testing::DocGen gen(seed);
+    Value doc = Value::array();
+    for (int i = 0; i < 10; ++i) doc.push_back(gen.record(1));
+    std::string input = json::to_json(doc);
+    std::string budget = std::to_string(char_count(input) / 4 + 20);
+    for (std::string options : {R"({"indent":0,"max_chars":)" + budget + "}",
+                                R"({"array_strategy":"condense","explain":true,"arguments":"bug title","max_chars":)" + budget + "}",
+                                R"({"format":"yaml","array_strategy":"condense","max_chars":)" + budget + "}"}) {
+      std::string eager = options;
+      eager.insert(1, R"("protect":"/no such member",)");
+      ASSERT_EQ(run_request(input, options), run_request(input, eager)) << options;
+    }
+  }
+}
+
 TEST(Shrink, KeepsInvariantsOnTheCorpus) {
   namespace fs = std::filesystem;
   fs::path dir = fs::path(TERSOLITE_SHARED_DIR) / "corpus";
