@@ -15,7 +15,9 @@
 //   ShrinkCondenseQuery/MB   condense with a query
 //   ShrinkYaml/MB       sample with YAML output
 //   ShrinkLogs/MB       sample on flat log events
-//   SearchWorstCase     the search making all 24 attempts
+//   SearchManyAttempts  the search on YAML output where it makes the most
+//                       attempts found among the generated documents (14 of
+//                       at most 24): a deep catalog, width 8, 10,000 chars
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -153,14 +155,15 @@ void BM_ShrinkLogs(benchmark::State& state) {
 }
 
 // YAML output keeps searching while the slack exceeds a two-hundredth of
-// the budget; this document and budget make it use all 24 attempts.
-void BM_SearchWorstCase(benchmark::State& state) {
+// the budget, so it makes the most attempts.
+void BM_SearchManyAttempts(benchmark::State& state) {
   const Value& v = parsed(Shape::kCatalog, state.range(0));
   Options o;
-  o.max_chars = 200000;
-  SearchResult r = shrink_search(v, o, Format::kYaml, 2, scorer_for(o.field_scorer));
+  o.max_chars = 10000;
+  SearchResult r = shrink_search(v, o, Format::kYaml, 8, scorer_for(o.field_scorer));
+  if (!r.fits) state.SkipWithError("the search found nothing that fits");
   state.counters["attempts"] = r.attempts;
-  for (auto _ : state) benchmark::DoNotOptimize(shrink_search(v, o, Format::kYaml, 2, scorer_for(o.field_scorer)));
+  for (auto _ : state) benchmark::DoNotOptimize(shrink_search(v, o, Format::kYaml, 8, scorer_for(o.field_scorer)));
   report_bytes(state, document(Shape::kCatalog, state.range(0)).size());
 }
 
@@ -178,7 +181,7 @@ BENCHMARK(BM_ShrinkCondense) TERSOLITE_SIZES;
 BENCHMARK(BM_ShrinkCondenseQuery) TERSOLITE_SIZES;
 BENCHMARK(BM_ShrinkYaml) TERSOLITE_SIZES;
 BENCHMARK(BM_ShrinkLogs) TERSOLITE_SIZES;
-BENCHMARK(BM_SearchWorstCase)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchManyAttempts)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tersolite::bench
