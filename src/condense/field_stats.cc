@@ -48,8 +48,9 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& reco
     const Value& v = m.value;
     size_t index = field_for(holder, m.key);
     FieldStats& f = fields_[index];
+    if (f.present == 0) f.key_cost = json_string_size(m.key) + 1 + ctx.layout.colon_space();
     ++f.present;
-    f.key_size_sum += json_string_size(m.key) + 1 + ctx.layout.colon_space();
+    f.key_size_sum += f.key_cost;  // a field's key is the same in every record
     f.full_size_sum += child.full;
     f.condensed_size_sum += condensed_size(ctx, v, child, depth + 1);
     f.position_sum += i;
@@ -123,9 +124,9 @@ uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeN
     const std::string& text = value.text();
     uint64_t chars = char_count(text);
     if (chars <= ctx.string_cap + 16) return node.full;
+    // The head written with the marker after it (the marker needs no escapes).
     std::string_view head(text.data(), byte_offset_of_char(text, ctx.string_cap));
-    std::string cut = std::string(head) + chars_marker(chars - ctx.string_cap);
-    return std::min(node.full, json_string_size(cut));
+    return std::min(node.full, json_string_size(head) + chars_marker_size(chars - ctx.string_cap) - 2);
   }
   return node.min;
 }

@@ -29,6 +29,7 @@ struct FieldStats {
   uint64_t object_holders = 0;
   uint64_t nulls = 0, bools = 0, numbers = 0, strings = 0, arrays = 0, objects = 0;
   uint64_t empties = 0;
+  uint64_t key_cost = 0;  // of one occurrence of the key
   uint64_t key_size_sum = 0;
   uint64_t full_size_sum = 0;
   uint64_t condensed_size_sum = 0;
