@@ -23,32 +23,37 @@ void newline_indent(Out& out, uint64_t spaces) {
 }  // namespace
 
 template <class Out>
-void write_json_string(Out& out, std::string_view text) {
+void EscapedSink<Out>::append(std::string_view s) {
   static constexpr char kHex[] = "0123456789abcdef";
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  out.push_back('"');
+  const auto* bytes = reinterpret_cast<const unsigned char*>(s.data());
   size_t i = 0;
-  while (i < text.size()) {
+  while (i < s.size()) {
     size_t run = i;
-    while (run < text.size() && !kEscape.escape[bytes[run]]) ++run;
-    out.append(std::string_view(text.data() + i, run - i));
-    if (run == text.size()) break;
+    while (run < s.size() && !kEscape.escape[bytes[run]]) ++run;
+    out_.append(std::string_view(s.data() + i, run - i));
+    if (run == s.size()) break;
     unsigned char c = bytes[run];
     switch (c) {
-      case '"': out.append("\\\""); break;
-      case '\\': out.append("\\\\"); break;
-      case '\b': out.append("\\b"); break;
-      case '\t': out.append("\\t"); break;
-      case '\n': out.append("\\n"); break;
-      case '\f': out.append("\\f"); break;
-      case '\r': out.append("\\r"); break;
+      case '"': out_.append(std::string_view("\\\"", 2)); break;
+      case '\\': out_.append(std::string_view("\\\\", 2)); break;
+      case '\n': out_.append(std::string_view("\\n", 2)); break;
+      case '\t': out_.append(std::string_view("\\t", 2)); break;
+      case '\r': out_.append(std::string_view("\\r", 2)); break;
+      case '\b': out_.append(std::string_view("\\b", 2)); break;
+      case '\f': out_.append(std::string_view("\\f", 2)); break;
       default: {
         char esc[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
-        out.append(std::string_view(esc, 6));
+        out_.append(std::string_view(esc, 6));
       }
     }
     i = run + 1;
   }
+}
+
+template <class Out>
+void write_json_string(Out& out, std::string_view text) {
+  out.push_back('"');
+  EscapedSink<Out>(out).append(text);
   out.push_back('"');
 }
 
@@ -102,40 +107,14 @@ std::string to_json(const Value& value, uint64_t width) {
   return out;
 }
 
-template <class Out>
-void EscapedSink<Out>::append(std::string_view s) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  const auto* bytes = reinterpret_cast<const unsigned char*>(s.data());
-  size_t i = 0;
-  while (i < s.size()) {
-    size_t run = i;
-    while (run < s.size() && !kEscape.escape[bytes[run]]) ++run;
-    out_.append(std::string_view(s.data() + i, run - i));
-    if (run == s.size()) break;
-    unsigned char c = bytes[run];
-    switch (c) {
-      case '"': out_.append(std::string_view("\\\"", 2)); break;
-      case '\\': out_.append(std::string_view("\\\\", 2)); break;
-      case '\n': out_.append(std::string_view("\\n", 2)); break;
-      case '\t': out_.append(std::string_view("\\t", 2)); break;
-      case '\r': out_.append(std::string_view("\\r", 2)); break;
-      case '\b': out_.append(std::string_view("\\b", 2)); break;
-      case '\f': out_.append(std::string_view("\\f", 2)); break;
-      default: {
-        char esc[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
-        out_.append(std::string_view(esc, 6));
-      }
-    }
-    i = run + 1;
-  }
-}
-
+template class EscapedSink<std::string>;
+template class EscapedSink<HeapBuffer>;
+template class EscapedSink<EscapedSink<HeapBuffer>>;
 template void write_json(std::string&, const Value&, uint64_t, uint64_t);
 template void write_json(HeapBuffer&, const Value&, uint64_t, uint64_t);
 template void write_json(EscapedSink<HeapBuffer>&, const Value&, uint64_t, uint64_t);
 template void write_json_string(std::string&, std::string_view);
 template void write_json_string(HeapBuffer&, std::string_view);
 template void write_json_string(EscapedSink<HeapBuffer>&, std::string_view);
-template class EscapedSink<HeapBuffer>;
 
 }  // namespace tersolite::json

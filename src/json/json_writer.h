@@ -48,6 +48,8 @@ extern template void write_json(EscapedSink<HeapBuffer>&, const Value&, uint64_t
 extern template void write_json_string(std::string&, std::string_view);
 extern template void write_json_string(HeapBuffer&, std::string_view);
 extern template void write_json_string(EscapedSink<HeapBuffer>&, std::string_view);
+extern template class EscapedSink<std::string>;
 extern template class EscapedSink<HeapBuffer>;
+extern template class EscapedSink<EscapedSink<HeapBuffer>>;
 
 }  // namespace tersolite::json
