@@ -142,6 +142,64 @@ TEST(SampleArray, SamplesShapesAtTheirMinimumWhenNothingFitsWhole) {
   EXPECT_EQ(std::string::npos, z.find("\"b\""));
 }
 
+TEST(SampleArray, PromotesOnlyTheFirstSixtyFourShapes) {
+  // Items 0..69 each have a shape of their own; only the first 64 jump the
+  // queue, so with the last item the order is 0..63, 69, then 64..68.
+  std::string doc = "[";
+  for (int i = 0; i < 70; ++i) doc += (i ? "," : "") + std::string("{\"k") + std::to_string(i) + "\":1}";
+  doc += "]";
+  Attempt b(doc);
+  uint64_t budget = b.node.full - 1;
+  std::string cut = b.run(budget);
+  // The gap marker is longer than the items it replaces, so the walk stops
+  // before the end of the order: the tail of items 64..68 goes, 69 stays.
+  EXPECT_NE(std::string::npos, cut.find("{\"k63\":1}"));
+  EXPECT_NE(std::string::npos, cut.find("{\"k69\":1}"));
+  EXPECT_EQ(std::string::npos, cut.find("{\"k68\":1}"));
+}
+
+TEST(SampleArray, SamplesOneItemOfEachShapeAtItsMinimum) {
+  // No item fits whole; two fit at their minimum: the first two shapes are
+  // sampled and an item repeating a sampled shape is skipped, not counted.
+  std::string big(200, 'x');
+  std::string doc = "[{\"a\":\"" + big + "\"},{\"a\":\"" + big + "\"},{\"b\":\"" + big + "\"},{\"c\":\"" + big + "\"}]";
+  // Each item's minimum is 22 ({"…":"1 keys omitted"}); items 0 and 2 with
+  // their two gap markers take 89, item 3 would need 91.
+  Attempt a(doc);
+  std::string out = a.run(90);
+  EXPECT_EQ(0u, out.find("[{"));
+  EXPECT_EQ(std::string::npos, out.find("\"c\""));
+  size_t first = out.find("\"\xE2\x80\xA6[1 items omitted]\",{");
+  EXPECT_NE(std::string::npos, first) << out;
+  EXPECT_NE(std::string::npos, out.find("},\"\xE2\x80\xA6[1 items omitted]\"]")) << out;
+  EXPECT_EQ(2u, a.ctx.stats.items_omitted);
+}
+
+TEST(SampleArray, KeepsTheNextItemInPartOnlyWithEnoughRoom) {
+  // The first item fits whole; the second (full 502) may be kept shortened
+  // only when its room reaches min_partial_chars (40) and its minimum.
+  std::string doc = "[\"aaaa\",\"" + std::string(500, 'b') + "\",\"cccc\"]";
+  Options o = with(R"({"keep_last_item":false})");
+  auto room_for = [](uint64_t budget) {
+    // [ "aaaa" , <item> , gap ] : 1 + 6 + 1 + item + 1 + 20 + 1
+    return budget - 30;
+  };
+  for (uint64_t budget : {30u + 39u, 30u + 40u}) {
+    Attempt a(doc, o);
+    std::string out = a.run(budget);
+    bool kept = out.find("\"b") != std::string::npos;
+    EXPECT_EQ(room_for(budget) >= 40, kept) << out;
+  }
+}
+
+TEST(SampleArray, ASingleItemIsKeptAtItsMinimumOrCollapses) {
+  Attempt fits(R"([{"text":"a long text that does not fit the budget as it stands"}])");
+  std::string out = fits.run(40);
+  EXPECT_EQ(0u, out.find("[{\"text\":\"a long"));
+  Attempt collapses(R"([{"text":"a long text that does not fit the budget as it stands"}])");
+  EXPECT_EQ("[\"\xE2\x80\xA6[1 items omitted]\"]", collapses.run(22));
+}
+
 TEST(SelectMembers, KeepsTheLongestPrefixWithSample) {
   std::string doc = "{";
   for (int i = 0; i < 10; ++i) doc += (i ? "," : "") + std::string("\"k") + std::to_string(i) + "\":\"vvvvvvvvvv\"";
