@@ -139,6 +139,43 @@ TEST(Condense, CapsTheDroppedFieldList) {
   EXPECT_EQ(24u, c.ctx.dropped_fields.size());
 }
 
+uint32_t score_of(const Condensed& c, const std::string& path) {
+  for (const FieldDecision& d : c.ctx.field_decisions) {
+    if (d.path == path) return d.score;
+  }
+  ADD_FAILURE() << "no decision for " << path;
+  return 0;
+}
+
+TEST(Condense, LowersRepeatedValuesAndSharedLabels) {
+  std::string doc = "[";
+  for (int i = 0; i < 12; ++i) {
+    std::string n = std::to_string(10 + i);
+    doc += (i ? "," : "") + std::string(R"({"name":"Customer )") + n + R"(","display_name":"Customer )" + n +
+           R"(","created_at":"2026-01-)" + n + R"(T00:00:00Z","updated_at":"2026-02-)" + n +
+           R"(T00:00:00Z","closed_at":"2026-03-)" + n + R"(T00:00:00Z"})";
+  }
+  doc += "]";
+  Condensed c(doc, 100000 / 100, R"({"explain":true})");
+  // display_name repeats name record by record: it keeps 0.15 of its score.
+  EXPECT_NEAR(score_of(c, "/*/name") * 0.15, score_of(c, "/*/display_name"), 1.0);
+  // The three timestamps share the label "time": 1, 0.75 and 0.75 squared.
+  uint32_t first = score_of(c, "/*/created_at");
+  EXPECT_NEAR(first * 0.75, score_of(c, "/*/updated_at"), 1.0);
+  EXPECT_NEAR(first * 0.5625, score_of(c, "/*/closed_at"), 1.0);
+}
+
+TEST(Condense, NeedsAnInformativeFieldBesidesIdentifiers) {
+  // Only identifiers would fit: the plan is refused and sampling takes over.
+  std::string doc = "[";
+  for (int i = 0; i < 30; ++i)
+    doc += (i ? "," : "") + std::string(R"({"id":)") + std::to_string(100000 + i) + R"(,"body":")" +
+           std::string(300, 'x') + "\"}";
+  doc += "]";
+  Condensed c(doc, 400);
+  EXPECT_EQ(0u, c.ctx.stats.arrays_condensed) << c.out;
+}
+
 TEST(CondensedSize, CutsLongStringsToTheCap) {
   Options o;
   PruneContext ctx(Layout{}, o, scorer_for(ScorerKind::kHeuristic));
