@@ -1,6 +1,8 @@
 #include "envelope_reader.h"
 
 #include <cstdint>
+#include <string>
+#include <tuple>
 
 namespace tersolite_cli {
 
@@ -170,6 +172,33 @@ std::optional<Json> parse_json(std::string_view text) {
   Json out;
   if (!p.value(out) || !p.done()) return std::nullopt;
   return out;
+}
+
+size_t decode_string_to(std::string_view s, FILE* out) {
+  if (s.empty() || s[0] != '"') return std::string_view::npos;
+  // Plain runs go out as they stand; escapes are decoded in small pieces.
+  size_t i = 1;
+  char last = '\n';
+  while (i < s.size()) {
+    size_t run = s.find_first_of("\"\\", i);
+    if (run == std::string_view::npos) return std::string_view::npos;
+    if (out && run > i) std::fwrite(s.data() + i, 1, run - i, out);
+    if (run > i) last = s[run - 1];
+    if (s[run] == '"') {
+      if (out && last != '\n') std::fputc('\n', out);
+      return run + 1;
+    }
+    // One escape: reuse the parser on the two-character (or \uXXXX) piece.
+    size_t len = s.size() > run + 1 && s[run + 1] == 'u' ? 6 : 2;
+    if (len == 6 && s.substr(run + 6, 2) == "\\u") len = 12;  // a surrogate pair
+    std::string piece = "\"" + std::string(s.substr(run, len)) + "\"";
+    auto decoded = parse_json(piece);
+    if (!decoded || decoded->text.empty()) return std::string_view::npos;
+    if (out) std::fwrite(decoded->text.data(), 1, decoded->text.size(), out);
+    last = decoded->text.back();
+    i = run + len;
+  }
+  return std::string_view::npos;
 }
 
 std::string quote_json(std::string_view text) {

@@ -2,8 +2,7 @@
 // which uses the public C API only.
 #pragma once
 
-#include <map>
-#include <memory>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +23,11 @@ struct Json {
 
 /// Parses a JSON text; nothing on malformed input.
 std::optional<Json> parse_json(std::string_view text);
+
+/// Decodes the JSON string literal at the start of `literal` to `out`
+/// (nothing is written when it is null), ending with a line feed unless the
+/// text ends with one. Returns the bytes the literal takes, or npos.
+size_t decode_string_to(std::string_view literal, FILE* out);
 
 /// `text` as a JSON string literal.
 std::string quote_json(std::string_view text);

@@ -187,21 +187,27 @@ int main(int argc, char** argv) {
   std::string_view env(reinterpret_cast<const char*>(out), len);
   input.clear();
   input.shrink_to_fit();
-  auto parsed = tersolite_cli::parse_json(env);
   if (envelope) {
     std::fwrite(env.data(), 1, env.size(), stdout);
     std::fputc('\n', stdout);
   }
+  // A success envelope starts with its text, which may be the whole
+  // document: it is decoded straight to standard output, and only the
+  // report after it is parsed.
+  constexpr std::string_view kSuccess = "{\"ok\":true,\"text\":";
+  std::optional<tersolite_cli::Json> parsed;
+  bool ok = env.substr(0, kSuccess.size()) == kSuccess;
+  if (ok) {
+    std::string_view literal = env.substr(kSuccess.size());
+    size_t used = tersolite_cli::decode_string_to(literal, envelope ? nullptr : stdout);
+    if (used != std::string_view::npos) parsed = tersolite_cli::parse_json("{" + std::string(literal.substr(used + 1)));
+  } else {
+    parsed = tersolite_cli::parse_json(env);
+  }
   tersolite_free(out, len);
-  if (!parsed || !parsed->get("ok")) {
+  if (!parsed || (!ok && !parsed->get("error"))) {
     std::fprintf(stderr, "tersolite: unreadable envelope\n");
     return 3;
-  }
-  bool ok = parsed->get("ok")->boolean;
-  if (!envelope && ok) {
-    const std::string& text = parsed->get("text")->text;
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    if (text.empty() || text.back() != '\n') std::fputc('\n', stdout);
   }
   if (!ok) {
     std::fprintf(stderr, "tersolite: %s\n", parsed->get("error")->text.c_str());
