@@ -191,7 +191,9 @@ size_t decode_string_to(std::string_view s, FILE* out) {
     // One escape: reuse the parser on the two-character (or \uXXXX) piece.
     size_t len = s.size() > run + 1 && s[run + 1] == 'u' ? 6 : 2;
     if (len == 6 && s.substr(run + 6, 2) == "\\u") len = 12;  // a surrogate pair
-    std::string piece = "\"" + std::string(s.substr(run, len)) + "\"";
+    std::string piece(1, '"');
+    piece.append(s.substr(run, len));
+    piece.push_back('"');
     auto decoded = parse_json(piece);
     if (!decoded || decoded->text.empty()) return std::string_view::npos;
     if (out) std::fwrite(decoded->text.data(), 1, decoded->text.size(), out);
