@@ -4,6 +4,7 @@
 #include <iterator>
 #include <vector>
 
+#include "json/plain_run.h"
 #include "value/utf8.h"
 
 namespace tersolite::json {
@@ -23,17 +24,6 @@ int hex_value(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
-
-// Bytes that end a plain run inside a string: controls, quote, backslash.
-struct StopTable {
-  bool stop[256] = {};
-  constexpr StopTable() {
-    for (int i = 0; i < 0x20; ++i) stop[i] = true;
-    stop[static_cast<unsigned char>('"')] = true;
-    stop[static_cast<unsigned char>('\\')] = true;
-  }
-};
-constexpr StopTable kStop;
 
 class Reader {
  public:
@@ -220,10 +210,8 @@ class Reader {
   }
 
   bool read_string(std::string& out) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text_.data());
     while (true) {
-      size_t run = pos_;
-      while (run < text_.size() && !kStop.stop[bytes[run]]) ++run;
+      size_t run = end_of_plain_run(text_.data(), pos_, text_.size());
       out.append(text_.data() + pos_, run - pos_);
       pos_ = run;
       if (at_end()) return fail("unterminated string", pos_);

@@ -1,18 +1,10 @@
 #include "json/json_writer.h"
 
+#include "json/plain_run.h"
+
 namespace tersolite::json {
 
 namespace {
-
-struct EscapeTable {
-  bool escape[256] = {};
-  constexpr EscapeTable() {
-    for (int i = 0; i < 0x20; ++i) escape[i] = true;
-    escape[static_cast<unsigned char>('"')] = true;
-    escape[static_cast<unsigned char>('\\')] = true;
-  }
-};
-constexpr EscapeTable kEscape;
 
 template <class Out>
 void newline_indent(Out& out, uint64_t spaces) {
@@ -28,8 +20,7 @@ void EscapedSink<Out>::append(std::string_view s) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(s.data());
   size_t i = 0;
   while (i < s.size()) {
-    size_t run = i;
-    while (run < s.size() && !kEscape.escape[bytes[run]]) ++run;
+    size_t run = end_of_plain_run(s.data(), i, s.size());
     out_.append(std::string_view(s.data() + i, run - i));
     if (run == s.size()) break;
     unsigned char c = bytes[run];
