@@ -15,6 +15,9 @@
 //   ShrinkCondenseQuery/MB   condense with a query
 //   ShrinkYaml/MB       sample with YAML output
 //   ShrinkLogs/MB       sample on flat log events
+//   SearchWorstCase     all 24 attempts: everything protected, budget one
+//                       character short, so each attempt copies and writes
+//                       the whole document
 //   SearchManyAttempts  the search on YAML output where it makes the most
 //                       attempts found among the generated documents (14 of
 //                       at most 24): a deep catalog, width 8, 10,000 chars
@@ -154,6 +157,18 @@ void BM_ShrinkLogs(benchmark::State& state) {
   whole_call(state, Shape::kLogs, R"({"max_chars":10000,"indent":0})", "\"pruned\":true");
 }
 
+void BM_SearchWorstCase(benchmark::State& state) {
+  Value v = Value::object();
+  v.add_member("data", parsed(Shape::kIssues, state.range(0)).clone());
+  Options o;
+  o.protect = {"/data"};
+  o.max_chars = char_count(json::to_json(v)) - 1;
+  SearchResult r = shrink_search(v, o, Format::kJson, 0, scorer_for(o.field_scorer));
+  if (r.attempts != 24 || r.fits) state.SkipWithError("the search did not make 24 attempts");
+  for (auto _ : state) benchmark::DoNotOptimize(shrink_search(v, o, Format::kJson, 0, scorer_for(o.field_scorer)));
+  report_bytes(state, document(Shape::kIssues, state.range(0)).size());
+}
+
 // YAML output keeps searching while the slack exceeds a two-hundredth of
 // the budget, so it makes the most attempts.
 void BM_SearchManyAttempts(benchmark::State& state) {
@@ -181,6 +196,7 @@ BENCHMARK(BM_ShrinkCondense) TERSOLITE_SIZES;
 BENCHMARK(BM_ShrinkCondenseQuery) TERSOLITE_SIZES;
 BENCHMARK(BM_ShrinkYaml) TERSOLITE_SIZES;
 BENCHMARK(BM_ShrinkLogs) TERSOLITE_SIZES;
+BENCHMARK(BM_SearchWorstCase)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchManyAttempts)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "json/json_writer.h"
 #include "lib/options.h"
 #include "lib/pipeline.h"
+#include "lib/shrink_search.h"
 #include "support/doc_gen.h"
 #include "value/utf8.h"
 #include "yaml/yaml_reader.h"
@@ -94,6 +95,24 @@ TEST(Shrink, SaysWhenNothingFits) {
   EXPECT_TRUE(a.flag("pruned"));
   EXPECT_FALSE(a.flag("fits"));
   EXPECT_EQ(R"({"id":"this identifier is far longer than the budget"})", a.text);
+}
+
+// Protected content one character over the budget never fits: every attempt
+// is oversized by one, the target falls by about 3 % each time, and the
+// search stops at its limit of 24 attempts with the smallest result.
+TEST(ShrinkSearch, StopsAfterTwentyFourAttempts) {
+  Value doc = Value::object();
+  doc.add_member("id", Value::string(std::string(9992, 'x')));  // {"id":"…"} is 10,001 characters
+  Options o;
+  o.max_chars = 10000;
+  o.protect = {"id"};
+  SearchResult r = shrink_search(doc, o, Format::kJson, 0, scorer_for(o.field_scorer));
+  EXPECT_EQ(24, r.attempts);
+  EXPECT_FALSE(r.fits);
+  EXPECT_EQ(10001u, r.chosen.size);
+  // JSON output that fits stops at the first attempt.
+  o.protect.clear();
+  EXPECT_EQ(1, shrink_search(doc, o, Format::kJson, 0, scorer_for(o.field_scorer)).attempts);
 }
 
 TEST(Shrink, WritesAndReadsYaml) {
