@@ -293,8 +293,9 @@ class Planner {
     }
   }
 
-  // Cost of adding field `f` given the open containers (which it opens).
-  uint64_t cost(size_t f, std::set<size_t>& open) const {
+  // Cost of adding field `f` given the open containers; the ancestors it
+  // would open are added to `opened` (which may be `open` itself).
+  uint64_t cost(size_t f, const std::set<size_t>& open, std::set<size_t>& opened) const {
     const auto& fields = stats_.fields();
     const FieldStats& s = fields[f];
     const Layout& layout = ctx_.layout;
@@ -307,7 +308,7 @@ class Planner {
       const FieldStats& a = fields[*p];
       uint64_t g = depth_ + a.path.size();
       c += a.key_size_sum + a.present * (layout.pretty() ? 2 * ((g + 1) * w + 2) : 2);
-      open.insert(*p);
+      opened.insert(*p);
     }
     return c;
   }
@@ -315,7 +316,7 @@ class Planner {
   uint64_t total_of(const std::vector<size_t>& list) const {
     std::set<size_t> open;
     uint64_t total = base_;
-    for (size_t f : list) total = sat_add(total, cost(f, open));
+    for (size_t f : list) total = sat_add(total, cost(f, open, open));
     return total;
   }
 
@@ -324,11 +325,11 @@ class Planner {
     open_.clear();
     planned_ = base_;
     for (const ScoredField& s : scored) {
-      std::set<size_t> open = open_;
-      uint64_t c = cost(s.field, open);
+      std::set<size_t> opened;
+      uint64_t c = cost(s.field, open_, opened);
       if (sat_add(planned_, c) <= tier_limit(s.score, budget_)) {
         planned_ += c;
-        open_ = std::move(open);
+        open_.insert(opened.begin(), opened.end());
         kept.push_back(s.field);
       }
     }
@@ -363,7 +364,7 @@ class Planner {
         kept = std::move(trial);
         open_.clear();
         planned_ = base_;
-        for (size_t f : kept) planned_ += cost(f, open_);
+        for (size_t f : kept) planned_ += cost(f, open_, open_);
       }
     }
     return kept;
@@ -376,11 +377,11 @@ class Planner {
     for (size_t f : kept) spare += own(f);
     for (const ScoredField& s : scored) {
       if (std::find(kept.begin(), kept.end(), s.field) != kept.end() || !(s.score >= 0.3)) continue;
-      std::set<size_t> open = open_;
-      uint64_t c = cost(s.field, open);
+      std::set<size_t> opened;
+      uint64_t c = cost(s.field, open_, opened);
       if (sat_add(sat_add(planned_, c), sat_add(spare, own(s.field))) <= budget_) {
         planned_ += c;
-        open_ = std::move(open);
+        open_.insert(opened.begin(), opened.end());
         spare += own(s.field);
         kept.push_back(s.field);
       }

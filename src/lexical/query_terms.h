@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,7 +15,7 @@
 
 namespace tersolite {
 
-using WordSet = std::unordered_set<std::string, SeededStringHash>;
+using WordSet = std::unordered_set<std::string, SeededStringHash, std::equal_to<>>;
 
 /// Distinct stemmed words of a value's text, at most 256.
 struct TokenSet {
@@ -22,7 +23,7 @@ struct TokenSet {
   WordSet tokens;
   bool empty() const { return tokens.empty(); }
   size_t size() const { return tokens.size(); }
-  bool contains(std::string_view t) const { return tokens.count(std::string(t)) > 0; }
+  bool contains(std::string_view t) const { return tokens.count(t) > 0; }
 };
 
 struct QueryTerms {

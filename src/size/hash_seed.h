@@ -13,6 +13,7 @@ uint64_t next_hash_seed();
 
 /// A seeded hash for string keys.
 struct SeededStringHash {
+  using is_transparent = void;  // look up by string_view without a copy
   uint64_t seed = next_hash_seed();
   size_t operator()(std::string_view s) const;
 };

@@ -224,7 +224,7 @@ class Builder {
           stack_.pop_back();
           if (!frame.anchor.empty() && !remember(frame.anchor, frame.value, std::nullopt))
             return unexpected(error_);
-          if (!deliver(std::move(frame.value), std::nullopt, event.start_mark)) return unexpected(error_);
+          if (!deliver(std::move(frame.value), std::nullopt)) return unexpected(error_);
           break;
         }
         default:
@@ -335,7 +335,7 @@ class Builder {
     if (e.data.scalar.anchor) {
       if (!remember(reinterpret_cast<const char*>(e.data.scalar.anchor), value, key_text)) return false;
     }
-    return deliver(std::move(value), std::move(key_text), e.start_mark);
+    return deliver(std::move(value), std::move(key_text));
   }
 
   bool on_alias(const yaml_event_t& e) {
@@ -346,11 +346,11 @@ class Builder {
     const Anchor& a = it->second;
     if (awaiting_key()) {
       if (!a.is_scalar_key_source) return fail("complex mapping keys are not supported");
-      return deliver(Value(), a.key_text, e.start_mark);
+      return deliver(Value(), a.key_text);
     }
     if (!check_depth(a.height)) return false;
     if (!charge(node_count(a.value))) return false;
-    return deliver(a.value.clone(), std::nullopt, e.start_mark);
+    return deliver(a.value.clone(), std::nullopt);
   }
 
   bool on_start(const yaml_event_t& e) {
@@ -368,7 +368,7 @@ class Builder {
   }
 
   // Hands a finished node to its parent (or makes it the document root).
-  bool deliver(Value value, std::optional<std::string> key_text, const yaml_mark_t&) {
+  bool deliver(Value value, std::optional<std::string> key_text) {
     if (stack_.empty()) {
       root_ = std::move(value);
       return true;

@@ -72,8 +72,8 @@ bool needs_quotes(std::string_view s) {
     if (c == '\t' || !is_printable(c)) return true;
   }
   if (s.find(": ") != std::string_view::npos || s.find(" #") != std::string_view::npos) return true;
-  std::string lower(s.substr(0, 6));
   if (s.size() <= 5) {
+    std::string lower(s);
     for (char& c : lower) {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
