@@ -6,14 +6,23 @@
 #include <rapidjson/writer.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
-  std::ifstream in(argv[1], std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Read the way the tersolite CLI does, so that only parsing and writing differ.
+  FILE* f = std::fopen(argv[1], "rb");
+  if (f == nullptr) return 2;
+  std::string text;
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    long size = std::ftell(f);
+    if (size > 0) text.reserve(static_cast<size_t>(size));
+    std::rewind(f);
+  }
+  char buf[1 << 16];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  std::fclose(f);
   rapidjson::Document doc;
   doc.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseFullPrecisionFlag>(text.c_str(), text.size());
   if (doc.HasParseError()) {

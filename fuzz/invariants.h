@@ -56,7 +56,7 @@ inline const Value& report_member(const Value& envelope, std::string_view key) {
 }
 
 inline uint64_t report_count(const Value& envelope, std::string_view key) {
-  return std::stoull(report_member(envelope, key).text());
+  return std::stoull(std::string(report_member(envelope, key).text()));
 }
 
 }  // namespace tersolite::fuzz

@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Value v = fuzz::check_envelope(env);
   if (!v.members()[0].value.as_bool()) return 0;
 
-  const std::string& text = v.members()[1].value.text();
+  std::string_view text = v.members()[1].value.text();
   uint64_t out = fuzz::report_count(v, "output_chars");
   fuzz::check(out == char_count(text), "output_chars is not the size of text", env);
   fuzz::check(fuzz::report_member(v, "fits").as_bool() == (out <= fuzz::report_count(v, "max_chars")),

@@ -75,7 +75,7 @@ Fitted fit_children(PruneContext& ctx, const std::vector<const Value*>& values,
       Fitted fitted = fit_children(ctx, member_values, member_nodes, member_floors,
                                    static_cast<int64_t>(std::min<uint64_t>(member_spare, INT64_MAX)), depth + 1, keys);
       Value rebuilt = Value::object();
-      for (size_t k = 0; k < count; ++k) rebuilt.add_member(members[k].key, std::move(fitted.values[k]));
+      for (size_t k = 0; k < count; ++k) rebuilt.add_member(members[k].key.clone(), std::move(fitted.values[k]));
       out.values[i] = std::move(rebuilt);
       size = fixed + fitted.total;
     } else {
@@ -93,7 +93,7 @@ Fitted fit_children(PruneContext& ctx, const std::vector<const Value*>& values,
 
 }  // namespace
 
-std::optional<PruneResult> condense_array(PruneContext& ctx, const Value::Array& items,
+std::optional<PruneResult> condense_array(PruneContext& ctx, Value::Items items,
                                           const std::vector<SizeNode>& nodes, uint64_t budget,
                                           uint64_t depth) {
   if (items.size() < 2) return std::nullopt;

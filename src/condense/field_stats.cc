@@ -25,13 +25,13 @@ std::string FieldStatsCollector::lookup_key(std::optional<size_t> holder, std::s
   return out;
 }
 
-size_t FieldStatsCollector::field_for(std::optional<size_t> holder, const std::string& key) {
+size_t FieldStatsCollector::field_for(std::optional<size_t> holder, std::string_view key) {
   auto [it, inserted] = index_.try_emplace(lookup_key(holder, key), fields_.size());
   if (inserted) {
     FieldStats f;
     f.parent = holder;
     if (holder) f.path = fields_[*holder].path;
-    f.path.push_back(key);
+    f.path.emplace_back(key);
     fields_.push_back(std::move(f));
   }
   return it->second;
@@ -74,11 +74,11 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& reco
 
     if (v.is_number()) {
       f.not_date = true;
-      const std::string& t = v.text();
+      std::string_view t = v.text();
       if (t.size() >= 9 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }))
         ++f.id_like;
     } else if (v.is_string()) {
-      const std::string& t = v.text();
+      std::string_view t = v.text();
       if (t.empty()) {
         f.not_numeric = f.not_date = true;
       } else {
@@ -121,7 +121,7 @@ uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeN
     return size;
   }
   if (value.is_string()) {
-    const std::string& text = value.text();
+    std::string_view text = value.text();
     uint64_t chars = char_count(text);
     if (chars <= ctx.string_cap + 16) return node.full;
     // The head written with the marker after it (the marker needs no escapes).

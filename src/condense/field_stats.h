@@ -64,7 +64,7 @@ class FieldStatsCollector {
  private:
   void gather_into(const PruneContext& ctx, const Value& record, const SizeNode& node, uint64_t depth,
                    uint64_t item_index, std::optional<size_t> holder);
-  size_t field_for(std::optional<size_t> holder, const std::string& key);
+  size_t field_for(std::optional<size_t> holder, std::string_view key);
   static std::string lookup_key(std::optional<size_t> holder, std::string_view key);
 
   std::optional<QueryTerms> query_;

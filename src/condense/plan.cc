@@ -69,7 +69,7 @@ Relevance field_relevance(const QueryTerms& q, const std::vector<std::string_vie
 
 class Planner {
  public:
-  Planner(PruneContext& ctx, const Value::Array& items, const std::vector<SizeNode>& nodes, uint64_t budget,
+  Planner(PruneContext& ctx, Value::Items items, const std::vector<SizeNode>& nodes, uint64_t budget,
           uint64_t depth)
       : ctx_(ctx),
         items_(items),
@@ -395,11 +395,11 @@ class Planner {
                 const std::set<std::vector<std::string>>& kept_paths) const {
     Value out = Value::object();
     for (const Member& m : item.members()) {
-      prefix.push_back(m.key);
+      prefix.emplace_back(m.key);
       if (kept_fields.count(prefix)) {
-        out.add_member(m.key, m.value.clone());
+        out.add_member(m.key.clone(), m.value.clone());
       } else if (kept_paths.count(prefix) && m.value.is_object()) {
-        out.add_member(m.key, project(m.value, prefix, kept_fields, kept_paths));
+        out.add_member(m.key.clone(), project(m.value, prefix, kept_fields, kept_paths));
       }
       prefix.pop_back();
     }
@@ -435,7 +435,7 @@ class Planner {
   }
 
   PruneContext& ctx_;
-  const Value::Array& items_;
+  Value::Items items_;
   const std::vector<SizeNode>& nodes_;
   uint64_t budget_, depth_;
   size_t n_;
@@ -450,7 +450,7 @@ class Planner {
 
 }  // namespace
 
-PlanOutcome plan_condense(PruneContext& ctx, const Value::Array& items, const std::vector<SizeNode>& nodes,
+PlanOutcome plan_condense(PruneContext& ctx, Value::Items items, const std::vector<SizeNode>& nodes,
                           uint64_t budget, uint64_t depth, bool first) {
   return Planner(ctx, items, nodes, budget, depth).run(first);
 }

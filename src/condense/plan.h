@@ -42,7 +42,7 @@ using PlanOutcome = std::variant<Abort, NoFit, CondensePlan>;
 /// Plans the fields of `items` (all objects) for `budget` at `depth`.
 /// `first` is set on the first attempt of each pass. May leave pinned paths
 /// in the context; the caller clears them.
-PlanOutcome plan_condense(PruneContext& ctx, const Value::Array& items, const std::vector<SizeNode>& nodes,
+PlanOutcome plan_condense(PruneContext& ctx, Value::Items items, const std::vector<SizeNode>& nodes,
                           uint64_t budget, uint64_t depth, bool first);
 
 }  // namespace tersolite

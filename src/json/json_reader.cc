@@ -1,7 +1,7 @@
 #include "json/json_reader.h"
 
 #include <cstring>
-#include <iterator>
+#include <span>
 #include <vector>
 
 #include "json/plain_run.h"
@@ -27,7 +27,7 @@ int hex_value(char c) {
 
 class Reader {
  public:
-  explicit Reader(std::string_view text) : text_(text) {}
+  Reader(std::string_view text, Arena* arena) : text_(text), arena_(arena) {}
 
   // Containers are read with an explicit stack rather than by recursion, so
   // that the deepest documents cost heap, not the host's thread stack.
@@ -45,12 +45,12 @@ class Reader {
 
  private:
   // An open container: its items or members wait on the shared scratch
-  // stacks from `start` on, and move into an exactly sized vector when it
-  // closes (one allocation per container, no regrowth).
+  // stacks from `start` on, and move into an exactly sized block when it
+  // closes (no regrowth).
   struct Frame {
     bool object;
     size_t start;
-    std::string key;  // the member whose value is being read
+    Text key;  // the member whose value is being read
   };
 
   bool at_end() const { return pos_ >= text_.size(); }
@@ -71,11 +71,12 @@ class Reader {
 
   // After '{' and its whitespace, or after a member's comma: the key, the
   // colon and the whitespace before the value.
-  bool read_key(std::string& key) {
+  bool read_key(Text& key) {
     if (at_end() || peek() != '"') return fail("expected string key", pos_);
     ++pos_;
-    key.clear();
-    if (!read_string(key)) return false;
+    std::string_view raw;
+    if (!read_string(raw)) return false;
+    key = arena_ != nullptr ? Text::borrow(keep(raw)) : Text(raw);
     skip_space();
     if (at_end() || peek() != ':') return fail("expected ':'", pos_);
     ++pos_;
@@ -129,7 +130,7 @@ class Reader {
         }
         if (!at_end() && peek() == (top.object ? '}' : ']')) {
           ++pos_;
-          value = top.object ? Value::object(take(members, top.start)) : Value::array(take(items, top.start));
+          value = top.object ? close(members, top.start) : close(items, top.start);
           stack.pop_back();
           continue;
         }
@@ -138,21 +139,47 @@ class Reader {
     }
   }
 
-  template <class T>
-  static std::vector<T> take(std::vector<T>& scratch, size_t start) {
-    std::vector<T> out(std::make_move_iterator(scratch.begin() + static_cast<std::ptrdiff_t>(start)),
-                       std::make_move_iterator(scratch.end()));
+  // The finished container whose elements wait on `scratch` from `start`.
+  Value close(std::vector<Value>& scratch, size_t start) {
+    std::span<Value> items(scratch.data() + start, scratch.size() - start);
+    Value out;
+    if (arena_ != nullptr) {
+      out = Value::arena_array(*arena_, items);
+    } else {
+      out = Value::array();
+      out.reserve(items.size());
+      for (Value& item : items) out.push_back(std::move(item));
+    }
     scratch.resize(start);
     return out;
+  }
+  Value close(std::vector<Member>& scratch, size_t start) {
+    std::span<Member> members(scratch.data() + start, scratch.size() - start);
+    Value out;
+    if (arena_ != nullptr) {
+      out = Value::arena_object(*arena_, members);
+    } else {
+      out = Value::object();
+      out.reserve(members.size());
+      for (Member& m : members) out.add_member(std::move(m.key), std::move(m.value));
+    }
+    scratch.resize(start);
+    return out;
+  }
+
+  // Bytes that live as long as the arena: slices of the input as they are,
+  // decoded strings copied.
+  std::string_view keep(std::string_view raw) {
+    return raw.data() == decoded_.data() ? arena_->copy(raw) : raw;
   }
 
   bool read_scalar(Value& out) {
     switch (peek()) {
       case '"': {
         ++pos_;
-        std::string s;
-        if (!read_string(s)) return false;
-        out = Value::string(std::move(s));
+        std::string_view raw;
+        if (!read_string(raw)) return false;
+        out = arena_ != nullptr ? Value::borrowed_string(keep(raw)) : Value::string(raw);
         return true;
       }
       case 'n': return read_literal("null", out, Value());
@@ -191,7 +218,8 @@ class Reader {
       if (at_end() || !is_digit(peek())) return fail("invalid number", pos_);
       while (!at_end() && is_digit(peek())) ++pos_;
     }
-    out = Value::number(std::string(text_.substr(start, pos_ - start)));
+    std::string_view literal = text_.substr(start, pos_ - start);
+    out = arena_ != nullptr ? Value::borrowed_number(literal) : Value::number(literal);
     return true;
   }
 
@@ -209,15 +237,29 @@ class Reader {
     return true;
   }
 
-  bool read_string(std::string& out) {
+  // After the opening quote. `result` is a slice of the input when the
+  // string has no escapes, and otherwise the decoded text in scratch that
+  // the next string overwrites.
+  bool read_string(std::string_view& result) {
+    size_t start = pos_;
+    size_t run = end_of_plain_run(text_.data(), pos_, text_.size());
+    if (run < text_.size() && text_[run] == '"') {
+      result = text_.substr(start, run - start);
+      pos_ = run + 1;
+      return true;
+    }
+    std::string& out = decoded_;
+    out.assign(text_.data() + start, run - start);
+    pos_ = run;
     while (true) {
-      size_t run = end_of_plain_run(text_.data(), pos_, text_.size());
+      run = end_of_plain_run(text_.data(), pos_, text_.size());
       out.append(text_.data() + pos_, run - pos_);
       pos_ = run;
       if (at_end()) return fail("unterminated string", pos_);
       char c = peek();
       if (c == '"') {
         ++pos_;
+        result = out;
         return true;
       }
       if (c != '\\') return fail("control character in string", pos_);
@@ -263,15 +305,17 @@ class Reader {
   }
 
   std::string_view text_;
+  Arena* arena_;
   size_t pos_ = 0;
+  std::string decoded_;
   ParseError error_;
 };
 
 }  // namespace
 
-Expected<Value, ParseError> read_json(std::string_view text) {
+Expected<Value, ParseError> read_json(std::string_view text, Arena* arena) {
   if (text.size() >= 3 && std::memcmp(text.data(), "\xEF\xBB\xBF", 3) == 0) text.remove_prefix(3);
-  return Reader(text).run();
+  return Reader(text, arena).run();
 }
 
 }  // namespace tersolite::json

@@ -25,8 +25,10 @@ struct ParseError {
 };
 
 /// Reads the whole text as one JSON value. A leading byte-order mark is
-/// skipped; positions count from after it.
+/// skipped; positions count from after it. With an arena the tree borrows:
+/// its nodes live in `arena` and its strings point into `text` where they
+/// have no escapes, so both must outlive it. Without one it owns everything.
 /// REQUIRES: `text` is valid UTF-8.
-[[nodiscard]] Expected<Value, ParseError> read_json(std::string_view text);
+[[nodiscard]] Expected<Value, ParseError> read_json(std::string_view text, Arena* arena = nullptr);
 
 }  // namespace tersolite::json

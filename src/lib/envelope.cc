@@ -33,7 +33,7 @@ namespace {
 Value report_value(const Report& r) {
   const Outcome& o = r.outcome;
   Value report = Value::object();
-  report.members().reserve(18);
+  report.reserve(18);
   report.add_member("input_chars", count(r.input_chars));
   report.add_member("output_chars", count(r.output_chars));
   report.add_member("max_chars", count(r.max_chars));

@@ -81,7 +81,7 @@ Expected<Options, std::string> build_options(const Value& value) {
   if (!value.is_object()) return unexpected(std::string("options must be a JSON object"));
   Options o;
   for (const Member& m : value.members()) {
-    const std::string& name = m.key;
+    const std::string name = m.key.str();
     const Value& v = m.value;
     auto count = [&](uint64_t& field) -> std::optional<std::string> {
       auto n = as_count(v);
@@ -152,14 +152,14 @@ Expected<Options, std::string> build_options(const Value& value) {
     } else if (name == "protect") {
       std::vector<std::string> list;
       if (v.is_string()) {
-        list.push_back(v.text());
+        list.emplace_back(v.text());
       } else if (v.is_array()) {
         for (const Value& item : v.items()) {
           if (!item.is_string()) {
             problem = "protect must be a list of strings";
             break;
           }
-          list.push_back(item.text());
+          list.emplace_back(item.text());
         }
       } else {
         problem = "protect must be a list of strings";

@@ -14,6 +14,8 @@ namespace tersolite {
 
 namespace {
 
+// A JSON document borrows from the input and from its arena, which the
+// caller keeps for as long as the tree is used.
 struct Document {
   Value value;
   Format format = Format::kJson;
@@ -43,9 +45,9 @@ Expected<Document, std::string> read_yaml_document(std::string_view input) {
   return Document{std::move(*yaml), Format::kYaml};
 }
 
-Expected<Document, std::string> read_document(std::string_view input, Format input_format) {
+Expected<Document, std::string> read_document(std::string_view input, Format input_format, Arena& arena) {
   if (input_format == Format::kYaml) return read_yaml_document(input);
-  auto json = json::read_json(input);
+  auto json = json::read_json(input, &arena);
   if (json) return Document{std::move(*json), Format::kJson};
   if (input_format == Format::kJson || looks_like_json(input))
     return unexpected("invalid JSON input: " + json.error().text());
@@ -72,7 +74,8 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
   auto options = build_options(*parsed);
   if (!options) return error_answer("invalid options: " + options.error());
 
-  auto doc = read_document(input, options->input_format);
+  Arena arena;
+  auto doc = read_document(input, options->input_format, arena);
   if (!doc) return error_answer(doc.error());
 
   Report report;

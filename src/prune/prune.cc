@@ -72,7 +72,7 @@ PruneResult collapse(PruneContext& ctx, const Value& value, const SizeNode& node
         ctx.path.pop_back();
         kept_size += json_string_size(members[i].key) + 1 + layout.colon_space() + r.size;
         kept_leaves += child.protected_leaves;
-        out.add_member(members[i].key, std::move(r.value));
+        out.add_member(members[i].key.clone(), std::move(r.value));
         ++kept;
       }
       uint64_t size = container_overhead(layout, kept + (kept < n), depth) + kept_size;

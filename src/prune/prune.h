@@ -45,7 +45,7 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
                            uint64_t budget, uint64_t depth);
 
 /// Condenses an array of like records; nothing when it declines.
-std::optional<PruneResult> condense_array(PruneContext& ctx, const Value::Array& items,
+std::optional<PruneResult> condense_array(PruneContext& ctx, Value::Items items,
                                           const std::vector<SizeNode>& nodes, uint64_t budget,
                                           uint64_t depth);
 

@@ -173,7 +173,7 @@ PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& 
   std::sort(entries.begin(), entries.end(),
             [](const Entry& a, const Entry& b) { return a.index < b.index; });
   Value out = Value::array();
-  out.items().reserve(entries.size() * 2 + 1);
+  out.reserve(entries.size() * 2 + 1);
   int64_t prev = -1;
   uint64_t kept_leaves = 0;
   for (Entry& e : entries) {

@@ -156,9 +156,9 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
   }
   PrunedChildren pruned = prune_children(ctx, children, sat_sub(budget, base), depth + 1);
   Value out = Value::object();
-  out.members().reserve(kept.size() + 1);
+  out.reserve(kept.size() + 1);
   for (size_t k = 0; k < kept.size(); ++k)
-    out.add_member(members[kept[k]].key, std::move(pruned.values[k]));
+    out.add_member(members[kept[k]].key.clone(), std::move(pruned.values[k]));
   if (kept.size() < n) {
     uint64_t dropped = n - kept.size();
     out.add_member(std::string(kEllipsis), Value::string(keys_marker(dropped)));

@@ -1,6 +1,52 @@
 #include "value/value.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
 namespace tersolite {
+
+namespace {
+
+void* checked_malloc(size_t bytes) {
+  void* p = std::malloc(bytes);
+  if (p == nullptr) std::abort();  // memory exhaustion ends the process
+  return p;
+}
+
+const char* copy_bytes(std::string_view text) {
+  if (text.empty()) return nullptr;
+  auto* p = static_cast<char*>(checked_malloc(text.size()));
+  std::memcpy(p, text.data(), text.size());
+  return p;
+}
+
+// Owned containers keep their capacity in a header before the elements.
+struct alignas(8) BlockHeader {
+  size_t capacity;
+};
+
+template <class T>
+T* allocate_block(size_t capacity) {
+  static_assert(alignof(T) <= alignof(BlockHeader));
+  auto* header = static_cast<BlockHeader*>(checked_malloc(sizeof(BlockHeader) + capacity * sizeof(T)));
+  header->capacity = capacity;
+  return reinterpret_cast<T*>(header + 1);
+}
+
+BlockHeader* header_of(const void* elements) {
+  return reinterpret_cast<BlockHeader*>(const_cast<void*>(elements)) - 1;
+}
+
+template <class T>
+T* move_to_arena(Arena& arena, std::span<T> from) {
+  if (from.empty()) return nullptr;
+  auto* to = static_cast<T*>(arena.allocate(from.size() * sizeof(T)));
+  for (size_t i = 0; i < from.size(); ++i) new (to + i) T(std::move(from[i]));
+  return to;
+}
+
+}  // namespace
 
 std::string_view kind_name(Kind kind) {
   switch (kind) {
@@ -14,44 +60,116 @@ std::string_view kind_name(Kind kind) {
   return "null";
 }
 
-size_t Value::size() const {
-  if (is_array()) return items().size();
-  if (is_object()) return members().size();
-  return 0;
+Text::Text(std::string_view text) : data_(copy_bytes(text)), meta_(text.size() | kOwned) {}
+
+Text::~Text() {
+  if (meta_ & kOwned) std::free(const_cast<char*>(data_));
 }
 
-bool Value::is_empty_container_or_string() const {
-  switch (kind()) {
-    case Kind::kString: return text().empty();
-    case Kind::kArray: return items().empty();
-    case Kind::kObject: return members().empty();
-    default: return false;
+Text Text::clone() const { return (meta_ & kOwned) ? Text(view()) : borrow(view()); }
+
+Value Value::owned_text(Kind kind, std::string_view text) {
+  return Value(kind, text.size(), true, copy_bytes(text));
+}
+
+Value Value::array(std::vector<Value>&& items) {
+  Value out = array();
+  out.reserve(items.size());
+  for (Value& item : items) out.push_back(std::move(item));
+  items.clear();
+  return out;
+}
+
+Value Value::arena_array(Arena& arena, std::span<Value> items) {
+  return Value(Kind::kArray, items.size(), false, move_to_arena(arena, items));
+}
+
+Value Value::arena_object(Arena& arena, std::span<Member> members) {
+  return Value(Kind::kObject, members.size(), false, move_to_arena(arena, members));
+}
+
+size_t Value::capacity() const { return ptr_ == nullptr ? 0 : header_of(ptr_)->capacity; }
+
+void Value::grow(size_t n) {
+  if (!(head_ & kOwned)) std::abort();  // borrowed containers are never added to
+  size_t cap = capacity();
+  if (n <= cap) return;
+  size_t next = cap < 4 ? 4 : cap * 2;
+  if (next < n) next = n;
+  size_t used = count();
+  const void* old = ptr_;
+  if (is_array()) {
+    Value* to = allocate_block<Value>(next);
+    Value* from = items().data();
+    for (size_t i = 0; i < used; ++i) {
+      new (to + i) Value(std::move(from[i]));
+      from[i].~Value();
+    }
+    ptr_ = to;
+  } else {
+    Member* to = allocate_block<Member>(next);
+    Member* from = members().data();
+    for (size_t i = 0; i < used; ++i) {
+      new (to + i) Member(std::move(from[i]));
+      from[i].~Member();
+    }
+    ptr_ = to;
   }
+  if (old != nullptr) std::free(header_of(old));
 }
 
-void Value::push_back(Value item) { items().push_back(std::move(item)); }
+void Value::reserve(size_t n) { grow(n); }
 
-void Value::add_member(std::string key, Value value) {
-  members().push_back(Member{std::move(key), std::move(value)});
+void Value::push_back(Value item) {
+  size_t n = count();
+  if (n == capacity()) grow(n + 1);
+  new (items().data() + n) Value(std::move(item));
+  set_count(n + 1);
+}
+
+void Value::add_member(Text key, Value value) {
+  size_t n = count();
+  if (n == capacity()) grow(n + 1);
+  new (members().data() + n) Member{std::move(key), std::move(value)};
+  set_count(n + 1);
+}
+
+void Value::destroy() {
+  switch (kind()) {
+    case Kind::kNumber:
+    case Kind::kString: std::free(const_cast<void*>(ptr_)); break;
+    case Kind::kArray:
+      if (ptr_ == nullptr) break;
+      for (Value& item : items()) item.~Value();
+      std::free(header_of(ptr_));
+      break;
+    case Kind::kObject:
+      if (ptr_ == nullptr) break;
+      for (Member& m : members()) m.~Member();
+      std::free(header_of(ptr_));
+      break;
+    default: break;
+  }
 }
 
 Value Value::clone() const {
   switch (kind()) {
-    case Kind::kNull: return Value();
-    case Kind::kBool: return boolean(as_bool());
-    case Kind::kNumber: return number(text());
-    case Kind::kString: return string(text());
+    case Kind::kNull:
+    case Kind::kBool: return Value(kind(), count(), false, nullptr);
+    case Kind::kNumber:
+    case Kind::kString:
+      return (head_ & kOwned) ? owned_text(kind(), text()) : Value(kind(), count(), false, ptr_);
     case Kind::kArray: {
-      Array copy;
-      copy.reserve(items().size());
+      Value copy = array();
+      copy.reserve(count());
       for (const Value& item : items()) copy.push_back(item.clone());
-      return array(std::move(copy));
+      return copy;
     }
     case Kind::kObject: {
-      Object copy;
-      copy.reserve(members().size());
-      for (const Member& m : members()) copy.push_back(Member{m.key, m.value.clone()});
-      return object(std::move(copy));
+      Value copy = object();
+      copy.reserve(count());
+      for (const Member& m : members()) copy.add_member(m.key.clone(), m.value.clone());
+      return copy;
     }
   }
   return Value();
@@ -64,13 +182,21 @@ bool operator==(const Value& a, const Value& b) {
     case Kind::kBool: return a.as_bool() == b.as_bool();
     case Kind::kNumber:
     case Kind::kString: return a.text() == b.text();
-    case Kind::kArray: return a.items() == b.items();
-    case Kind::kObject: {
-      const auto& x = a.members();
-      const auto& y = b.members();
+    case Kind::kArray: {
+      auto x = a.items();
+      auto y = b.items();
       if (x.size() != y.size()) return false;
       for (size_t i = 0; i < x.size(); ++i) {
-        if (x[i].key != y[i].key || !(x[i].value == y[i].value)) return false;
+        if (!(x[i] == y[i])) return false;
+      }
+      return true;
+    }
+    case Kind::kObject: {
+      auto x = a.members();
+      auto y = b.members();
+      if (x.size() != y.size()) return false;
+      for (size_t i = 0; i < x.size(); ++i) {
+        if (x[i].key.view() != y[i].key.view() || !(x[i].value == y[i].value)) return false;
       }
       return true;
     }

@@ -1,17 +1,26 @@
 // The document tree shared by every stage.
 //
-// A Value is a plain owned tree: no parent links, no sharing. It keeps two
-// things most document models throw away: the literal text of every number
-// and the order and multiplicity of object members. Copies are explicit
-// (clone()); moving is cheap.
+// A Value is a tree without parent links. It keeps two things most document
+// models throw away: the literal text of every number and the order and
+// multiplicity of object members. Copies are explicit (clone()); moving is
+// cheap.
+//
+// A node is 16 bytes and either owns its bytes and children (heap memory,
+// freed with it) or borrows them: a document read for a request lives in an
+// Arena, and its strings without escapes point straight into the input.
+// Borrowed nodes must not outlive what they borrow. clone() copies owned
+// bytes and shares borrowed ones, so a clone of a borrowed tree lives as
+// long as the original's arena and input.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
-#include <variant>
 #include <vector>
+
+#include "value/arena.h"
 
 namespace tersolite {
 
@@ -21,32 +30,89 @@ enum class Kind : uint8_t { kNull = 0, kBool, kNumber, kString, kArray, kObject 
 /// "null", "bool", "number", "string", "array" or "object".
 std::string_view kind_name(Kind kind);
 
+/// An immutable string that owns its bytes or borrows them (object keys).
+class Text {
+ public:
+  Text() = default;
+  /// An owned copy.
+  Text(std::string_view text);  // NOLINT(google-explicit-constructor)
+  Text(const std::string& text) : Text(std::string_view(text)) {}  // NOLINT
+  Text(const char* text) : Text(std::string_view(text)) {}  // NOLINT
+  /// Borrows `text`, which must outlive the Text.
+  static Text borrow(std::string_view text) {
+    Text t;
+    t.data_ = text.data();
+    t.meta_ = text.size();
+    return t;
+  }
+  Text(Text&& other) noexcept : data_(other.data_), meta_(other.meta_) { other.meta_ = 0; }
+  Text& operator=(Text&& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(meta_, other.meta_);
+    return *this;
+  }
+  Text(const Text&) = delete;
+  Text& operator=(const Text&) = delete;
+  ~Text();
+
+  /// An owned copy of owned bytes; borrowed bytes stay shared.
+  Text clone() const;
+
+  std::string_view view() const { return {data_, size()}; }
+  operator std::string_view() const { return view(); }  // NOLINT(google-explicit-constructor)
+  const char* data() const { return data_; }
+  size_t size() const { return static_cast<size_t>(meta_ & ~kOwned); }
+  bool empty() const { return size() == 0; }
+  std::string str() const { return std::string(view()); }
+
+  friend bool operator==(const Text& a, std::string_view b) { return a.view() == b; }
+
+ private:
+  static constexpr uint64_t kOwned = uint64_t{1} << 63;
+  const char* data_ = nullptr;
+  uint64_t meta_ = 0;  // size, and kOwned when data_ is ours to free
+};
+
 struct Member;
 
 class Value {
  public:
-  using Array = std::vector<Value>;
-  using Object = std::vector<Member>;
+  using Items = std::span<const Value>;
+  using Members = std::span<const Member>;
 
   /// A null value.
   Value() = default;
-  Value(Value&&) noexcept;
-  Value& operator=(Value&&) noexcept;
+  Value(Value&& other) noexcept : head_(other.head_), ptr_(other.ptr_) { other.head_ = 0; }
+  Value& operator=(Value&& other) noexcept {
+    std::swap(head_, other.head_);
+    std::swap(ptr_, other.ptr_);
+    return *this;
+  }
   // Deep copies are explicit: see clone().
   Value(const Value&) = delete;
   Value& operator=(const Value&) = delete;
-  ~Value();
+  ~Value() {
+    if (head_ & kOwned) destroy();
+  }
 
-  static Value boolean(bool b);
+  static Value boolean(bool b) { return Value(Kind::kBool, b ? 1 : 0, false, nullptr); }
   /// REQUIRES: `text` is a valid JSON number literal.
-  static Value number(std::string text);
-  static Value string(std::string text);
-  static Value array();
-  static Value array(Array items);
-  static Value object();
-  static Value object(Object members);
+  static Value number(std::string_view text) { return owned_text(Kind::kNumber, text); }
+  static Value string(std::string_view text) { return owned_text(Kind::kString, text); }
+  /// Empty containers that own what is added to them.
+  static Value array() { return Value(Kind::kArray, 0, true, nullptr); }
+  static Value object() { return Value(Kind::kObject, 0, true, nullptr); }
+  /// An owned array of the moved `items`.
+  static Value array(std::vector<Value>&& items);
 
-  Kind kind() const { return static_cast<Kind>(payload_.index()); }
+  /// Nodes that borrow: `text` must outlive them, and so must `arena`, which
+  /// holds the moved items or members.
+  static Value borrowed_number(std::string_view text) { return Value(Kind::kNumber, text.size(), false, text.data()); }
+  static Value borrowed_string(std::string_view text) { return Value(Kind::kString, text.size(), false, text.data()); }
+  static Value arena_array(Arena& arena, std::span<Value> items);
+  static Value arena_object(Arena& arena, std::span<Member> members);
+
+  Kind kind() const { return static_cast<Kind>((head_ >> kKindShift) & 7); }
   bool is_null() const { return kind() == Kind::kNull; }
   bool is_bool() const { return kind() == Kind::kBool; }
   bool is_number() const { return kind() == Kind::kNumber; }
@@ -56,64 +122,68 @@ class Value {
   bool is_scalar() const { return kind() < Kind::kArray; }
 
   /// REQUIRES: is_bool().
-  bool as_bool() const { return std::get<1>(payload_); }
+  bool as_bool() const { return count() != 0; }
   /// The literal of a number or the text of a string.
   /// REQUIRES: is_number() or is_string().
-  const std::string& text() const {
-    return is_number() ? std::get<2>(payload_) : std::get<3>(payload_);
-  }
+  std::string_view text() const { return {static_cast<const char*>(ptr_), count()}; }
   /// REQUIRES: is_array().
-  const Array& items() const { return std::get<4>(payload_); }
-  Array& items() { return std::get<4>(payload_); }
+  Items items() const { return {static_cast<const Value*>(ptr_), count()}; }
+  std::span<Value> items() { return {static_cast<Value*>(const_cast<void*>(ptr_)), count()}; }
   /// REQUIRES: is_object().
-  const Object& members() const { return std::get<5>(payload_); }
-  Object& members() { return std::get<5>(payload_); }
+  Members members() const;
+  std::span<Member> members();
 
   /// Items of an array or members of an object; 0 for scalars.
-  size_t size() const;
+  size_t size() const { return is_array() || is_object() ? count() : 0; }
   /// True for "", [] and {} (and only those).
-  bool is_empty_container_or_string() const;
+  bool is_empty_container_or_string() const {
+    return (kind() == Kind::kString || kind() == Kind::kArray || kind() == Kind::kObject) && count() == 0;
+  }
 
-  /// REQUIRES: is_array().
+  /// Makes room for `n` items or members in all.
+  /// REQUIRES: is_array() or is_object(), built by array() or object().
+  void reserve(size_t n);
+  /// REQUIRES: is_array(), built by array().
   void push_back(Value item);
-  /// REQUIRES: is_object(). Duplicates are appended like any other key.
-  void add_member(std::string key, Value value);
+  /// REQUIRES: is_object(), built by object(). Duplicates are appended like
+  /// any other key.
+  void add_member(Text key, Value value);
 
-  /// A deep copy of the whole subtree.
+  /// A deep copy of the whole subtree (see the note on borrowing above).
   Value clone() const;
 
   /// Structural equality: same kinds, texts byte for byte, same order.
   friend bool operator==(const Value& a, const Value& b);
 
  private:
-  using Payload = std::variant<std::monostate, bool, std::string, std::string, Array, Object>;
-  explicit Value(Payload payload);
+  static constexpr int kKindShift = 56;
+  static constexpr uint64_t kCountMask = (uint64_t{1} << kKindShift) - 1;
+  static constexpr uint64_t kOwned = uint64_t{1} << 60;
 
-  Payload payload_;
+  Value(Kind kind, uint64_t count, bool owned, const void* ptr)
+      : head_(count | (static_cast<uint64_t>(kind) << kKindShift) | (owned ? kOwned : 0)), ptr_(ptr) {}
+  static Value owned_text(Kind kind, std::string_view text);
+  size_t count() const { return static_cast<size_t>(head_ & kCountMask); }
+  void set_count(size_t n) { head_ = (head_ & ~kCountMask) | n; }
+  size_t capacity() const;
+  void grow(size_t n);
+  void destroy();
+
+  uint64_t head_ = 0;  // count (bytes, items or members, or the bool), kind, kOwned
+  const void* ptr_ = nullptr;
 };
 
 struct Member {
-  std::string key;
+  Text key;
   Value value;
 };
 
-// Defined here, where Member is complete.
-inline Value::Value(Payload payload) : payload_(std::move(payload)) {}
-inline Value::Value(Value&&) noexcept = default;
-inline Value& Value::operator=(Value&&) noexcept = default;
-inline Value::~Value() = default;
-inline Value Value::boolean(bool b) { return Value(Payload(std::in_place_index<1>, b)); }
-inline Value Value::number(std::string text) {
-  return Value(Payload(std::in_place_index<2>, std::move(text)));
-}
-inline Value Value::string(std::string text) {
-  return Value(Payload(std::in_place_index<3>, std::move(text)));
-}
-inline Value Value::array() { return Value(Payload(std::in_place_index<4>)); }
-inline Value Value::object() { return Value(Payload(std::in_place_index<5>)); }
-inline Value Value::array(Array items) { return Value(Payload(std::in_place_index<4>, std::move(items))); }
-inline Value Value::object(Object members) {
-  return Value(Payload(std::in_place_index<5>, std::move(members)));
+// Large documents are mostly nodes: keep them small.
+static_assert(sizeof(Value) == 16 && sizeof(Member) == 32);
+
+inline Value::Members Value::members() const { return {static_cast<const Member*>(ptr_), count()}; }
+inline std::span<Member> Value::members() {
+  return {static_cast<Member*>(const_cast<void*>(ptr_)), count()};
 }
 
 }  // namespace tersolite

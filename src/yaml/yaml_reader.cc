@@ -390,7 +390,7 @@ class Builder {
 
   // A key already present takes the new value in place.
   void insert_member(Frame& f, std::string key, Value value) {
-    auto& members = f.value.members();
+    auto members = f.value.members();
     size_t h = hash_(key);
     auto range = f.index.equal_range(h);
     for (auto it = range.first; it != range.second; ++it) {
@@ -400,7 +400,7 @@ class Builder {
       }
     }
     f.index.emplace(h, members.size());
-    members.push_back(Member{std::move(key), std::move(value)});
+    f.value.add_member(std::move(key), std::move(value));
   }
 
   std::string_view text_;

@@ -61,7 +61,7 @@ TEST(Condense, KeepsEveryRecordWithItsBestFields) {
   EXPECT_EQ(1u, c.ctx.stats.arrays_condensed);
   const Value& first = c.result.items()[0];
   std::vector<std::string> keys;
-  for (const Member& m : first.members()) keys.push_back(m.key);
+  for (const Member& m : first.members()) keys.emplace_back(m.key);
   EXPECT_EQ((std::vector<std::string>{"id", "title", "state"}), keys) << c.out;
   EXPECT_EQ((std::vector<std::string>{"/*/body 20", "/*/created_at 20", "/*/etag 20", "/*/user 20"}), c.dropped());
   EXPECT_EQ(4u, c.ctx.fields_dropped);

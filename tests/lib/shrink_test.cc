@@ -26,7 +26,7 @@ struct Answer {
   Value report;
   uint64_t count(const char* key) const {
     for (const Member& m : report.members()) {
-      if (m.key == key) return std::stoull(m.value.text());
+      if (m.key == key) return std::stoull(std::string(m.value.text()));
     }
     return ~0ull;
   }

@@ -24,10 +24,52 @@ TEST(Value, CloneIsDeepAndKeepsDuplicatesAndNul) {
   ASSERT_TRUE(parsed);
   Value copy = parsed->clone();
   EXPECT_TRUE(copy == *parsed);
-  copy.members()[1].value.items().clear();
+  copy.members()[1].value = Value::array();
   EXPECT_FALSE(copy == *parsed);
   EXPECT_EQ(3u, parsed->members()[1].value.items()[1].text().size());
   EXPECT_EQ(R"({"a":1.50,"a":[-0,"x\u0000y"],"e":{},"f":[]})", json::to_json(*parsed));
+}
+
+TEST(Value, ArenaReadMatchesOwnedRead) {
+  const char* docs[] = {
+      R"([])",
+      R"("plain")",
+      R"("esc\"aped\u00e9\n")",
+      R"({"k\u0041y":"v","k":["a\tb","",{"":0}],"n":-1.5e3,"t":true,"f":false,"z":null})",
+      R"([[[[{"deep":["x"]}]]]])",
+  };
+  for (const char* doc : docs) {
+    SCOPED_TRACE(doc);
+    auto owned = json::read_json(doc);
+    ASSERT_TRUE(owned);
+    Arena arena;
+    auto borrowed = json::read_json(doc, &arena);
+    ASSERT_TRUE(borrowed);
+    EXPECT_TRUE(*borrowed == *owned);
+    EXPECT_EQ(json::to_json(*owned), json::to_json(*borrowed));
+    Value copy = borrowed->clone();
+    EXPECT_TRUE(copy == *owned);
+  }
+}
+
+TEST(Value, GrowingContainersKeepOrder) {
+  Value array = Value::array();
+  Value object = Value::object();
+  for (int i = 0; i < 1000; ++i) {
+    std::string n = std::to_string(i);
+    array.push_back(i % 2 ? Value::string("item " + n) : Value::number(n));
+    object.add_member("key " + n, Value::array());
+    object.members().back().value.push_back(Value::boolean(i % 3 == 0));
+  }
+  ASSERT_EQ(1000u, array.size());
+  ASSERT_EQ(1000u, object.size());
+  EXPECT_EQ("item 999", array.items()[999].text());
+  EXPECT_EQ("998", array.items()[998].text());
+  EXPECT_EQ("key 500", object.members()[500].key.view());
+  EXPECT_TRUE(object.members()[999].value.items()[0].as_bool());
+  Value moved = std::move(object);
+  EXPECT_TRUE(object.is_null());  // NOLINT(bugprone-use-after-move): a moved-from value is null
+  EXPECT_TRUE(moved.clone() == moved);
 }
 
 TEST(Value, NumbersCompareByText) {

@@ -108,7 +108,7 @@ TEST(YamlReader, RefusesAliasBombs) {
 
 // Numbers compare by value: the suite writes JSON with its own spellings.
 bool same(const Value& a, const Value& b) {
-  if (a.is_number() && b.is_number()) return std::stod(a.text()) == std::stod(b.text());
+  if (a.is_number() && b.is_number()) return std::stod(std::string(a.text())) == std::stod(std::string(b.text()));
   if (a.kind() != b.kind()) return false;
   if (a.is_array()) {
     if (a.items().size() != b.items().size()) return false;

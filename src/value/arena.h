@@ -1,0 +1,74 @@
+// A bump allocator for trees that die all at once: a document read for one
+// request. Allocation is a pointer increment; nothing is freed before the
+// arena itself, which releases every block in its destructor.
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace tersolite {
+
+class Arena {
+ public:
+  Arena() = default;
+  Arena(const Arena&) = delete;
+  Arena& operator=(const Arena&) = delete;
+  ~Arena() {
+    while (blocks_ != nullptr) {
+      Block* next = blocks_->next;
+      std::free(blocks_);
+      blocks_ = next;
+    }
+  }
+
+  /// `bytes` of uninitialised memory aligned for any of the tree's types.
+  void* allocate(size_t bytes) {
+    bytes = (bytes + kAlign - 1) & ~(kAlign - 1);
+    if (static_cast<size_t>(end_ - next_) < bytes) refill(bytes);
+    char* p = next_;
+    next_ += bytes;
+    return p;
+  }
+
+  /// A copy of `text` that lives as long as the arena.
+  std::string_view copy(std::string_view text) {
+    if (text.empty()) return {};
+    auto* p = static_cast<char*>(allocate(text.size()));
+    std::memcpy(p, text.data(), text.size());
+    return {p, text.size()};
+  }
+
+  /// Bytes taken from the system so far.
+  size_t reserved() const { return reserved_; }
+
+ private:
+  static constexpr size_t kAlign = alignof(std::max_align_t) < 8 ? 8 : alignof(std::max_align_t);
+  struct alignas(kAlign) Block {
+    Block* next;
+  };
+
+  // Blocks double from 64 KiB up to 32 MiB, so a small request stays small
+  // and a large document costs few allocations with little slack at the end.
+  void refill(size_t bytes) {
+    size_t size = block_size_;
+    if (block_size_ < (size_t{32} << 20)) block_size_ *= 2;
+    if (size < bytes) size = bytes;
+    auto* block = static_cast<Block*>(std::malloc(sizeof(Block) + size));
+    if (block == nullptr) std::abort();  // memory exhaustion ends the process
+    block->next = blocks_;
+    blocks_ = block;
+    reserved_ += sizeof(Block) + size;
+    next_ = reinterpret_cast<char*>(block + 1);
+    end_ = next_ + size;
+  }
+
+  Block* blocks_ = nullptr;
+  char* next_ = nullptr;
+  char* end_ = nullptr;
+  size_t block_size_ = size_t{64} << 10;
+  size_t reserved_ = 0;
+};
+
+}  // namespace tersolite
