@@ -18,12 +18,30 @@
 
 #include <CLI/CLI.hpp>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 #include "envelope_reader.h"
 #include "tersolite.h"
 
 namespace {
 
 using tersolite_cli::Json;
+
+// A large file then costs a few hundred page faults instead of one for
+// every 4 KiB (the memory is untouched until the file is read into it).
+void advise_huge_pages(char* data, size_t size) {
+#ifdef __linux__
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kHuge - 1);
+  if (begin < end) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)size;
+#endif
+}
 
 bool read_all(const std::string& path, std::string& out) {
   if (path == "-") {
@@ -36,7 +54,10 @@ bool read_all(const std::string& path, std::string& out) {
   if (f == nullptr) return false;
   if (std::fseek(f, 0, SEEK_END) == 0) {
     long size = std::ftell(f);
-    if (size > 0) out.reserve(static_cast<size_t>(size));
+    if (size > 0) {
+      out.reserve(static_cast<size_t>(size));
+      advise_huge_pages(out.data(), out.capacity());
+    }
     std::rewind(f);
   }
   char buf[1 << 16];

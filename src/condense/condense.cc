@@ -94,7 +94,7 @@ Fitted fit_children(PruneContext& ctx, const std::vector<const Value*>& values,
 }  // namespace
 
 std::optional<PruneResult> condense_array(PruneContext& ctx, Value::Items items,
-                                          const std::vector<SizeNode>& nodes, uint64_t budget,
+                                          const SizeNodes& nodes, uint64_t budget,
                                           uint64_t depth) {
   if (items.size() < 2) return std::nullopt;
   for (const Value& item : items) {

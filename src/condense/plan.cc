@@ -69,7 +69,7 @@ Relevance field_relevance(const QueryTerms& q, const std::vector<std::string_vie
 
 class Planner {
  public:
-  Planner(PruneContext& ctx, Value::Items items, const std::vector<SizeNode>& nodes, uint64_t budget,
+  Planner(PruneContext& ctx, Value::Items items, const SizeNodes& nodes, uint64_t budget,
           uint64_t depth)
       : ctx_(ctx),
         items_(items),
@@ -436,7 +436,7 @@ class Planner {
 
   PruneContext& ctx_;
   Value::Items items_;
-  const std::vector<SizeNode>& nodes_;
+  const SizeNodes& nodes_;
   uint64_t budget_, depth_;
   size_t n_;
   FieldStatsCollector stats_;
@@ -450,7 +450,7 @@ class Planner {
 
 }  // namespace
 
-PlanOutcome plan_condense(PruneContext& ctx, Value::Items items, const std::vector<SizeNode>& nodes,
+PlanOutcome plan_condense(PruneContext& ctx, Value::Items items, const SizeNodes& nodes,
                           uint64_t budget, uint64_t depth, bool first) {
   return Planner(ctx, items, nodes, budget, depth).run(first);
 }

@@ -21,7 +21,7 @@ struct CondensePlan {
 
   std::vector<Value> records;                // projected records, in item order
   std::vector<uint64_t> record_floors;       // condensed size of each record
-  std::vector<SizeNode> record_nodes;
+  SizeNodes record_nodes;
   uint64_t slack = 0;                        // budget minus the planned total
   FieldStatsCollector stats;
   std::vector<ScoredField> scored;           // in the planner's order
@@ -42,7 +42,7 @@ using PlanOutcome = std::variant<Abort, NoFit, CondensePlan>;
 /// Plans the fields of `items` (all objects) for `budget` at `depth`.
 /// `first` is set on the first attempt of each pass. May leave pinned paths
 /// in the context; the caller clears them.
-PlanOutcome plan_condense(PruneContext& ctx, Value::Items items, const std::vector<SizeNode>& nodes,
+PlanOutcome plan_condense(PruneContext& ctx, Value::Items items, const SizeNodes& nodes,
                           uint64_t budget, uint64_t depth, bool first);
 
 }  // namespace tersolite

@@ -86,8 +86,8 @@ class Reader {
 
   bool read_document(Value& out) {
     std::vector<Frame> stack;
-    std::vector<Value> items;
-    std::vector<Member> members;
+    std::vector<Value, LargeAllocator<Value>> items;
+    std::vector<Member, LargeAllocator<Member>> members;
     Value value;
     while (true) {
       // A value is expected at depth stack.size().
@@ -140,7 +140,7 @@ class Reader {
   }
 
   // The finished container whose elements wait on `scratch` from `start`.
-  Value close(std::vector<Value>& scratch, size_t start) {
+  Value close(std::vector<Value, LargeAllocator<Value>>& scratch, size_t start) {
     std::span<Value> items(scratch.data() + start, scratch.size() - start);
     Value out;
     if (arena_ != nullptr) {
@@ -153,7 +153,7 @@ class Reader {
     scratch.resize(start);
     return out;
   }
-  Value close(std::vector<Member>& scratch, size_t start) {
+  Value close(std::vector<Member, LargeAllocator<Member>>& scratch, size_t start) {
     std::span<Member> members(scratch.data() + start, scratch.size() - start);
     Value out;
     if (arena_ != nullptr) {

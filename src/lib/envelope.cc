@@ -24,7 +24,7 @@ std::string thousandths_text(uint32_t count) {
 std::string error_envelope(std::string_view message) {
   Value env = Value::object();
   env.add_member("ok", Value::boolean(false));
-  env.add_member("error", Value::string(std::string(message)));
+  env.add_member("error", Value::string(message));
   return json::to_json(env);
 }
 

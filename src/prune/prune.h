@@ -46,7 +46,7 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
 
 /// Condenses an array of like records; nothing when it declines.
 std::optional<PruneResult> condense_array(PruneContext& ctx, Value::Items items,
-                                          const std::vector<SizeNode>& nodes, uint64_t budget,
+                                          const SizeNodes& nodes, uint64_t budget,
                                           uint64_t depth);
 
 }  // namespace tersolite

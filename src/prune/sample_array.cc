@@ -3,6 +3,7 @@
 // and a gap marker wherever a run of items is missing.
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <unordered_set>
 
@@ -74,28 +75,50 @@ class ArrayLayout {
   uint64_t marker_total_;
 };
 
-std::vector<uint64_t> priority_order(const std::vector<SizeNode>& kids, bool keep_last_item) {
-  uint64_t n = kids.size();
-  std::vector<uint64_t> order{0};
-  std::vector<bool> listed(n, false);
-  listed[0] = true;
-  std::unordered_set<uint64_t, SeededU64Hash> shapes;
-  shapes.insert(kids[0].shape);
-  for (uint64_t i = 1; i < n && shapes.size() < kMaxPromotedShapes; ++i) {
-    if (shapes.insert(kids[i].shape).second) {
-      order.push_back(i);
-      listed[i] = true;
+// The order items are offered in: the first, the first of every new shape
+// (64 at most), the last, then the rest by index. The rest is produced as it
+// is read, since most arrays stop after a few items.
+class PriorityOrder {
+ public:
+  PriorityOrder(Value::Items items, const SizeNodes& kids, bool keep_last_item) : n_(kids.size()) {
+    promoted_.push_back(0);
+    std::unordered_set<uint64_t, SeededU64Hash> shapes;
+    shapes.insert(shape_of(items[0], kids[0]));
+    for (uint64_t i = 1; i < n_ && shapes.size() < kMaxPromotedShapes; ++i) {
+      if (shapes.insert(shape_of(items[i], kids[i])).second) promoted_.push_back(i);
     }
+    if (n_ != 1 && keep_last_item && promoted_.back() != n_ - 1) promoted_.push_back(n_ - 1);
+    skipped_ = promoted_;  // already increasing
   }
-  if (n != 1 && keep_last_item && !listed[n - 1]) {
-    order.push_back(n - 1);
-    listed[n - 1] = true;
+
+  /// The next item, or false when every item has been offered.
+  bool next(uint64_t& item) {
+    if (taken_ < promoted_.size()) {
+      item = promoted_[taken_++];
+      return true;
+    }
+    while (rest_ < n_ && skip_at_ < skipped_.size() && skipped_[skip_at_] == rest_) {
+      ++rest_;
+      ++skip_at_;
+    }
+    if (rest_ >= n_) return false;
+    item = rest_++;
+    return true;
   }
-  for (uint64_t i = 1; i < n; ++i) {
-    if (!listed[i]) order.push_back(i);
+
+  void restart() {
+    taken_ = skip_at_ = 0;
+    rest_ = 0;
   }
-  return order;
-}
+
+ private:
+  uint64_t n_;
+  std::vector<uint64_t> promoted_;
+  std::vector<uint64_t> skipped_;
+  size_t taken_ = 0;
+  uint64_t rest_ = 0;
+  size_t skip_at_ = 0;
+};
 
 struct Entry {
   uint64_t index;
@@ -111,17 +134,16 @@ PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& 
   const auto& kids = children_of(ctx.measure_settings(), array, node, depth);
   uint64_t n = items.size();
   const Options& o = ctx.options;
-  std::vector<uint64_t> order = priority_order(kids, o.keep_last_item);
+  PriorityOrder order(items, kids, o.keep_last_item);
   ArrayLayout layout(ctx.layout, n, depth);
   std::vector<Entry> entries;
   uint64_t size = 0;
 
   // Phase 1: whole items while they fit.
-  size_t stop = order.size();
-  for (size_t k = 0; k < order.size(); ++k) {
-    uint64_t i = order[k];
+  std::optional<uint64_t> stop;
+  for (uint64_t i = 0; order.next(i);) {
     if (layout.size_with(i, kids[i].full) > budget) {
-      stop = k;
+      stop = i;
       break;
     }
     layout.add(i, kids[i].full);
@@ -130,8 +152,8 @@ PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& 
 
   if (!entries.empty()) {
     // The first item that did not fit gets what room is left.
-    if (stop < order.size()) {
-      uint64_t j = order[stop];
+    if (stop) {
+      uint64_t j = *stop;
       uint64_t s_min = layout.size_with(j, kids[j].min);
       if (budget >= s_min) {
         uint64_t room = budget - s_min + kids[j].min;
@@ -151,9 +173,10 @@ PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& 
     std::unordered_set<uint64_t, SeededU64Hash> shapes;
     std::vector<uint64_t> samples;
     uint64_t wanted = std::max<uint64_t>(o.max_samples, 1);
-    for (uint64_t i : order) {
+    order.restart();
+    for (uint64_t i = 0; order.next(i);) {
       if (samples.size() >= wanted) break;
-      if (!shapes.insert(kids[i].shape).second) continue;
+      if (!shapes.insert(shape_of(items[i], kids[i])).second) continue;
       if (layout.size_with(i, kids[i].min) > budget) break;
       layout.add(i, kids[i].min);
       samples.push_back(i);

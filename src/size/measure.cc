@@ -264,12 +264,11 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
   }
   if (value.is_scalar()) node.protected_leaves = node.is_protected ? 1 : 0;
   node.holds_protected = node.holds_protected || node.is_protected;
-  node.shape = shape_hash(value);
   node.expanded = keep || value.is_scalar();
   return node;
 }
 
-const std::vector<SizeNode>& children_of(const MeasureSettings& settings, const Value& value,
+const SizeNodes& children_of(const MeasureSettings& settings, const Value& value,
                                          const SizeNode& node, uint64_t depth) {
   if (node.expanded) return node.children;
   // Without patterns or pinned paths, protection comes from the ancestors

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "size/hash_seed.h"
+#include "value/large_memory.h"
 #include "value/value.h"
 
 namespace tersolite {
@@ -60,15 +61,18 @@ struct SizeNode {
   // One per item or member, in order, once measured. Large documents keep
   // only the top levels; children_of() measures the rest when a shrink
   // step needs them (the same values, computed later).
-  mutable std::vector<SizeNode> children;
+  mutable std::vector<SizeNode, LargeAllocator<SizeNode>> children;
   uint64_t full = 0;               // characters written in full
   uint64_t min = 0;                // smallest size allowed; <= full
-  uint64_t shape = 0;              // shape fingerprint
+  mutable uint64_t shape = 0;      // shape fingerprint, once shape_known
   uint64_t protected_leaves = 0;   // protected scalars at or below
   bool is_protected = false;       // this node itself
   bool holds_protected = false;    // scalars and arrays: is_protected; objects: also any child
   mutable bool expanded = false;   // children holds every child
+  mutable bool shape_known = false;
 };
+
+using SizeNodes = std::vector<SizeNode, LargeAllocator<SizeNode>>;
 
 /// Levels of children measure() keeps below a node: all of them.
 inline constexpr uint64_t kAllLevels = UINT64_MAX;
@@ -89,7 +93,7 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
 /// measuring them first when they were not kept.
 /// REQUIRES: when children were not kept, protection cannot depend on the
 /// path: no protect patterns and no pinned paths.
-const std::vector<SizeNode>& children_of(const MeasureSettings& settings, const Value& value,
+const SizeNodes& children_of(const MeasureSettings& settings, const Value& value,
                                          const SizeNode& node, uint64_t depth);
 
 /// Characters of `value` written as JSON in `layout` at `depth`: the full
@@ -114,5 +118,15 @@ uint64_t keys_marker_member_size(const Layout& layout, uint64_t count);
 
 /// Shape fingerprint: the kind, and for objects the set of distinct keys.
 uint64_t shape_hash(const Value& value);
+
+/// The shape fingerprint of `value`, whose measurement is `node`: computed
+/// when first asked for (only array sampling needs it), then kept.
+inline uint64_t shape_of(const Value& value, const SizeNode& node) {
+  if (!node.shape_known) {
+    node.shape = shape_hash(value);
+    node.shape_known = true;
+  }
+  return node.shape;
+}
 
 }  // namespace tersolite

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "value/large_memory.h"
+
 namespace tersolite {
 
 class Arena {
@@ -55,8 +57,7 @@ class Arena {
     size_t size = block_size_;
     if (block_size_ < (size_t{32} << 20)) block_size_ *= 2;
     if (size < bytes) size = bytes;
-    auto* block = static_cast<Block*>(std::malloc(sizeof(Block) + size));
-    if (block == nullptr) std::abort();  // memory exhaustion ends the process
+    auto* block = static_cast<Block*>(allocate_large(sizeof(Block) + size));
     block->next = blocks_;
     blocks_ = block;
     reserved_ += sizeof(Block) + size;

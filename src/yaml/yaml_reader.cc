@@ -102,7 +102,10 @@ std::optional<std::string> int_text(std::string_view s) {
   if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
   if (negative) {
     if (magnitude > (uint64_t{1} << 63)) return std::nullopt;
-    return magnitude == 0 ? "0" : "-" + std::to_string(magnitude);
+    if (magnitude == 0) return "0";
+    std::string text = std::to_string(magnitude);
+    text.insert(text.begin(), '-');
+    return text;
   }
   if (magnitude > static_cast<uint64_t>(INT64_MAX)) return std::nullopt;
   return std::to_string(magnitude);
@@ -111,7 +114,7 @@ std::optional<std::string> int_text(std::string_view s) {
 // A real: its own text when that is a JSON number, else the shortest
 // positional decimal of its float, else (infinities, NaN) the text itself.
 Value real_value(std::string_view s) {
-  if (is_json_number(s)) return Value::number(std::string(s));
+  if (is_json_number(s)) return Value::number(s);
   std::string copy(s);
   char* end = nullptr;
   double d = std::strtod(copy.c_str(), &end);
@@ -120,15 +123,15 @@ Value real_value(std::string_view s) {
     auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
     if (r.ec == std::errc()) {
       std::string text(buf, r.ptr);
-      if (text == "-0") text = "0";
-      if (is_json_number(text)) return Value::number(std::move(text));
+      if (text == "-0") text.erase(0, 1);
+      if (is_json_number(text)) return Value::number(text);
     }
   }
-  return Value::string(std::move(copy));
+  return Value::string(copy);
 }
 
 Value int_value(std::string_view s) {
-  if (auto text = int_text(s)) return Value::number(std::move(*text));
+  if (auto text = int_text(s)) return Value::number(*text);
   return real_value(s);
 }
 
@@ -328,7 +331,7 @@ class Builder {
         key_text = std::string(text);
         break;
       case ScalarType::kString:
-        value = Value::string(std::string(text));
+        value = Value::string(text);
         key_text = std::string(text);
         break;
     }
