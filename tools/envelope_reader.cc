@@ -1,6 +1,8 @@
 #include "envelope_reader.h"
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <tuple>
 
@@ -32,6 +34,65 @@ void append_utf8(std::string& out, uint32_t c) {
     out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
+}
+
+bool hex4(std::string_view s, size_t& i, uint32_t& u) {
+  if (s.size() - i < 4) return false;
+  u = 0;
+  for (int k = 0; k < 4; ++k) {
+    char c = s[i++];
+    u <<= 4;
+    if (c >= '0' && c <= '9') u |= static_cast<uint32_t>(c - '0');
+    else if (c >= 'a' && c <= 'f') u |= static_cast<uint32_t>(c - 'a' + 10);
+    else if (c >= 'A' && c <= 'F') u |= static_cast<uint32_t>(c - 'A' + 10);
+    else return false;
+  }
+  return true;
+}
+
+// Decodes the rest of a string literal from s[i] (just after its opening
+// quote) to `out`, leaving `i` after the closing quote. False when the
+// literal is cut short.
+template <class Out>
+bool decode_literal(std::string_view s, size_t& i, Out& out) {
+  while (i < s.size()) {
+    size_t run = s.find_first_of("\"\\", i);
+    if (run == std::string_view::npos) return false;
+    out.append(s.substr(i, run - i));  // plain runs in bulk
+    i = run;
+    char c = s[i++];
+    if (c == '"') return true;
+    if (i >= s.size()) return false;
+    char e = s[i++];
+    char one = e;
+    switch (e) {
+      case 'n': one = '\n'; break;
+      case 't': one = '\t'; break;
+      case 'r': one = '\r'; break;
+      case 'b': one = '\b'; break;
+      case 'f': one = '\f'; break;
+      case 'u': {
+        uint32_t u;
+        if (!hex4(s, i, u)) return false;
+        if (u >= 0xD800 && u <= 0xDBFF && s.substr(i, 2) == "\\u") {
+          size_t at = i + 2;
+          uint32_t low;
+          if (!hex4(s, at, low)) return false;
+          if (low >= 0xDC00 && low <= 0xDFFF) {
+            u = 0x10000 + (u - 0xD800) * 0x400 + (low - 0xDC00);
+            i = at;
+          }
+        }
+        std::string bytes;
+        append_utf8(bytes, u);
+        out.append(bytes);
+        continue;
+      }
+      default: break;
+    }
+    out.append(std::string_view(&one, 1));
+  }
+  return false;
 }
 
 class Parser {
@@ -109,56 +170,13 @@ class Parser {
     while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\t' || s_[i_] == '\r'))
       ++i_;
   }
-  bool hex4(uint32_t& u) {
-    if (s_.size() - i_ < 4) return false;
-    u = 0;
-    for (int k = 0; k < 4; ++k) {
-      char c = s_[i_++];
-      u <<= 4;
-      if (c >= '0' && c <= '9') u |= static_cast<uint32_t>(c - '0');
-      else if (c >= 'a' && c <= 'f') u |= static_cast<uint32_t>(c - 'a' + 10);
-      else if (c >= 'A' && c <= 'F') u |= static_cast<uint32_t>(c - 'A' + 10);
-      else return false;
-    }
-    return true;
-  }
   bool string(std::string& out) {
     ++i_;
     // The decoded text is no longer than its literal: size it once.
     size_t end = i_;
     while ((end = s_.find_first_of("\"\\", end)) != std::string_view::npos && s_[end] == '\\') end += 2;
     if (end != std::string_view::npos) out.reserve(end - i_);
-    while (i_ < s_.size()) {
-      size_t run = s_.find_first_of("\"\\", i_);
-      if (run == std::string_view::npos) return false;
-      out.append(s_.substr(i_, run - i_));  // plain runs in bulk
-      i_ = run;
-      char c = s_[i_++];
-      if (c == '"') return true;
-      if (i_ >= s_.size()) return false;
-      char e = s_[i_++];
-      switch (e) {
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case 'r': out += '\r'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'u': {
-          uint32_t u;
-          if (!hex4(u)) return false;
-          if (u >= 0xD800 && u <= 0xDBFF && s_.substr(i_, 2) == "\\u") {
-            i_ += 2;
-            uint32_t low;
-            if (!hex4(low)) return false;
-            u = 0x10000 + (u - 0xD800) * 0x400 + (low - 0xDC00);
-          }
-          append_utf8(out, u);
-          break;
-        }
-        default: out += e;
-      }
-    }
-    return false;
+    return decode_literal(s_, i_, out);
   }
 
   std::string_view s_;
@@ -174,33 +192,48 @@ std::optional<Json> parse_json(std::string_view text) {
   return out;
 }
 
+namespace {
+
+// Collects output in 64 KiB pieces, so that a text with many escapes costs
+// few writes; remembers the last byte.
+class FileSink {
+ public:
+  explicit FileSink(FILE* out) : out_(out) {}
+  ~FileSink() { flush(); }
+  void append(std::string_view bytes) {
+    if (bytes.empty()) return;
+    last_ = bytes.back();
+    if (out_ == nullptr) return;
+    if (bytes.size() > sizeof buf_ - used_) flush();
+    if (bytes.size() >= sizeof buf_) {
+      std::fwrite(bytes.data(), 1, bytes.size(), out_);
+      return;
+    }
+    std::memcpy(buf_ + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
+  }
+  void flush() {
+    if (out_ != nullptr && used_ > 0) std::fwrite(buf_, 1, used_, out_);
+    used_ = 0;
+  }
+  char last() const { return last_; }
+
+ private:
+  FILE* out_;
+  char buf_[1 << 16];
+  size_t used_ = 0;
+  char last_ = '\n';
+};
+
+}  // namespace
+
 size_t decode_string_to(std::string_view s, FILE* out) {
   if (s.empty() || s[0] != '"') return std::string_view::npos;
-  // Plain runs go out as they stand; escapes are decoded in small pieces.
   size_t i = 1;
-  char last = '\n';
-  while (i < s.size()) {
-    size_t run = s.find_first_of("\"\\", i);
-    if (run == std::string_view::npos) return std::string_view::npos;
-    if (out && run > i) std::fwrite(s.data() + i, 1, run - i, out);
-    if (run > i) last = s[run - 1];
-    if (s[run] == '"') {
-      if (out && last != '\n') std::fputc('\n', out);
-      return run + 1;
-    }
-    // One escape: reuse the parser on the two-character (or \uXXXX) piece.
-    size_t len = s.size() > run + 1 && s[run + 1] == 'u' ? 6 : 2;
-    if (len == 6 && s.substr(run + 6, 2) == "\\u") len = 12;  // a surrogate pair
-    std::string piece(1, '"');
-    piece.append(s.substr(run, len));
-    piece.push_back('"');
-    auto decoded = parse_json(piece);
-    if (!decoded || decoded->text.empty()) return std::string_view::npos;
-    if (out) std::fwrite(decoded->text.data(), 1, decoded->text.size(), out);
-    last = decoded->text.back();
-    i = run + len;
-  }
-  return std::string_view::npos;
+  auto sink = std::make_unique<FileSink>(out);
+  if (!decode_literal(s, i, *sink)) return std::string_view::npos;
+  if (sink->last() != '\n') sink->append("\n");
+  return i;
 }
 
 std::string quote_json(std::string_view text) {

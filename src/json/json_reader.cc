@@ -31,6 +31,15 @@ class Reader {
 
   // Containers are read with an explicit stack rather than by recursion, so
   // that the deepest documents cost heap, not the host's thread stack.
+  // The text of the string literal the reader is at.
+  // REQUIRES: the text is a valid JSON string literal.
+  std::string string_literal() {
+    ++pos_;
+    std::string_view raw;
+    read_string(raw);
+    return std::string(raw);
+  }
+
   Expected<Value, ParseError> run() {
     skip_space();
     Value value;
@@ -314,8 +323,9 @@ class Reader {
 }  // namespace
 
 Expected<Value, ParseError> read_json(std::string_view text, Arena* arena) {
-  if (text.size() >= 3 && std::memcmp(text.data(), "\xEF\xBB\xBF", 3) == 0) text.remove_prefix(3);
-  return Reader(text, arena).run();
+  return Reader(without_bom(text), arena).run();
 }
+
+std::string decode_string_literal(std::string_view literal) { return Reader(literal, nullptr).string_literal(); }
 
 }  // namespace tersolite::json

@@ -31,4 +31,14 @@ struct ParseError {
 /// REQUIRES: `text` is valid UTF-8.
 [[nodiscard]] Expected<Value, ParseError> read_json(std::string_view text, Arena* arena = nullptr);
 
+/// `text` without a leading UTF-8 byte-order mark.
+inline std::string_view without_bom(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  return text;
+}
+
+/// The text of a JSON string literal, escapes decoded as read_json does.
+/// REQUIRES: `literal` is a valid JSON string literal, quotes included.
+std::string decode_string_literal(std::string_view literal);
+
 }  // namespace tersolite::json

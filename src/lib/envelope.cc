@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "json/json_rewrite.h"
 #include "json/json_writer.h"
 #include "value/utf8.h"
 
@@ -95,6 +96,10 @@ HeapBuffer success_envelope(std::string_view text, const Report& r) {
 
 HeapBuffer success_envelope(const Value& document, uint64_t width, const Report& r) {
   return envelope_around(r.output_chars, r, [&](auto& sink) { json::write_json(sink, document, width, 0); });
+}
+
+HeapBuffer success_envelope_rewritten(std::string_view json_text, uint64_t width, const Report& r) {
+  return envelope_around(r.output_chars, r, [&](auto& sink) { json::rewrite_json(sink, json_text, width); });
 }
 
 }  // namespace tersolite

@@ -33,6 +33,10 @@ HeapBuffer success_envelope(std::string_view text, const Report& report);
 /// envelope's text, without a copy of its own.
 HeapBuffer success_envelope(const Value& document, uint64_t width, const Report& report);
 
+/// The same for a document given as a valid JSON text (no byte-order mark),
+/// rewritten with `width` from its tokens.
+HeapBuffer success_envelope_rewritten(std::string_view json_text, uint64_t width, const Report& report);
+
 /// A count of thousandths as a decimal with three fraction digits.
 std::string thousandths_text(uint32_t count);
 

@@ -1,6 +1,7 @@
 #include "lib/pipeline.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "json/json_reader.h"
 #include "lib/envelope.h"
@@ -74,8 +75,8 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
   auto options = build_options(*parsed);
   if (!options) return error_answer("invalid options: " + options.error());
 
-  Arena arena;
-  auto doc = read_document(input, options->input_format, arena);
+  auto arena = std::make_unique<Arena>();
+  auto doc = read_document(input, options->input_format, *arena);
   if (!doc) return error_answer(doc.error());
 
   Report report;
@@ -94,7 +95,12 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
     report.input_chars = json_written_size(doc->value, Layout{width});
     if (report.input_chars <= report.max_chars) {
       report.output_chars = report.input_chars;
-      return success_envelope(doc->value, width, report);
+      if (doc->format == Format::kYaml) return success_envelope(doc->value, width, report);
+      // The tree is freed before the answer, which may be as large, is
+      // written from the input's tokens.
+      doc->value = Value();
+      arena.reset();
+      return success_envelope_rewritten(json::without_bom(input), width, report);
     }
   } else {
     std::string text = write_document(doc->value, report.format, width);

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "value/large_memory.h"
+
 namespace tersolite {
 
 class HeapBuffer {
@@ -70,6 +72,7 @@ class HeapBuffer {
     if (cap < need) cap = need;
     auto* p = static_cast<char*>(std::realloc(data_, cap));
     if (p == nullptr) std::abort();  // memory exhaustion ends the process
+    if (cap >= kHugePage) advise_huge_pages(p + size_, cap - size_);
     data_ = p;
     capacity_ = cap;
   }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "json/json_reader.h"
+#include "json/json_rewrite.h"
+#include "support/doc_gen.h"
 
 namespace tersolite::json {
 namespace {
@@ -45,6 +47,33 @@ TEST(JsonWriter, EscapesOnlyWhatMustBeEscaped) {
     std::string out;
     write_json_string(out, c.text);
     EXPECT_EQ(c.literal, out);
+  }
+}
+
+TEST(JsonRewrite, WritesWhatTheTreeWriterWrites) {
+  std::vector<std::string> texts = {
+      " [ ] ",
+      "{ }",
+      "\t{\r\n\"a\" :\n[ 1 , -2.5e+3 ,{ } , [ ] ,true,false,null ] }\n",
+      R"(["\/\u0041\u00e9\ud83d\ude00", "\ud800", "\udc00\ud800x", "\"\\\b\f\n\r\t\u0001\u001f"])",
+      R"({"k\u0022ey":"v","":"","a":{"a":{"a":[[[]]]}}})",
+      "\"\xE2\x80\xA8 line separator\"",
+      "-0",
+      "[0.5E-7,1e1,12345678901234567890123]",
+  };
+  testing::DocGen gen(7);
+  for (int i = 0; i < 200; ++i) {
+    Value v = gen.value();
+    texts.push_back(to_json(v, static_cast<uint64_t>(i % 3)));
+  }
+  for (const std::string& text : texts) {
+    auto v = read_json(text);
+    ASSERT_TRUE(v) << text;
+    for (uint64_t width : {0, 1, 4}) {
+      std::string rewritten;
+      rewrite_json(rewritten, text, width);
+      EXPECT_EQ(to_json(*v, width), rewritten) << text << " at width " << width;
+    }
   }
 }
 
