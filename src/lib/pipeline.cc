@@ -103,7 +103,8 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
       return success_envelope_rewritten(json::without_bom(input), width, report);
     }
   } else {
-    std::string text = write_document(doc->value, report.format, width);
+    // YAML is seldom more than twice the size of the text it was read from.
+    std::string text = write_document(doc->value, report.format, width, 2 * input.size() + 4096);
     report.input_chars = char_count(text);
     if (report.input_chars <= report.max_chars) {
       report.output_chars = report.input_chars;

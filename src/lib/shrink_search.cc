@@ -13,7 +13,7 @@
 namespace tersolite {
 
 std::string write_document(const Value& value, Format format, uint64_t width, size_t reserve) {
-  if (format == Format::kYaml) return yaml::write_yaml(value, std::max<uint64_t>(width, 2));
+  if (format == Format::kYaml) return yaml::write_yaml(value, std::max<uint64_t>(width, 2), reserve);
   std::string out;
   out.reserve(reserve);
   json::write_json(out, value, width, 0);

@@ -1,8 +1,11 @@
 #include "yaml/yaml_writer.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
+#include "value/large_memory.h"
 #include "value/utf8.h"
 
 namespace tersolite::yaml {
@@ -17,6 +20,38 @@ bool is_printable(char32_t c) {
   if (c == 0x2028 || c == 0x2029 || c == 0xFEFF) return false;
   return c == '\t' || (c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0xD7FF) ||
          (c >= 0xE000 && c <= 0xFFFD) || c >= 0x10000;
+}
+
+// Whether every character of `s` is printable (tabs as `tab_ok` says):
+// plain ASCII is checked eight bytes at a time, the rest decoded.
+bool all_printable(std::string_view s, bool tab_ok) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  size_t n = s.size();
+  size_t pos = 0;
+  while (pos < n) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    if (pos + 8 <= n) {
+      uint64_t w;
+      std::memcpy(&w, p + pos, 8);
+      // No byte below 0x20, none at 0x7F, none with the high bit.
+      uint64_t del = w ^ (kOnes * 0x7F);
+      if ((((w - kOnes * 0x20) & ~w) | ((del - kOnes) & ~del) | w) & kHigh) {
+        // Something to look at closely in these eight bytes: fall through.
+      } else {
+        pos += 8;
+        continue;
+      }
+    }
+    unsigned char b = p[pos];
+    if (b >= 0x20 && b < 0x7F) {
+      ++pos;
+      continue;
+    }
+    char32_t c = decode_utf8(s, pos);
+    if (c == '\t' ? !tab_ok : !is_printable(c)) return false;
+  }
+  return true;
 }
 
 bool is_blank_line(std::string_view line) {
@@ -36,11 +71,7 @@ bool qualifies_for_block(std::string_view s) {
     if (end == std::string_view::npos) end = s.size();
     std::string_view line = s.substr(start, end - start);
     if (!line.empty()) {
-      size_t pos = 0;
-      while (pos < line.size()) {
-        if (!is_printable(decode_utf8(line, pos))) return false;
-      }
-      if (is_blank_line(line)) return false;
+      if (!all_printable(line, true) || is_blank_line(line)) return false;
       if (first && (line[0] == ' ' || line[0] == '\t')) return false;
       first = false;
     }
@@ -67,10 +98,7 @@ bool needs_quotes(std::string_view s) {
   pos = last_start;
   char32_t last = decode_utf8(s, pos);
   if (is_unicode_space(last) || last == ':') return true;
-  for (pos = 0; pos < s.size();) {
-    char32_t c = decode_utf8(s, pos);
-    if (c == '\t' || !is_printable(c)) return true;
-  }
+  if (!all_printable(s, false)) return true;
   if (s.find(": ") != std::string_view::npos || s.find(" #") != std::string_view::npos) return true;
   if (s.size() <= 5) {
     std::string lower(s);
@@ -125,7 +153,11 @@ class Writer {
  public:
   explicit Writer(uint64_t width) : w_(std::max<uint64_t>(width, 2)) {}
 
-  std::string run(const Value& v) {
+  std::string run(const Value& v, size_t reserve) {
+    if (reserve > 0) {
+      out_.reserve(reserve);
+      advise_huge_pages(out_.data(), out_.capacity());
+    }
     if (v.is_string() && qualifies_for_block(v.text())) {
       line_start();
       out_.append(block_header(v.text()));
@@ -199,9 +231,10 @@ class Writer {
       for (const Member& m : v.members()) {
         line_start();
         indent(level);
-        std::string key;
+        std::string& key = key_;
+        key.clear();
         append_scalar_string(key, m.key);
-        if (char_count(key) > kMaxImplicitKey) {
+        if (key.size() > kMaxImplicitKey && char_count(key) > kMaxImplicitKey) {
           // "? key" then ": value" on its own line.
           out_.append("? ");
           out_.append(key);
@@ -233,11 +266,12 @@ class Writer {
 
   uint64_t w_;
   std::string out_;
+  std::string key_;  // the key being written, reused
   bool started_ = false;
 };
 
 }  // namespace
 
-std::string write_yaml(const Value& value, uint64_t width) { return Writer(width).run(value); }
+std::string write_yaml(const Value& value, uint64_t width, size_t reserve) { return Writer(width).run(value, reserve); }
 
 }  // namespace tersolite::yaml

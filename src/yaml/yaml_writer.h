@@ -10,7 +10,8 @@
 namespace tersolite::yaml {
 
 /// `value` as one YAML document without "---", ending with a line feed.
-/// Widths below 2 are raised to 2.
-std::string write_yaml(const Value& value, uint64_t width);
+/// Widths below 2 are raised to 2. `reserve` is the expected size in bytes:
+/// room made up front (untouched memory costs nothing until written).
+std::string write_yaml(const Value& value, uint64_t width, size_t reserve = 0);
 
 }  // namespace tersolite::yaml
