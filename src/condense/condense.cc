@@ -108,9 +108,10 @@ std::optional<PruneResult> condense_array(PruneContext& ctx, Value::Items items,
   int passes = ctx.options.query ? 2 : 1;
   for (int pass = 0; pass < passes && !plan && !aborted; ++pass) {
     if (pass == 1) ctx.ignore_query = true;
+    std::optional<FieldStatsCollector> gathered;
     for (uint64_t cap : {uint64_t{24}, uint64_t{12}}) {
       ctx.string_cap = cap;
-      PlanOutcome outcome = plan_condense(ctx, items, nodes, budget, depth, cap == 24);
+      PlanOutcome outcome = plan_condense(ctx, items, nodes, budget, depth, cap == 24, gathered);
       ctx.string_cap = entry_cap;
       ctx.pinned.clear();
       if (std::holds_alternative<Abort>(outcome)) {

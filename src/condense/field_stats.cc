@@ -18,6 +18,18 @@ std::optional<size_t> FieldStatsCollector::find(const std::vector<std::string>& 
   return holder;
 }
 
+std::optional<size_t> FieldStatsCollector::find_member(std::optional<size_t> holder, size_t position,
+                                                       std::string_view key) const {
+  size_t slot = holder ? *holder + 1 : 0;
+  if (slot < by_position_.size()) {
+    const std::vector<size_t>& seen = by_position_[slot];
+    if (position < seen.size() && same_text(fields_[seen[position]].path.back(), key)) return seen[position];
+  }
+  auto it = index_.find(lookup_key(holder, key));
+  if (it == index_.end()) return std::nullopt;
+  return it->second;
+}
+
 std::string FieldStatsCollector::lookup_key(std::optional<size_t> holder, std::string_view key) {
   uint64_t h = holder ? *holder + 1 : 0;
   std::string out(reinterpret_cast<const char*>(&h), sizeof h);
@@ -25,7 +37,11 @@ std::string FieldStatsCollector::lookup_key(std::optional<size_t> holder, std::s
   return out;
 }
 
-size_t FieldStatsCollector::field_for(std::optional<size_t> holder, std::string_view key) {
+size_t FieldStatsCollector::field_for(std::optional<size_t> holder, size_t position, std::string_view key) {
+  size_t slot = holder ? *holder + 1 : 0;
+  if (slot >= by_position_.size()) by_position_.resize(slot + 1);
+  std::vector<size_t>& seen = by_position_[slot];
+  if (position < seen.size() && same_text(fields_[seen[position]].path.back(), key)) return seen[position];
   auto [it, inserted] = index_.try_emplace(lookup_key(holder, key), fields_.size());
   if (inserted) {
     FieldStats f;
@@ -34,6 +50,8 @@ size_t FieldStatsCollector::field_for(std::optional<size_t> holder, std::string_
     f.path.emplace_back(key);
     fields_.push_back(std::move(f));
   }
+  if (position >= seen.size()) seen.resize(position + 1, it->second);
+  seen[position] = it->second;
   return it->second;
 }
 
@@ -46,7 +64,7 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& reco
     const Member& m = members[i];
     const SizeNode& child = kids[i];
     const Value& v = m.value;
-    size_t index = field_for(holder, m.key);
+    size_t index = field_for(holder, i, m.key);
     FieldStats& f = fields_[index];
     if (f.present == 0) f.key_cost = json_string_size(m.key) + 1 + ctx.layout.colon_space();
     ++f.present;
@@ -107,6 +125,28 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& reco
   }
 }
 
+void FieldStatsCollector::recount_condensed(const PruneContext& ctx, Value::Items records, const SizeNodes& nodes,
+                                            uint64_t depth) {
+  for (FieldStats& f : fields_) f.condensed_size_sum = 0;
+  for (size_t i = 0; i < records.size() && i < nodes.size(); ++i) {
+    if (records[i].is_object()) recount_into(ctx, records[i], nodes[i], depth, std::nullopt);
+  }
+}
+
+// The walk of gather_into, for the condensed sizes alone.
+void FieldStatsCollector::recount_into(const PruneContext& ctx, const Value& record, const SizeNode& node,
+                                       uint64_t depth, std::optional<size_t> holder) {
+  const auto& members = record.members();
+  const auto& kids = children_of(ctx.measure_settings(), record, node, depth);
+  size_t count = std::min(members.size(), kids.size());
+  for (size_t i = 0; i < count; ++i) {
+    const Value& v = members[i].value;
+    size_t index = field_for(holder, i, members[i].key);
+    fields_[index].condensed_size_sum += condensed_size(ctx, v, kids[i], depth + 1);
+    if (v.is_object() && !v.members().empty()) recount_into(ctx, v, kids[i], depth + 1, index);
+  }
+}
+
 uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t depth) {
   if (node.min >= node.full) return node.full;
   if (value.is_object() && !value.members().empty()) {
@@ -122,6 +162,7 @@ uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeN
   }
   if (value.is_string()) {
     std::string_view text = value.text();
+    if (text.size() <= ctx.string_cap + 16) return node.full;  // no more characters than bytes
     uint64_t chars = char_count(text);
     if (chars <= ctx.string_cap + 16) return node.full;
     // The head written with the marker after it (the marker needs no escapes).

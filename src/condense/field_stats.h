@@ -54,6 +54,10 @@ class FieldStatsCollector {
   /// The index of the field with `path`, if it was met.
   std::optional<size_t> find(const std::vector<std::string>& path) const;
 
+  /// The index of the field `key` inside `holder` (the record itself when
+  /// none), met at member `position`, if it was met.
+  std::optional<size_t> find_member(std::optional<size_t> holder, size_t position, std::string_view key) const;
+
   /// Adds the members of `record` (an object measured as `node` at `depth`),
   /// the item with index `item_index`.
   void gather(const PruneContext& ctx, const Value& record, const SizeNode& node, uint64_t depth,
@@ -61,15 +65,25 @@ class FieldStatsCollector {
     gather_into(ctx, record, node, depth, item_index, std::nullopt);
   }
 
+  /// Sets every field's condensed size sum again, for the context's string
+  /// cap, from the gathered `records` measured as `nodes` at `depth`.
+  void recount_condensed(const PruneContext& ctx, Value::Items records, const SizeNodes& nodes, uint64_t depth);
+
  private:
   void gather_into(const PruneContext& ctx, const Value& record, const SizeNode& node, uint64_t depth,
                    uint64_t item_index, std::optional<size_t> holder);
-  size_t field_for(std::optional<size_t> holder, std::string_view key);
+  void recount_into(const PruneContext& ctx, const Value& record, const SizeNode& node, uint64_t depth,
+                    std::optional<size_t> holder);
+  size_t field_for(std::optional<size_t> holder, size_t position, std::string_view key);
   static std::string lookup_key(std::optional<size_t> holder, std::string_view key);
 
   std::optional<QueryTerms> query_;
   std::vector<FieldStats> fields_;
   std::unordered_map<std::string, size_t, SeededStringHash> index_;
+  // Records of one array mostly list the same keys in the same order: the
+  // field last met at each position of each holder (slot 0 for the record
+  // itself, else the holder's index + 1) answers most lookups.
+  std::vector<std::vector<size_t>> by_position_;
 };
 
 /// The size a value is sure to reach once a condensed record is fitted:

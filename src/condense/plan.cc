@@ -5,6 +5,7 @@
 #include <limits>
 #include <map>
 #include <numeric>
+#include <optional>
 
 #include "size/arith.h"
 
@@ -70,20 +71,26 @@ Relevance field_relevance(const QueryTerms& q, const std::vector<std::string_vie
 class Planner {
  public:
   Planner(PruneContext& ctx, Value::Items items, const SizeNodes& nodes, uint64_t budget,
-          uint64_t depth)
+          uint64_t depth, std::optional<FieldStatsCollector>& gathered)
       : ctx_(ctx),
         items_(items),
         nodes_(nodes),
         budget_(budget),
         depth_(depth),
         n_(std::min(items.size(), nodes.size())),
-        stats_(analyse_query(ctx.options.query, ctx.ignore_query)) {}
+        gathered_(gathered) {}
 
   PlanOutcome run(bool first) {
-    for (size_t i = 0; i < n_; ++i) {
-      if (items_[i].is_object()) stats_.gather(ctx_, items_[i], nodes_[i], depth_ + 1, i);
+    if (!gathered_) {
+      gathered_.emplace(analyse_query(ctx_.options.query, ctx_.ignore_query));
+      for (size_t i = 0; i < n_; ++i) {
+        if (items_[i].is_object()) gathered_->gather(ctx_, items_[i], nodes_[i], depth_ + 1, i);
+      }
+    } else {
+      // Gathered at another string cap: only the condensed sizes change.
+      gathered_->recount_condensed(ctx_, items_.first(n_), nodes_, depth_ + 1);
     }
-    const auto& fields = stats_.fields();
+    const auto& fields = stats().fields();
     if (first && !homogeneous()) return Abort{};
 
     // Candidates and their scores.
@@ -94,7 +101,7 @@ class Planner {
     relevance_.assign(fields.size(), 0);
     std::vector<std::optional<std::string>> labels(fields.size());
     std::vector<ScoredField> scored;
-    const auto& query = stats_.query();
+    const auto& query = stats().query();
     for (size_t i = 0; i < fields.size(); ++i) {
       if (!candidate[i]) continue;
       const FieldStats& f = fields[i];
@@ -148,13 +155,16 @@ class Planner {
       const auto& p = fields[k].path;
       for (size_t len = 1; len <= p.size(); ++len) plan.kept_paths.insert(std::vector<std::string>(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(len)));
     }
-    std::set<std::vector<std::string>> kept_fields;
-    for (size_t k : kept) kept_fields.insert(fields[k].path);
+    // Fields kept whole, and the objects on the way to them.
+    std::vector<bool> kept_field(fields.size()), on_path(fields.size());
+    for (size_t k : kept) {
+      kept_field[k] = true;
+      for (std::optional<size_t> f = k; f; f = fields[*f].parent) on_path[*f] = true;
+    }
     uint64_t total = container_overhead(ctx_.layout, n_, depth_);
     ctx_.path.push_back(kItemSegment);
     for (size_t i = 0; i < n_; ++i) {
-      std::vector<std::string> prefix;
-      Value record = project(items_[i], prefix, kept_fields, plan.kept_paths);
+      Value record = project(items_[i], std::nullopt, kept_field, on_path);
       SizeNode node = measure(ctx_.measure_settings(), record, depth_ + 1, ctx_.path, false);
       uint64_t floor = condensed_size(ctx_, record, node, depth_ + 1);
       total += floor;
@@ -174,16 +184,18 @@ class Planner {
     for (const ScoredField& s : plan.scored) {
       if (s.score >= 0.8 && !plan.kept.count(s.field)) plan.final = false;
     }
-    plan.stats = std::move(stats_);
+    plan.stats = *gathered_;
     return plan;
   }
 
  private:
+  const FieldStatsCollector& stats() const { return *gathered_; }
+
   static double nan_low(double s) { return std::isnan(s) ? -std::numeric_limits<double>::infinity() : s; }
 
   bool homogeneous() const {
     uint64_t total = 0, common = 0;
-    for (const FieldStats& f : stats_.fields()) {
+    for (const FieldStats& f : stats().fields()) {
       if (f.parent) continue;
       total += f.present;
       if (2 * f.present >= n_) common += f.present;
@@ -192,13 +204,13 @@ class Planner {
   }
 
   bool always_object(size_t i) const {
-    const FieldStats& f = stats_.fields()[i];
+    const FieldStats& f = stats().fields()[i];
     return f.present > 0 && f.object_holders == f.present;
   }
 
   bool is_candidate(size_t i) const {
     if (always_object(i)) return false;
-    for (auto p = stats_.fields()[i].parent; p; p = stats_.fields()[*p].parent) {
+    for (auto p = stats().fields()[i].parent; p; p = stats().fields()[*p].parent) {
       if (!always_object(*p)) return false;
     }
     return true;
@@ -254,7 +266,7 @@ class Planner {
   }
 
   void lower_repeated(std::vector<ScoredField>& scored) const {
-    const auto& fields = stats_.fields();
+    const auto& fields = stats().fields();
     std::map<std::pair<uint64_t, uint64_t>, std::vector<size_t>> groups;  // positions in scored
     for (size_t k = 0; k < scored.size(); ++k) {
       const FieldStats& f = fields[scored[k].field];
@@ -296,7 +308,7 @@ class Planner {
   // Cost of adding field `f` given the open containers; the ancestors it
   // would open are added to `opened` (which may be `open` itself).
   uint64_t cost(size_t f, const std::set<size_t>& open, std::set<size_t>& opened) const {
-    const auto& fields = stats_.fields();
+    const auto& fields = stats().fields();
     const FieldStats& s = fields[f];
     const Layout& layout = ctx_.layout;
     uint64_t w = layout.width;
@@ -371,7 +383,7 @@ class Planner {
   }
 
   std::vector<size_t> fill(const std::vector<ScoredField>& scored, std::vector<size_t> kept) {
-    const auto& fields = stats_.fields();
+    const auto& fields = stats().fields();
     auto own = [&](size_t f) { return sat_sub(fields[f].full_size_sum, fields[f].condensed_size_sum); };
     uint64_t spare = 0;
     for (size_t f : kept) spare += own(f);
@@ -390,24 +402,25 @@ class Planner {
   }
 
   // The item reduced to the kept fields (and the objects that hold them).
-  Value project(const Value& item, std::vector<std::string>& prefix,
-                const std::set<std::vector<std::string>>& kept_fields,
-                const std::set<std::vector<std::string>>& kept_paths) const {
+  Value project(const Value& item, std::optional<size_t> holder, const std::vector<bool>& kept_field,
+                const std::vector<bool>& on_path) const {
     Value out = Value::object();
-    for (const Member& m : item.members()) {
-      prefix.emplace_back(m.key);
-      if (kept_fields.count(prefix)) {
+    auto members = item.members();
+    for (size_t i = 0; i < members.size(); ++i) {
+      const Member& m = members[i];
+      std::optional<size_t> field = stats().find_member(holder, i, m.key);
+      if (!field) continue;
+      if (kept_field[*field]) {
         out.add_member(m.key.clone(), m.value.clone());
-      } else if (kept_paths.count(prefix) && m.value.is_object()) {
-        out.add_member(m.key.clone(), project(m.value, prefix, kept_fields, kept_paths));
+      } else if (on_path[*field] && m.value.is_object()) {
+        out.add_member(m.key.clone(), project(m.value, field, kept_field, on_path));
       }
-      prefix.pop_back();
     }
     return out;
   }
 
   bool informative(const std::vector<size_t>& kept, const std::vector<std::optional<std::string>>& labels) const {
-    const auto& fields = stats_.fields();
+    const auto& fields = stats().fields();
     for (size_t i = 0; i < kept.size(); ++i) {
       const FieldStats& f = fields[kept[i]];
       double score = score_of_[kept[i]];
@@ -439,7 +452,7 @@ class Planner {
   const SizeNodes& nodes_;
   uint64_t budget_, depth_;
   size_t n_;
-  FieldStatsCollector stats_;
+  std::optional<FieldStatsCollector>& gathered_;
   std::vector<bool> protected_, pinned_;
   std::vector<double> relevance_;
   std::vector<double> score_of_;
@@ -451,8 +464,9 @@ class Planner {
 }  // namespace
 
 PlanOutcome plan_condense(PruneContext& ctx, Value::Items items, const SizeNodes& nodes,
-                          uint64_t budget, uint64_t depth, bool first) {
-  return Planner(ctx, items, nodes, budget, depth).run(first);
+                          uint64_t budget, uint64_t depth, bool first,
+                          std::optional<FieldStatsCollector>& gathered) {
+  return Planner(ctx, items, nodes, budget, depth, gathered).run(first);
 }
 
 }  // namespace tersolite

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <variant>
@@ -40,9 +41,12 @@ struct NoFit {};
 using PlanOutcome = std::variant<Abort, NoFit, CondensePlan>;
 
 /// Plans the fields of `items` (all objects) for `budget` at `depth`.
-/// `first` is set on the first attempt of each pass. May leave pinned paths
-/// in the context; the caller clears them.
+/// `first` is set on the first attempt of each pass. `gathered` holds the
+/// field statistics of an earlier attempt of the same pass (at another
+/// string cap), or receives them. May leave pinned paths in the context;
+/// the caller clears them.
 PlanOutcome plan_condense(PruneContext& ctx, Value::Items items, const SizeNodes& nodes,
-                          uint64_t budget, uint64_t depth, bool first);
+                          uint64_t budget, uint64_t depth, bool first,
+                          std::optional<FieldStatsCollector>& gathered);
 
 }  // namespace tersolite

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "json/json_reader.h"
 #include "lib/envelope.h"
@@ -91,13 +92,18 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
   // is written only when it fits, and then straight into the envelope. YAML
   // output is only estimated by the measurement, so it is written to be
   // counted.
+  // For JSON output the measurement the search needs gives the written size
+  // exactly, so one pass serves both.
+  std::optional<SizeNode> root;
   if (report.format == Format::kJson) {
-    report.input_chars = json_written_size(doc->value, Layout{width});
+    root = measure_document(doc->value, *options, report.format, width, scorer);
+    report.input_chars = root->full;
     if (report.input_chars <= report.max_chars) {
       report.output_chars = report.input_chars;
       if (doc->format == Format::kYaml) return success_envelope(doc->value, width, report);
       // The tree is freed before the answer, which may be as large, is
       // written from the input's tokens.
+      root.reset();
       doc->value = Value();
       arena.reset();
       return success_envelope_rewritten(json::without_bom(input), width, report);
@@ -111,7 +117,8 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
       return success_envelope(text, report);
     }
   }
-  SearchResult search = shrink_search(doc->value, *options, report.format, width, scorer);
+  if (!root) root = measure_document(doc->value, *options, report.format, width, scorer);
+  SearchResult search = shrink_search(doc->value, *root, *options, report.format, width, scorer);
   report.output_chars = search.chosen.size;
   report.pruned = true;
   report.fits = search.fits;

@@ -28,20 +28,25 @@ Layout layout_for(Format format, uint64_t width) {
 
 }  // namespace
 
+SizeNode measure_document(const Value& document, const Options& options, Format format, uint64_t width,
+                          const FieldScorer& scorer) {
+  PruneContext ctx(layout_for(format, width), options, scorer);
+  PathStack path;
+  return measure(ctx.measure_settings(), document, 0, path, false, ctx.patterns.empty() ? 1 : kAllLevels);
+}
+
 SearchResult shrink_search(const Value& document, const Options& options, Format format,
+                           uint64_t width, const FieldScorer& scorer) {
+  return shrink_search(document, measure_document(document, options, format, width, scorer), options, format,
+                       width, scorer);
+}
+
+// Measured once; every attempt reuses the measurement with a fresh context
+// of its own.
+SearchResult shrink_search(const Value& document, const SizeNode& root, const Options& options, Format format,
                            uint64_t width, const FieldScorer& scorer) {
   const uint64_t budget = options.max_chars;
   const Layout layout = layout_for(format, width);
-
-  // Measured once; every attempt reuses it with a fresh context of its own.
-  // Without protect patterns, protection cannot depend on paths, so only
-  // the root's children are kept and deeper ones are measured when needed.
-  SizeNode root;
-  {
-    PruneContext ctx(layout, options, scorer);
-    PathStack path;
-    root = measure(ctx.measure_settings(), document, 0, path, false, ctx.patterns.empty() ? 1 : kAllLevels);
-  }
 
   std::optional<Attempt> best_fit, best_over;
   uint64_t target = budget;

@@ -9,6 +9,7 @@
 #include "lib/options.h"
 #include "prune/outcome.h"
 #include "scorers/field_scorer.h"
+#include "size/size_node.h"
 #include "value/value.h"
 
 namespace tersolite {
@@ -31,7 +32,19 @@ struct SearchResult {
 /// a guess of the output's byte size.
 std::string write_document(const Value& value, Format format, uint64_t width, size_t reserve = 0);
 
-/// REQUIRES: `format` is json or yaml; for YAML `width` is at least 2.
+/// The measurement the search works from. Its full size is exactly the
+/// document's written size when the output is JSON. Without protect
+/// patterns, protection cannot depend on paths, so only the root's children
+/// are kept and deeper ones are measured when a shrink step needs them.
+SizeNode measure_document(const Value& document, const Options& options, Format format, uint64_t width,
+                          const FieldScorer& scorer);
+
+/// REQUIRES: `format` is json or yaml; for YAML `width` is at least 2;
+/// `root` is measure_document() of `document` with the same arguments.
+SearchResult shrink_search(const Value& document, const SizeNode& root, const Options& options, Format format,
+                           uint64_t width, const FieldScorer& scorer);
+
+/// The same, measuring first.
 SearchResult shrink_search(const Value& document, const Options& options, Format format,
                            uint64_t width, const FieldScorer& scorer);
 

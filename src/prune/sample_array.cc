@@ -75,6 +75,27 @@ class ArrayLayout {
   uint64_t marker_total_;
 };
 
+bool same_keys(const Value& a, const Value& b) {
+  if (!a.is_object() || !b.is_object() || a.size() != b.size()) return false;
+  auto x = a.members();
+  auto y = b.members();
+  for (size_t i = 0; i < x.size(); ++i) {
+    if (!same_text(x[i].key, y[i].key)) return false;
+  }
+  return true;
+}
+
+// Records mostly repeat the keys of the one before, in the same order: the
+// same keys make the same shape, found without sorting them again.
+uint64_t item_shape(Value::Items items, const SizeNodes& kids, uint64_t i) {
+  const SizeNode& node = kids[i];
+  if (!node.shape_known && i > 0 && kids[i - 1].shape_known && same_keys(items[i], items[i - 1])) {
+    node.shape = kids[i - 1].shape;
+    node.shape_known = true;
+  }
+  return shape_of(items[i], node);
+}
+
 // The order items are offered in: the first, the first of every new shape
 // (64 at most), the last, then the rest by index. The rest is produced as it
 // is read, since most arrays stop after a few items.
@@ -83,9 +104,9 @@ class PriorityOrder {
   PriorityOrder(Value::Items items, const SizeNodes& kids, bool keep_last_item) : n_(kids.size()) {
     promoted_.push_back(0);
     std::unordered_set<uint64_t, SeededU64Hash> shapes;
-    shapes.insert(shape_of(items[0], kids[0]));
+    shapes.insert(item_shape(items, kids, 0));
     for (uint64_t i = 1; i < n_ && shapes.size() < kMaxPromotedShapes; ++i) {
-      if (shapes.insert(shape_of(items[i], kids[i])).second) promoted_.push_back(i);
+      if (shapes.insert(item_shape(items, kids, i)).second) promoted_.push_back(i);
     }
     if (n_ != 1 && keep_last_item && promoted_.back() != n_ - 1) promoted_.push_back(n_ - 1);
     skipped_ = promoted_;  // already increasing
@@ -176,7 +197,7 @@ PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& 
     order.restart();
     for (uint64_t i = 0; order.next(i);) {
       if (samples.size() >= wanted) break;
-      if (!shapes.insert(shape_of(items[i], kids[i])).second) continue;
+      if (!shapes.insert(item_shape(items, kids, i)).second) continue;
       if (layout.size_with(i, kids[i].min) > budget) break;
       layout.add(i, kids[i].min);
       samples.push_back(i);

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,6 +30,28 @@ enum class Kind : uint8_t { kNull = 0, kBool, kNumber, kString, kArray, kObject 
 
 /// "null", "bool", "number", "string", "array" or "object".
 std::string_view kind_name(Kind kind);
+
+/// Byte equality, quick for the short texts keys mostly are (no call out
+/// for up to 16 bytes).
+inline bool same_text(std::string_view a, std::string_view b) {
+  size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n >= 8 && n <= 16) {
+    uint64_t a1, a2, b1, b2;
+    std::memcpy(&a1, a.data(), 8);
+    std::memcpy(&b1, b.data(), 8);
+    std::memcpy(&a2, a.data() + n - 8, 8);
+    std::memcpy(&b2, b.data() + n - 8, 8);
+    return a1 == b1 && a2 == b2;
+  }
+  if (n < 8) {
+    for (size_t i = 0; i < n; ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
+  return std::memcmp(a.data(), b.data(), n) == 0;
+}
 
 /// An immutable string that owns its bytes or borrows them (object keys).
 class Text {
