@@ -126,8 +126,11 @@ std::optional<PruneResult> condense_array(PruneContext& ctx, Value::Items items,
   }
   if (aborted || !plan) return std::nullopt;
 
-  // Fit the records into the room the plan left.
+  // Fit the records into the room the plan left; what fitting measures
+  // belongs with the plan's record nodes.
   ctx.string_cap = plan->string_cap;
+  Arena* entry_arena = ctx.measure_arena;
+  ctx.measure_arena = plan->arena.get();
   size_t n = std::min(plan->records.size(), plan->record_nodes.size());
   std::vector<const Value*> values;
   std::vector<const SizeNode*> record_nodes;
@@ -140,6 +143,7 @@ std::optional<PruneResult> condense_array(PruneContext& ctx, Value::Items items,
   Fitted fitted = fit_children(ctx, values, record_nodes, floors,
                                static_cast<int64_t>(std::min<uint64_t>(plan->slack, INT64_MAX)), depth + 1, segments);
   uint64_t size = container_overhead(ctx.layout, n, depth) + fitted.total;
+  ctx.measure_arena = entry_arena;
 
   // Report each dropped field once, at the shortest path not kept.
   const auto& fields = plan->stats.fields();

@@ -58,7 +58,9 @@ size_t FieldStatsCollector::field_for(std::optional<size_t> holder, size_t posit
 void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& record, const SizeNode& node,
                                       uint64_t depth, uint64_t item_index, std::optional<size_t> holder) {
   const auto& members = record.members();
-  const auto& kids = children_of(ctx.measure_settings(), record, node, depth);
+  // The walk goes on into objects: measure one level below each field now
+  // rather than again when it gets there.
+  const auto& kids = children_of(ctx.measure_settings(), record, node, depth, 1);
   size_t count = std::min(members.size(), kids.size());
   for (size_t i = 0; i < count; ++i) {
     const Member& m = members[i];
@@ -162,8 +164,7 @@ uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeN
   }
   if (value.is_string()) {
     std::string_view text = value.text();
-    if (text.size() <= ctx.string_cap + 16) return node.full;  // no more characters than bytes
-    uint64_t chars = char_count(text);
+    uint64_t chars = node.chars;
     if (chars <= ctx.string_cap + 16) return node.full;
     // The head written with the marker after it (the marker needs no escapes).
     std::string_view head(text.data(), byte_offset_of_char(text, ctx.string_cap));

@@ -163,9 +163,12 @@ class Planner {
     }
     uint64_t total = container_overhead(ctx_.layout, n_, depth_);
     ctx_.path.push_back(kItemSegment);
+    MeasureSettings settings = ctx_.measure_settings();
+    settings.arena = plan.arena.get();
+    plan.record_nodes.allocate(n_, settings.arena);
     for (size_t i = 0; i < n_; ++i) {
       Value record = project(items_[i], std::nullopt, kept_field, on_path);
-      SizeNode node = measure(ctx_.measure_settings(), record, depth_ + 1, ctx_.path, false);
+      SizeNode node = measure(settings, record, depth_ + 1, ctx_.path, false);
       uint64_t floor = condensed_size(ctx_, record, node, depth_ + 1);
       total += floor;
       plan.records.push_back(std::move(record));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -22,6 +23,7 @@ struct CondensePlan {
 
   std::vector<Value> records;                // projected records, in item order
   std::vector<uint64_t> record_floors;       // condensed size of each record
+  std::unique_ptr<Arena> arena = std::make_unique<Arena>();  // for record_nodes and their children
   SizeNodes record_nodes;
   uint64_t slack = 0;                        // budget minus the planned total
   FieldStatsCollector stats;

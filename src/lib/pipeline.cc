@@ -94,16 +94,16 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
   // counted.
   // For JSON output the measurement the search needs gives the written size
   // exactly, so one pass serves both.
-  std::optional<SizeNode> root;
+  std::optional<Measurement> measured;
   if (report.format == Format::kJson) {
-    root = measure_document(doc->value, *options, report.format, width, scorer);
-    report.input_chars = root->full;
+    measured = measure_document(doc->value, *options, report.format, width, scorer);
+    report.input_chars = measured->root.full;
     if (report.input_chars <= report.max_chars) {
       report.output_chars = report.input_chars;
       if (doc->format == Format::kYaml) return success_envelope(doc->value, width, report);
       // The tree is freed before the answer, which may be as large, is
       // written from the input's tokens.
-      root.reset();
+      measured.reset();
       doc->value = Value();
       arena.reset();
       return success_envelope_rewritten(json::without_bom(input), width, report);
@@ -117,8 +117,8 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
       return success_envelope(text, report);
     }
   }
-  if (!root) root = measure_document(doc->value, *options, report.format, width, scorer);
-  SearchResult search = shrink_search(doc->value, *root, *options, report.format, width, scorer);
+  if (!measured) measured = measure_document(doc->value, *options, report.format, width, scorer);
+  SearchResult search = shrink_search(doc->value, *measured, *options, report.format, width, scorer);
   report.output_chars = search.chosen.size;
   report.pruned = true;
   report.fits = search.fits;

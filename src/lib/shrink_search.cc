@@ -28,11 +28,16 @@ Layout layout_for(Format format, uint64_t width) {
 
 }  // namespace
 
-SizeNode measure_document(const Value& document, const Options& options, Format format, uint64_t width,
-                          const FieldScorer& scorer) {
+Measurement measure_document(const Value& document, const Options& options, Format format, uint64_t width,
+                             const FieldScorer& scorer) {
+  Measurement m;
   PruneContext ctx(layout_for(format, width), options, scorer);
+  ctx.measure_arena = m.arena.get();
   PathStack path;
-  return measure(ctx.measure_settings(), document, 0, path, false, ctx.patterns.empty() ? 1 : kAllLevels);
+  // Condensing walks every field of every record, so it keeps everything.
+  bool all = !ctx.patterns.empty() || options.array_strategy == ArrayStrategy::kCondense;
+  m.root = measure(ctx.measure_settings(), document, 0, path, false, all ? kAllLevels : 1);
+  return m;
 }
 
 SearchResult shrink_search(const Value& document, const Options& options, Format format,
@@ -43,8 +48,9 @@ SearchResult shrink_search(const Value& document, const Options& options, Format
 
 // Measured once; every attempt reuses the measurement with a fresh context
 // of its own.
-SearchResult shrink_search(const Value& document, const SizeNode& root, const Options& options, Format format,
-                           uint64_t width, const FieldScorer& scorer) {
+SearchResult shrink_search(const Value& document, const Measurement& measured, const Options& options,
+                           Format format, uint64_t width, const FieldScorer& scorer) {
+  const SizeNode& root = measured.root;
   const uint64_t budget = options.max_chars;
   const Layout layout = layout_for(format, width);
 
@@ -55,6 +61,7 @@ SearchResult shrink_search(const Value& document, const SizeNode& root, const Op
   while (attempts < kMaxAttempts) {
     ++attempts;
     PruneContext ctx(layout, options, scorer);
+    ctx.measure_arena = measured.arena.get();
     PruneResult pruned = prune(ctx, document, root, target, 0);
     Attempt attempt;
     attempt.text = write_document(pruned.value, format, layout.width);

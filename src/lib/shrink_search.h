@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "lib/options.h"
@@ -32,17 +33,23 @@ struct SearchResult {
 /// a guess of the output's byte size.
 std::string write_document(const Value& value, Format format, uint64_t width, size_t reserve = 0);
 
+/// A document's measurement, with the memory its nodes live in.
+struct Measurement {
+  std::unique_ptr<Arena> arena = std::make_unique<Arena>();
+  SizeNode root;
+};
+
 /// The measurement the search works from. Its full size is exactly the
 /// document's written size when the output is JSON. Without protect
-/// patterns, protection cannot depend on paths, so only the root's children
-/// are kept and deeper ones are measured when a shrink step needs them.
-SizeNode measure_document(const Value& document, const Options& options, Format format, uint64_t width,
-                          const FieldScorer& scorer);
+/// patterns, protection cannot depend on paths, so sampling keeps only the
+/// root's children and measures deeper ones when a shrink step needs them.
+Measurement measure_document(const Value& document, const Options& options, Format format, uint64_t width,
+                             const FieldScorer& scorer);
 
 /// REQUIRES: `format` is json or yaml; for YAML `width` is at least 2;
-/// `root` is measure_document() of `document` with the same arguments.
-SearchResult shrink_search(const Value& document, const SizeNode& root, const Options& options, Format format,
-                           uint64_t width, const FieldScorer& scorer);
+/// `measured` is measure_document() of `document` with the same arguments.
+SearchResult shrink_search(const Value& document, const Measurement& measured, const Options& options,
+                           Format format, uint64_t width, const FieldScorer& scorer);
 
 /// The same, measuring first.
 SearchResult shrink_search(const Value& document, const Options& options, Format format,

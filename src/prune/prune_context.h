@@ -34,8 +34,11 @@ struct PruneContext {
   uint64_t string_cap = 24;
   PinnedPaths pinned;
   bool ignore_query = false;
+  // Where nodes measured during the attempt keep their children: the
+  // arena of the tree they belong to (none: the heap).
+  Arena* measure_arena = nullptr;
 
-  MeasureSettings measure_settings() const { return {layout, &patterns, &pinned}; }
+  MeasureSettings measure_settings() const { return {layout, &patterns, &pinned, measure_arena}; }
 
   /// The counters and lists, as the envelope reports them.
   Outcome outcome() && {

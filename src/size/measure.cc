@@ -89,23 +89,31 @@ bool PinnedPaths::contains(const PathStack& path) const {
   return paths_.count(encode(path)) > 0;
 }
 
+namespace {
+
+// Eight bytes that are plain ASCII inside a JSON string: no high bit, no
+// control, no quote or backslash.
+inline bool plain_ascii_word(uint64_t w) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  uint64_t control = (w - kOnes * 0x20) & ~w;
+  uint64_t quote = w ^ (kOnes * '"');
+  uint64_t backslash = w ^ (kOnes * '\\');
+  uint64_t special = control | ((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash) | w;
+  return (special & kHigh) == 0;
+}
+
+}  // namespace
+
 uint64_t json_string_size(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   size_t n = text.size();
   uint64_t size = 2;
   size_t i = 0;
-  // Eight plain ASCII bytes at a time: no high bit, no control, no quote or
-  // backslash.
   for (; i + 8 <= n; i += 8) {
     uint64_t w;
     std::memcpy(&w, p + i, 8);
-    constexpr uint64_t kOnes = 0x0101010101010101ull;
-    constexpr uint64_t kHigh = 0x8080808080808080ull;
-    uint64_t control = (w - kOnes * 0x20) & ~w;
-    uint64_t quote = w ^ (kOnes * '"');
-    uint64_t backslash = w ^ (kOnes * '\\');
-    uint64_t special = control | ((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash) | w;
-    if ((special & kHigh) == 0) {
+    if (plain_ascii_word(w)) {
       size += 8;
       continue;
     }
@@ -113,6 +121,32 @@ uint64_t json_string_size(std::string_view text) {
   }
   for (; i < n; ++i) size += kStringSize.size[p[i]];
   return size;
+}
+
+StringSizes json_string_sizes(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  size_t n = text.size();
+  StringSizes s{2, 0};
+  uint64_t continuation = 0;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    if (plain_ascii_word(w)) {
+      s.written += 8;
+      continue;
+    }
+    for (size_t k = 0; k < 8; ++k) {
+      s.written += kStringSize.size[p[i + k]];
+      continuation += (p[i + k] & 0xC0) == 0x80;
+    }
+  }
+  for (; i < n; ++i) {
+    s.written += kStringSize.size[p[i]];
+    continuation += (p[i] & 0xC0) == 0x80;
+  }
+  s.chars = n - continuation;
+  return s;
 }
 
 uint64_t json_written_size(const Value& value, const Layout& layout, uint64_t depth) {
@@ -183,6 +217,16 @@ uint64_t shape_hash(const Value& value) {
   return h.finish();
 }
 
+void SizeNodes::allocate(size_t n, Arena* arena) {
+  if (n == 0) return;
+  if (arena != nullptr) {
+    data_ = static_cast<SizeNode*>(arena->allocate(n * sizeof(SizeNode)));
+  } else {
+    data_ = static_cast<SizeNode*>(allocate_large(n * sizeof(SizeNode)));
+    meta_ = kHeap;
+  }
+}
+
 SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t depth,
                  PathStack& path, bool protected_by_ancestor, uint64_t levels) {
   const bool keep = levels > 0;
@@ -202,15 +246,16 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
     case Kind::kNumber:
       node.full = node.min = char_count(value.text());
       break;
-    case Kind::kString:
-      node.full = json_string_size(value.text());
-      node.min = node.is_protected
-                     ? node.full
-                     : std::min(node.full, chars_marker_size(char_count(value.text())));
+    case Kind::kString: {
+      StringSizes sizes = json_string_sizes(value.text());
+      node.full = sizes.written;
+      node.chars = sizes.chars;
+      node.min = node.is_protected ? node.full : std::min(node.full, chars_marker_size(sizes.chars));
       break;
+    }
     case Kind::kArray: {
       const auto& items = value.items();
-      if (keep) node.children.reserve(items.size());
+      if (keep) node.children.allocate(items.size(), settings.arena);
       uint64_t sum = 0;
       for (const Value& item : items) {
         path.push_back(kItemSegment);
@@ -228,7 +273,7 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
     }
     case Kind::kObject: {
       const auto& members = value.members();
-      if (keep) node.children.reserve(members.size());
+      if (keep) node.children.allocate(members.size(), settings.arena);
       uint64_t sum = 0;
       uint64_t kept = 0;           // members holding protected content
       uint64_t kept_min_sum = 0;   // their keys and minimums
@@ -237,7 +282,7 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
         SizeNode measured = measure(settings, m.value, depth + 1, path, node.is_protected, below);
         path.pop_back();
         if (keep) node.children.push_back(std::move(measured));
-        const SizeNode& child = keep ? node.children.back() : measured;
+        const SizeNode& child = keep ? node.children[node.children.size() - 1] : measured;
         uint64_t key_cost = json_string_size(m.key) + 1 + layout.colon_space();
         sum += key_cost + child.full;
         node.protected_leaves += child.protected_leaves;
@@ -268,17 +313,17 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
   return node;
 }
 
-const SizeNodes& children_of(const MeasureSettings& settings, const Value& value,
-                                         const SizeNode& node, uint64_t depth) {
+const SizeNodes& children_of(const MeasureSettings& settings, const Value& value, const SizeNode& node,
+                             uint64_t depth, uint64_t levels) {
   if (node.expanded) return node.children;
   // Without patterns or pinned paths, protection comes from the ancestors
   // alone, so the path does not matter here.
   PathStack path;
   size_t n = value.size();
-  node.children.reserve(n);
+  node.children.allocate(n, settings.arena);
   for (size_t i = 0; i < n; ++i) {
     const Value& child = value.is_array() ? value.items()[i] : value.members()[i].value;
-    node.children.push_back(measure(settings, child, depth + 1, path, node.is_protected, 0));
+    node.children.push_back(measure(settings, child, depth + 1, path, node.is_protected, levels));
   }
   node.expanded = true;
   return node.children;

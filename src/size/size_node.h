@@ -7,12 +7,15 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
 
 #include "size/hash_seed.h"
+#include "value/arena.h"
 #include "value/large_memory.h"
 #include "value/value.h"
 
@@ -57,31 +60,85 @@ class PinnedPaths {
   std::unordered_set<std::string, SeededStringHash> paths_;
 };
 
+struct SizeNode;
+
+/// The measured children of a node: an exactly sized array in an arena, or
+/// on the heap when there is none (freed with the list).
+class SizeNodes {
+ public:
+  SizeNodes() = default;
+  SizeNodes(SizeNodes&& other) noexcept : data_(other.data_), meta_(other.meta_) { other.meta_ = 0; }
+  SizeNodes& operator=(SizeNodes&& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(meta_, other.meta_);
+    return *this;
+  }
+  SizeNodes(const SizeNodes&) = delete;
+  SizeNodes& operator=(const SizeNodes&) = delete;
+  ~SizeNodes();
+
+  /// Room for `n` nodes, taken from `arena` or, when it is null, the heap.
+  /// REQUIRES: nothing allocated yet.
+  void allocate(size_t n, Arena* arena);
+  /// REQUIRES: fewer nodes than allocated.
+  void push_back(SizeNode&& node);
+
+  size_t size() const { return static_cast<size_t>(meta_ & ~kHeap); }
+  bool empty() const { return size() == 0; }
+  const SizeNode& operator[](size_t i) const;
+  SizeNode& operator[](size_t i);
+  const SizeNode* begin() const { return data_; }
+  const SizeNode* end() const;
+
+ private:
+  static constexpr uint64_t kHeap = uint64_t{1} << 63;
+  SizeNode* data_ = nullptr;
+  uint64_t meta_ = 0;  // size, and kHeap when data_ is ours to free
+};
+
 struct SizeNode {
   // One per item or member, in order, once measured. Large documents keep
   // only the top levels; children_of() measures the rest when a shrink
   // step needs them (the same values, computed later).
-  mutable std::vector<SizeNode, LargeAllocator<SizeNode>> children;
+  mutable SizeNodes children;
   uint64_t full = 0;               // characters written in full
   uint64_t min = 0;                // smallest size allowed; <= full
   mutable uint64_t shape = 0;      // shape fingerprint, once shape_known
   uint64_t protected_leaves = 0;   // protected scalars at or below
+  uint64_t chars = 0;              // strings: characters of the text
   bool is_protected = false;       // this node itself
   bool holds_protected = false;    // scalars and arrays: is_protected; objects: also any child
   mutable bool expanded = false;   // children holds every child
   mutable bool shape_known = false;
 };
 
-using SizeNodes = std::vector<SizeNode, LargeAllocator<SizeNode>>;
+inline const SizeNode& SizeNodes::operator[](size_t i) const { return data_[i]; }
+inline SizeNode& SizeNodes::operator[](size_t i) { return data_[i]; }
+inline const SizeNode* SizeNodes::end() const { return data_ + size(); }
+
+inline SizeNodes::~SizeNodes() {
+  if (!(meta_ & kHeap)) return;  // an arena's nodes go with the arena
+  for (size_t i = 0; i < size(); ++i) data_[i].~SizeNode();
+  std::free(data_);
+}
+
+inline void SizeNodes::push_back(SizeNode&& node) {
+  new (data_ + size()) SizeNode(std::move(node));
+  ++meta_;
+}
 
 /// Levels of children measure() keeps below a node: all of them.
 inline constexpr uint64_t kAllLevels = UINT64_MAX;
 
 /// What measuring reads: the layout, the compiled patterns and pinned paths.
+/// Nodes' children go into `arena` when there is one: every node measured
+/// or expanded into one tree must use the same arena, or one that outlives
+/// it.
 struct MeasureSettings {
   Layout layout;
   const std::vector<ProtectPattern>* patterns = nullptr;
   const PinnedPaths* pinned = nullptr;
+  Arena* arena = nullptr;
 };
 
 /// Measures `value` at `depth`; `path` holds its path and is restored.
@@ -90,11 +147,12 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
                  PathStack& path, bool protected_by_ancestor, uint64_t levels = kAllLevels);
 
 /// The children of `node` (the measurement of `value` at `depth`),
-/// measuring them first when they were not kept.
+/// measuring them first when they were not kept, each keeping `levels`
+/// levels of its own (for callers that are sure to walk them).
 /// REQUIRES: when children were not kept, protection cannot depend on the
 /// path: no protect patterns and no pinned paths.
-const SizeNodes& children_of(const MeasureSettings& settings, const Value& value,
-                                         const SizeNode& node, uint64_t depth);
+const SizeNodes& children_of(const MeasureSettings& settings, const Value& value, const SizeNode& node,
+                             uint64_t depth, uint64_t levels = 0);
 
 /// Characters of `value` written as JSON in `layout` at `depth`: the full
 /// size measure() gives, without building the tree.
@@ -102,6 +160,13 @@ uint64_t json_written_size(const Value& value, const Layout& layout, uint64_t de
 
 /// Characters of `text` written as a JSON string literal, quotes included.
 uint64_t json_string_size(std::string_view text);
+
+/// The same and the characters of `text` itself, in one pass.
+struct StringSizes {
+  uint64_t written = 0;
+  uint64_t chars = 0;
+};
+StringSizes json_string_sizes(std::string_view text);
 
 /// Container overhead: brackets, separators, line breaks and indentation for
 /// `n` items or members at `depth` (keys and values not included).

@@ -160,12 +160,14 @@ Value Value::clone() const {
     case Kind::kString:
       return (head_ & kOwned) ? owned_text(kind(), text()) : Value(kind(), count(), false, ptr_);
     case Kind::kArray: {
+      if (!(head_ & kOwned)) return Value(kind(), count(), false, ptr_);
       Value copy = array();
       copy.reserve(count());
       for (const Value& item : items()) copy.push_back(item.clone());
       return copy;
     }
     case Kind::kObject: {
+      if (!(head_ & kOwned)) return Value(kind(), count(), false, ptr_);
       Value copy = object();
       copy.reserve(count());
       for (const Member& m : members()) copy.add_member(m.key.clone(), m.value.clone());

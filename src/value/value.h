@@ -8,9 +8,10 @@
 // A node is 16 bytes and either owns its bytes and children (heap memory,
 // freed with it) or borrows them: a document read for a request lives in an
 // Arena, and its strings without escapes point straight into the input.
-// Borrowed nodes must not outlive what they borrow. clone() copies owned
-// bytes and shares borrowed ones, so a clone of a borrowed tree lives as
-// long as the original's arena and input.
+// Borrowed nodes must not outlive what they borrow. clone() copies what a
+// node owns and shares what it borrows, so cloning any part of a document
+// read into an arena costs nothing, and the clone lives as long as the
+// document's arena and input.
 #pragma once
 
 #include <cstdint>
@@ -172,7 +173,8 @@ class Value {
   /// any other key.
   void add_member(Text key, Value value);
 
-  /// A deep copy of the whole subtree (see the note on borrowing above).
+  /// A copy of the whole subtree: owned parts copied, borrowed ones shared
+  /// (see the note above).
   Value clone() const;
 
   /// Structural equality: same kinds, texts byte for byte, same order.
