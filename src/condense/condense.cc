@@ -2,6 +2,7 @@
 // only the fields the planner chose, then fitted into the room left.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numeric>
 #include <set>
 
@@ -109,9 +110,12 @@ std::optional<PruneResult> condense_array(PruneContext& ctx, Value::Items items,
   for (int pass = 0; pass < passes && !plan && !aborted; ++pass) {
     if (pass == 1) ctx.ignore_query = true;
     std::optional<FieldStatsCollector> gathered;
-    for (uint64_t cap : {uint64_t{24}, uint64_t{12}}) {
-      ctx.string_cap = cap;
-      PlanOutcome outcome = plan_condense(ctx, items, nodes, budget, depth, cap == 24, gathered);
+    constexpr uint64_t kCaps[] = {24, 12};
+    for (size_t c = 0; c < std::size(kCaps); ++c) {
+      ctx.string_cap = kCaps[c];
+      std::optional<uint64_t> later_cap;
+      if (c + 1 < std::size(kCaps)) later_cap = kCaps[c + 1];
+      PlanOutcome outcome = plan_condense(ctx, items, nodes, budget, depth, c == 0, gathered, later_cap);
       ctx.string_cap = entry_cap;
       ctx.pinned.clear();
       if (std::holds_alternative<Abort>(outcome)) {

@@ -73,6 +73,7 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& reco
     f.key_size_sum += f.key_cost;  // a field's key is the same in every record
     f.full_size_sum += child.full;
     f.condensed_size_sum += condensed_size(ctx, v, child, depth + 1);
+    if (other_cap_) f.other_cap_condensed_size_sum += condensed_size_at(ctx, *other_cap_, v, child, depth + 1);
     f.position_sum += i;
     switch (v.kind()) {
       case Kind::kNull: ++f.nulls; break;
@@ -129,6 +130,13 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& reco
 
 void FieldStatsCollector::recount_condensed(const PruneContext& ctx, Value::Items records, const SizeNodes& nodes,
                                             uint64_t depth) {
+  if (other_cap_ && *other_cap_ == ctx.string_cap) {
+    // Counted for this cap already, while gathering.
+    for (FieldStats& f : fields_) std::swap(f.condensed_size_sum, f.other_cap_condensed_size_sum);
+    other_cap_.reset();
+    return;
+  }
+  other_cap_.reset();
   for (FieldStats& f : fields_) f.condensed_size_sum = 0;
   for (size_t i = 0; i < records.size() && i < nodes.size(); ++i) {
     if (records[i].is_object()) recount_into(ctx, records[i], nodes[i], depth, std::nullopt);
@@ -149,7 +157,8 @@ void FieldStatsCollector::recount_into(const PruneContext& ctx, const Value& rec
   }
 }
 
-uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t depth) {
+uint64_t condensed_size_at(const PruneContext& ctx, uint64_t cap, const Value& value, const SizeNode& node,
+                           uint64_t depth) {
   if (node.min >= node.full) return node.full;
   if (value.is_object() && !value.members().empty()) {
     const auto& members = value.members();
@@ -158,19 +167,23 @@ uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeN
     size_t count = std::min(members.size(), kids.size());
     for (size_t i = 0; i < count; ++i) {
       size += json_string_size(members[i].key) + 1 + ctx.layout.colon_space() +
-              condensed_size(ctx, members[i].value, kids[i], depth + 1);
+              condensed_size_at(ctx, cap, members[i].value, kids[i], depth + 1);
     }
     return size;
   }
   if (value.is_string()) {
     std::string_view text = value.text();
     uint64_t chars = node.chars;
-    if (chars <= ctx.string_cap + 16) return node.full;
+    if (chars <= cap + 16) return node.full;
     // The head written with the marker after it (the marker needs no escapes).
-    std::string_view head(text.data(), byte_offset_of_char(text, ctx.string_cap));
-    return std::min(node.full, json_string_size(head) + chars_marker_size(chars - ctx.string_cap) - 2);
+    std::string_view head(text.data(), byte_offset_of_char(text, cap));
+    return std::min(node.full, json_string_size(head) + chars_marker_size(chars - cap) - 2);
   }
   return node.min;
+}
+
+uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t depth) {
+  return condensed_size_at(ctx, ctx.string_cap, value, node, depth);
 }
 
 uint64_t value_hash(const Value& scalar) {

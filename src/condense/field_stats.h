@@ -33,6 +33,7 @@ struct FieldStats {
   uint64_t key_size_sum = 0;
   uint64_t full_size_sum = 0;
   uint64_t condensed_size_sum = 0;
+  uint64_t other_cap_condensed_size_sum = 0;  // at the collector's other cap, while it has one
   uint64_t position_sum = 0;
   uint64_t scalars = 0;
   uint64_t id_like = 0;
@@ -46,7 +47,10 @@ struct FieldStats {
 /// The statistics of one array's records, in the order paths were met.
 class FieldStatsCollector {
  public:
-  explicit FieldStatsCollector(std::optional<QueryTerms> query) : query_(std::move(query)) {}
+  /// `other_cap`: a string cap a later attempt may plan at; condensed sizes
+  /// are counted for it too while gathering.
+  explicit FieldStatsCollector(std::optional<QueryTerms> query, std::optional<uint64_t> other_cap = std::nullopt)
+      : query_(std::move(query)), other_cap_(other_cap) {}
 
   const std::vector<FieldStats>& fields() const { return fields_; }
   const std::optional<QueryTerms>& query() const { return query_; }
@@ -78,6 +82,7 @@ class FieldStatsCollector {
   static std::string lookup_key(std::optional<size_t> holder, std::string_view key);
 
   std::optional<QueryTerms> query_;
+  std::optional<uint64_t> other_cap_;
   std::vector<FieldStats> fields_;
   std::unordered_map<std::string, size_t, SeededStringHash> index_;
   // Records of one array mostly list the same keys in the same order: the
@@ -89,6 +94,10 @@ class FieldStatsCollector {
 /// The size a value is sure to reach once a condensed record is fitted:
 /// long strings count as cut to the context's string cap.
 uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t depth);
+
+/// The same with strings cut to `cap`.
+uint64_t condensed_size_at(const PruneContext& ctx, uint64_t cap, const Value& value, const SizeNode& node,
+                           uint64_t depth);
 
 /// SipHash-1-3 (zero key) of a scalar's kind and text.
 uint64_t value_hash(const Value& scalar);

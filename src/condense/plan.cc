@@ -71,18 +71,19 @@ Relevance field_relevance(const QueryTerms& q, const std::vector<std::string_vie
 class Planner {
  public:
   Planner(PruneContext& ctx, Value::Items items, const SizeNodes& nodes, uint64_t budget,
-          uint64_t depth, std::optional<FieldStatsCollector>& gathered)
+          uint64_t depth, std::optional<FieldStatsCollector>& gathered, std::optional<uint64_t> other_cap)
       : ctx_(ctx),
         items_(items),
         nodes_(nodes),
         budget_(budget),
         depth_(depth),
         n_(std::min(items.size(), nodes.size())),
-        gathered_(gathered) {}
+        gathered_(gathered),
+        other_cap_(other_cap) {}
 
   PlanOutcome run(bool first) {
     if (!gathered_) {
-      gathered_.emplace(analyse_query(ctx_.options.query, ctx_.ignore_query));
+      gathered_.emplace(analyse_query(ctx_.options.query, ctx_.ignore_query), other_cap_);
       for (size_t i = 0; i < n_; ++i) {
         if (items_[i].is_object()) gathered_->gather(ctx_, items_[i], nodes_[i], depth_ + 1, i);
       }
@@ -456,6 +457,7 @@ class Planner {
   uint64_t budget_, depth_;
   size_t n_;
   std::optional<FieldStatsCollector>& gathered_;
+  std::optional<uint64_t> other_cap_;
   std::vector<bool> protected_, pinned_;
   std::vector<double> relevance_;
   std::vector<double> score_of_;
@@ -468,8 +470,8 @@ class Planner {
 
 PlanOutcome plan_condense(PruneContext& ctx, Value::Items items, const SizeNodes& nodes,
                           uint64_t budget, uint64_t depth, bool first,
-                          std::optional<FieldStatsCollector>& gathered) {
-  return Planner(ctx, items, nodes, budget, depth, gathered).run(first);
+                          std::optional<FieldStatsCollector>& gathered, std::optional<uint64_t> other_cap) {
+  return Planner(ctx, items, nodes, budget, depth, gathered, other_cap).run(first);
 }
 
 }  // namespace tersolite

@@ -45,10 +45,11 @@ using PlanOutcome = std::variant<Abort, NoFit, CondensePlan>;
 /// Plans the fields of `items` (all objects) for `budget` at `depth`.
 /// `first` is set on the first attempt of each pass. `gathered` holds the
 /// field statistics of an earlier attempt of the same pass (at another
-/// string cap), or receives them. May leave pinned paths in the context;
-/// the caller clears them.
+/// string cap), or receives them, then counted for `other_cap` as well (the
+/// cap a later attempt may use). May leave pinned paths in the context; the
+/// caller clears them.
 PlanOutcome plan_condense(PruneContext& ctx, Value::Items items, const SizeNodes& nodes,
                           uint64_t budget, uint64_t depth, bool first,
-                          std::optional<FieldStatsCollector>& gathered);
+                          std::optional<FieldStatsCollector>& gathered, std::optional<uint64_t> other_cap);
 
 }  // namespace tersolite

@@ -227,15 +227,23 @@ void SizeNodes::allocate(size_t n, Arena* arena) {
   }
 }
 
-SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t depth,
-                 PathStack& path, bool protected_by_ancestor, uint64_t levels) {
+namespace {
+
+// Whether protection can depend on the path, which is then kept up to date.
+bool tracks_path(const MeasureSettings& settings) {
+  return (settings.patterns && !settings.patterns->empty()) || (settings.pinned && !settings.pinned->empty());
+}
+
+// Measures into `node` (default-constructed), so that kept children are
+// filled where they stay.
+void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, const Value& value,
+                  uint64_t depth, PathStack& path, bool protected_by_ancestor, uint64_t levels) {
   const bool keep = levels > 0;
   const uint64_t below = levels == kAllLevels ? kAllLevels : (levels > 0 ? levels - 1 : 0);
   const Layout& layout = settings.layout;
-  SizeNode node;
   node.is_protected = protected_by_ancestor ||
-                      (settings.patterns && matches_protect(*settings.patterns, path)) ||
-                      (settings.pinned && settings.pinned->contains(path));
+                      (track && settings.patterns && matches_protect(*settings.patterns, path)) ||
+                      (track && settings.pinned && settings.pinned->contains(path));
   switch (value.kind()) {
     case Kind::kNull:
       node.full = node.min = 4;
@@ -257,13 +265,14 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
       const auto& items = value.items();
       if (keep) node.children.allocate(items.size(), settings.arena);
       uint64_t sum = 0;
+      SizeNode scratch;
       for (const Value& item : items) {
-        path.push_back(kItemSegment);
-        SizeNode child = measure(settings, item, depth + 1, path, node.is_protected, below);
-        path.pop_back();
+        SizeNode& child = keep ? node.children.emplace_back() : (scratch = SizeNode(), scratch);
+        if (track) path.push_back(kItemSegment);
+        measure_into(child, settings, track, item, depth + 1, path, node.is_protected, below);
+        if (track) path.pop_back();
         sum += child.full;
         node.protected_leaves += child.protected_leaves;
-        if (keep) node.children.push_back(std::move(child));
       }
       node.full = container_overhead(layout, items.size(), depth) + sum;
       node.min = node.is_protected || items.empty()
@@ -277,12 +286,12 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
       uint64_t sum = 0;
       uint64_t kept = 0;           // members holding protected content
       uint64_t kept_min_sum = 0;   // their keys and minimums
+      SizeNode scratch;
       for (const Member& m : members) {
-        path.push_back(m.key);
-        SizeNode measured = measure(settings, m.value, depth + 1, path, node.is_protected, below);
-        path.pop_back();
-        if (keep) node.children.push_back(std::move(measured));
-        const SizeNode& child = keep ? node.children[node.children.size() - 1] : measured;
+        SizeNode& child = keep ? node.children.emplace_back() : (scratch = SizeNode(), scratch);
+        if (track) path.push_back(m.key);
+        measure_into(child, settings, track, m.value, depth + 1, path, node.is_protected, below);
+        if (track) path.pop_back();
         uint64_t key_cost = json_string_size(m.key) + 1 + layout.colon_space();
         sum += key_cost + child.full;
         node.protected_leaves += child.protected_leaves;
@@ -310,6 +319,14 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
   if (value.is_scalar()) node.protected_leaves = node.is_protected ? 1 : 0;
   node.holds_protected = node.holds_protected || node.is_protected;
   node.expanded = keep || value.is_scalar();
+}
+
+}  // namespace
+
+SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t depth, PathStack& path,
+                 bool protected_by_ancestor, uint64_t levels) {
+  SizeNode node;
+  measure_into(node, settings, tracks_path(settings), value, depth, path, protected_by_ancestor, levels);
   return node;
 }
 
@@ -323,7 +340,7 @@ const SizeNodes& children_of(const MeasureSettings& settings, const Value& value
   node.children.allocate(n, settings.arena);
   for (size_t i = 0; i < n; ++i) {
     const Value& child = value.is_array() ? value.items()[i] : value.members()[i].value;
-    node.children.push_back(measure(settings, child, depth + 1, path, node.is_protected, levels));
+    measure_into(node.children.emplace_back(), settings, false, child, depth + 1, path, node.is_protected, levels);
   }
   node.expanded = true;
   return node.children;

@@ -80,6 +80,8 @@ class SizeNodes {
   /// Room for `n` nodes, taken from `arena` or, when it is null, the heap.
   /// REQUIRES: nothing allocated yet.
   void allocate(size_t n, Arena* arena);
+  /// A default node at the end. REQUIRES: fewer nodes than allocated.
+  SizeNode& emplace_back();
   /// REQUIRES: fewer nodes than allocated.
   void push_back(SizeNode&& node);
 
@@ -120,6 +122,12 @@ inline SizeNodes::~SizeNodes() {
   if (!(meta_ & kHeap)) return;  // an arena's nodes go with the arena
   for (size_t i = 0; i < size(); ++i) data_[i].~SizeNode();
   std::free(data_);
+}
+
+inline SizeNode& SizeNodes::emplace_back() {
+  SizeNode* slot = new (data_ + size()) SizeNode();
+  ++meta_;
+  return *slot;
 }
 
 inline void SizeNodes::push_back(SizeNode&& node) {
