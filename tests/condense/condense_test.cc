@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "condense/field_stats.h"
 #include "json/json_reader.h"
 #include "support/parse.h"
@@ -215,6 +217,41 @@ TEST(FieldStats, GathersFlagsAndFingerprints) {
   uint64_t same = mix_with_index(value_hash(Value::number("1")), 0) + mix_with_index(value_hash(Value::number("2")), 1);
   uint64_t swapped = mix_with_index(value_hash(Value::number("2")), 0) + mix_with_index(value_hash(Value::number("1")), 1);
   EXPECT_NE(same, swapped);
+}
+
+// Counting a second cap while gathering, or recounting afterwards, must give
+// what gathering at that cap gives; and records whose keys change order or
+// set must still land on the right fields.
+TEST(FieldStats, CondensedSizesAgreeAcrossCaps) {
+  Options o;
+  PruneContext ctx(Layout{}, o, scorer_for(ScorerKind::kHeuristic));
+  Value records = parse(R"([{"t":"a title long enough to be cut at either cap","u":{"n":"short","bio":"another text well past both caps"}},
+                            {"u":{"bio":"x","n":"a name that is quite a bit longer than twelve"},"t":"brief"},
+                            {"t":"third title, also long enough to be cut at both caps","extra":"only here, and long too"}])");
+  PathStack path;
+  SizeNode node = measure(ctx.measure_settings(), records, 0, path, false);
+  auto gathered = [&](uint64_t cap, std::optional<uint64_t> other) {
+    ctx.string_cap = cap;
+    FieldStatsCollector stats(std::nullopt, other);
+    for (size_t i = 0; i < 3; ++i) stats.gather(ctx, records.items()[i], node.children[i], 1, i);
+    return stats;
+  };
+  auto sums = [](const FieldStatsCollector& stats) {
+    std::map<std::vector<std::string>, uint64_t> out;
+    for (const FieldStats& f : stats.fields()) out[f.path] = f.condensed_size_sum;
+    return out;
+  };
+  FieldStatsCollector at12 = gathered(12, std::nullopt);
+  FieldStatsCollector at24 = gathered(24, std::nullopt);
+  EXPECT_NE(sums(at12), sums(at24));
+  for (std::optional<uint64_t> other : {std::optional<uint64_t>(12), std::optional<uint64_t>()}) {
+    FieldStatsCollector stats = gathered(24, other);
+    EXPECT_EQ(sums(at24), sums(stats));
+    ctx.string_cap = 12;
+    stats.recount_condensed(ctx, records.items(), node.children, 1);
+    EXPECT_EQ(sums(at12), sums(stats)) << (other ? "counted while gathering" : "recounted");
+  }
+  EXPECT_EQ(5u, at12.fields().size());  // t, u, u/n, u/bio, extra
 }
 
 TEST(Condense, FollowsTheQuery) {
