@@ -11,6 +11,7 @@
 #include "size/size_node.h"
 #include "value/utf8.h"
 #include "yaml/yaml_reader.h"
+#include "yaml/yaml_writer.h"
 
 namespace tersolite {
 
@@ -109,12 +110,13 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
       return success_envelope_rewritten(json::without_bom(input), width, report);
     }
   } else {
-    // YAML is seldom more than twice the size of the text it was read from.
-    std::string text = write_document(doc->value, report.format, width, 2 * input.size() + 4096);
-    report.input_chars = char_count(text);
+    // The measurement only estimates YAML, so the output is counted as the
+    // writer would write it, and written only when it fits.
+    report.input_chars = yaml::yaml_written_size(doc->value, width);
     if (report.input_chars <= report.max_chars) {
       report.output_chars = report.input_chars;
-      return success_envelope(text, report);
+      // YAML is seldom more than twice the size of the text it was read from.
+      return success_envelope(write_document(doc->value, report.format, width, 2 * input.size() + 4096), report);
     }
   }
   if (!measured) measured = measure_document(doc->value, *options, report.format, width, scorer);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -167,9 +168,10 @@ struct Anchor {
   std::string key_text;  // the text the value takes as a mapping key
 };
 
-// One open collection while its events arrive.
+// One open collection while its events arrive. Its items or members wait on
+// the builder's scratch stacks from `start` on.
 struct Frame {
-  Value value;
+  size_t start = 0;
   bool mapping = false;
   std::optional<std::string> key;  // a mapping's key awaiting its value
   std::string anchor;
@@ -179,7 +181,7 @@ struct Frame {
 
 class Builder {
  public:
-  explicit Builder(std::string_view text) : text_(text) {
+  Builder(std::string_view text, Arena* arena) : text_(text), arena_(arena) {
     yaml_parser_initialize(&parser_);
     yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(text.data()),
                                  text.size());
@@ -225,9 +227,9 @@ class Builder {
         case YAML_MAPPING_END_EVENT: {
           Frame frame = std::move(stack_.back());
           stack_.pop_back();
-          if (!frame.anchor.empty() && !remember(frame.anchor, frame.value, std::nullopt))
-            return unexpected(error_);
-          if (!deliver(std::move(frame.value), std::nullopt)) return unexpected(error_);
+          Value value = frame.mapping ? close(members_, frame.start) : close(items_, frame.start);
+          if (!frame.anchor.empty() && !remember(frame.anchor, value, std::nullopt)) return unexpected(error_);
+          if (!deliver(std::move(value), std::nullopt)) return unexpected(error_);
           break;
         }
         default:
@@ -240,6 +242,42 @@ class Builder {
   bool fail(std::string message) {
     error_ = std::move(message);
     return false;
+  }
+
+  // The finished collection whose elements wait on `scratch` from `start`:
+  // in the arena when there is one.
+  Value close(std::vector<Value>& scratch, size_t start) {
+    std::span<Value> items(scratch.data() + start, scratch.size() - start);
+    Value out;
+    if (arena_ != nullptr) {
+      out = Value::arena_array(*arena_, items);
+    } else {
+      out = Value::array();
+      out.reserve(items.size());
+      for (Value& item : items) out.push_back(std::move(item));
+    }
+    scratch.resize(start);
+    return out;
+  }
+  Value close(std::vector<Member>& scratch, size_t start) {
+    std::span<Member> members(scratch.data() + start, scratch.size() - start);
+    Value out;
+    if (arena_ != nullptr) {
+      out = Value::arena_object(*arena_, members);
+    } else {
+      out = Value::object();
+      out.reserve(members.size());
+      for (Member& m : members) out.add_member(std::move(m.key), std::move(m.value));
+    }
+    scratch.resize(start);
+    return out;
+  }
+
+  // A scalar's text as it lives on: copied into the arena when there is one.
+  Value keep(Value scalar) {
+    if (arena_ == nullptr || !(scalar.is_string() || scalar.is_number())) return scalar;
+    std::string_view text = arena_->copy(scalar.text());
+    return scalar.is_string() ? Value::borrowed_string(text) : Value::borrowed_number(text);
   }
 
   std::string parser_error() const {
@@ -331,10 +369,11 @@ class Builder {
         key_text = std::string(text);
         break;
       case ScalarType::kString:
-        value = Value::string(text);
+        value = arena_ != nullptr ? Value::borrowed_string(arena_->copy(text)) : Value::string(text);
         key_text = std::string(text);
         break;
     }
+    value = keep(std::move(value));
     if (e.data.scalar.anchor) {
       if (!remember(reinterpret_cast<const char*>(e.data.scalar.anchor), value, key_text)) return false;
     }
@@ -362,7 +401,7 @@ class Builder {
     if (!check_depth(0)) return false;
     Frame f;
     f.mapping = e.type == YAML_MAPPING_START_EVENT;
-    f.value = f.mapping ? Value::object() : Value::array();
+    f.start = f.mapping ? members_.size() : items_.size();
     const yaml_char_t* anchor =
         f.mapping ? e.data.mapping_start.anchor : e.data.sequence_start.anchor;
     if (anchor) f.anchor = reinterpret_cast<const char*>(anchor);
@@ -378,7 +417,7 @@ class Builder {
     }
     Frame& parent = stack_.back();
     if (!parent.mapping) {
-      parent.value.push_back(std::move(value));
+      items_.push_back(std::move(value));
       return true;
     }
     if (!parent.key) {
@@ -393,7 +432,7 @@ class Builder {
 
   // A key already present takes the new value in place.
   void insert_member(Frame& f, std::string key, Value value) {
-    auto members = f.value.members();
+    Member* members = members_.data() + f.start;
     size_t h = hash_(key);
     auto range = f.index.equal_range(h);
     for (auto it = range.first; it != range.second; ++it) {
@@ -402,13 +441,31 @@ class Builder {
         return;
       }
     }
-    f.index.emplace(h, members.size());
-    f.value.add_member(std::move(key), std::move(value));
+    f.index.emplace(h, members_.size() - f.start);
+    Text stored = arena_ != nullptr ? Text::borrow(interned(key, h)) : Text(key);
+    members_.push_back(Member{std::move(stored), std::move(value)});
+  }
+
+  // Records repeat their keys: the arena keeps one copy of each of the first
+  // few thousand distinct ones.
+  std::string_view interned(std::string_view key, size_t h) {
+    constexpr size_t kMaxInterned = 4096;
+    auto range = interned_.equal_range(h);
+    for (auto it = range.first; it != range.second; ++it) {
+      if (it->second == key) return it->second;
+    }
+    std::string_view copy = arena_->copy(key);
+    if (interned_.size() < kMaxInterned) interned_.emplace(h, copy);
+    return copy;
   }
 
   std::string_view text_;
+  Arena* arena_;
   yaml_parser_t parser_;
   std::vector<Frame> stack_;
+  std::vector<Value> items_;
+  std::vector<Member> members_;
+  std::unordered_multimap<size_t, std::string_view> interned_;
   std::optional<Value> root_;
   std::unordered_map<std::string, Anchor> anchors_;
   SeededStringHash hash_;
@@ -419,6 +476,6 @@ class Builder {
 
 }  // namespace
 
-Expected<Value, std::string> read_yaml(std::string_view text) { return Builder(text).run(); }
+Expected<Value, std::string> read_yaml(std::string_view text, Arena* arena) { return Builder(text, arena).run(); }
 
 }  // namespace tersolite::yaml

@@ -20,8 +20,10 @@ inline constexpr uint64_t kMaxDepth = 512;
 inline constexpr uint64_t kMinAliasBudget = 1000000;
 
 /// Reads every document of `text`: none gives null, one its value, several
-/// an array of them. The error has no stage prefix.
+/// an array of them. The error has no stage prefix. With an arena the
+/// collections and texts live there (and a tree shares what aliases repeat),
+/// so it must outlive the tree; without one the tree owns everything.
 /// REQUIRES: `text` is valid UTF-8.
-[[nodiscard]] Expected<Value, std::string> read_yaml(std::string_view text);
+[[nodiscard]] Expected<Value, std::string> read_yaml(std::string_view text, Arena* arena = nullptr);
 
 }  // namespace tersolite::yaml

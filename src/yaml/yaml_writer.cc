@@ -115,7 +115,8 @@ bool needs_quotes(std::string_view s) {
   return false;
 }
 
-void append_quoted(std::string& out, std::string_view s) {
+template <class Out>
+void append_quoted(Out& out, std::string_view s) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   out.push_back('"');
   size_t pos = 0;
@@ -141,7 +142,8 @@ void append_quoted(std::string& out, std::string_view s) {
   out.push_back('"');
 }
 
-void append_scalar_string(std::string& out, std::string_view s) {
+template <class Out>
+void append_scalar_string(Out& out, std::string_view s) {
   if (needs_quotes(s)) {
     append_quoted(out, s);
   } else {
@@ -149,15 +151,38 @@ void append_scalar_string(std::string& out, std::string_view s) {
   }
 }
 
+// Counts what the writer would write, keeping nothing.
+class CountingSink {
+ public:
+  void append(std::string_view s) {
+    bytes_ += s.size();
+    chars_ += char_count(s);
+  }
+  void append(const char* p, size_t n) { append(std::string_view(p, n)); }
+  void append(size_t n, char) {
+    bytes_ += n;
+    chars_ += n;
+  }
+  void push_back(char c) { append(std::string_view(&c, 1)); }
+  size_t size() const { return bytes_; }
+  uint64_t chars() const { return chars_; }
+
+ private:
+  size_t bytes_ = 0;
+  uint64_t chars_ = 0;
+};
+
+// Turns the space at `at` into the dash of a sequence item (the count is
+// the same either way).
+void put_dash(std::string& out, size_t at) { out[at] = '-'; }
+void put_dash(CountingSink&, size_t) {}
+
+template <class Out>
 class Writer {
  public:
-  explicit Writer(uint64_t width) : w_(std::max<uint64_t>(width, 2)) {}
+  Writer(uint64_t width, Out& out) : w_(std::max<uint64_t>(width, 2)), out_(out) {}
 
-  std::string run(const Value& v, size_t reserve) {
-    if (reserve > 0) {
-      out_.reserve(reserve);
-      advise_huge_pages(out_.data(), out_.capacity());
-    }
+  void run(const Value& v) {
     if (v.is_string() && qualifies_for_block(v.text())) {
       line_start();
       out_.append(block_header(v.text()));
@@ -169,7 +194,6 @@ class Writer {
       scalar(v);
     }
     out_.push_back('\n');
-    return std::move(out_);
   }
 
  private:
@@ -254,7 +278,7 @@ class Writer {
         // The dash takes the first column of the item's own indentation.
         size_t first_line = out_.size() + (started_ ? 1 : 0);
         container(item, level + 1);
-        out_[first_line + level * w_] = '-';
+        put_dash(out_, first_line + level * w_);
       } else {
         line_start();
         indent(level);
@@ -265,13 +289,27 @@ class Writer {
   }
 
   uint64_t w_;
-  std::string out_;
+  Out& out_;
   std::string key_;  // the key being written, reused
   bool started_ = false;
 };
 
 }  // namespace
 
-std::string write_yaml(const Value& value, uint64_t width, size_t reserve) { return Writer(width).run(value, reserve); }
+std::string write_yaml(const Value& value, uint64_t width, size_t reserve) {
+  std::string out;
+  if (reserve > 0) {
+    out.reserve(reserve);
+    advise_huge_pages(out.data(), out.capacity());
+  }
+  Writer<std::string>(width, out).run(value);
+  return out;
+}
+
+uint64_t yaml_written_size(const Value& value, uint64_t width) {
+  CountingSink count;
+  Writer<CountingSink>(width, count).run(value);
+  return count.chars();
+}
 
 }  // namespace tersolite::yaml

@@ -14,4 +14,7 @@ namespace tersolite::yaml {
 /// room made up front (untouched memory costs nothing until written).
 std::string write_yaml(const Value& value, uint64_t width, size_t reserve = 0);
 
+/// Characters write_yaml() would write, counted without keeping them.
+uint64_t yaml_written_size(const Value& value, uint64_t width);
+
 }  // namespace tersolite::yaml
