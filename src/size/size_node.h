@@ -121,7 +121,7 @@ inline const SizeNode* SizeNodes::end() const { return data_ + size(); }
 inline SizeNodes::~SizeNodes() {
   if (!(meta_ & kHeap)) return;  // an arena's nodes go with the arena
   for (size_t i = 0; i < size(); ++i) data_[i].~SizeNode();
-  std::free(data_);
+  release_large(data_, size() * sizeof(SizeNode));
 }
 
 inline SizeNode& SizeNodes::emplace_back() {

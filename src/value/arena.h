@@ -20,7 +20,7 @@ class Arena {
   ~Arena() {
     while (blocks_ != nullptr) {
       Block* next = blocks_->next;
-      std::free(blocks_);
+      release_large(blocks_, blocks_->bytes);
       blocks_ = next;
     }
   }
@@ -49,6 +49,7 @@ class Arena {
   static constexpr size_t kAlign = alignof(std::max_align_t) < 8 ? 8 : alignof(std::max_align_t);
   struct alignas(kAlign) Block {
     Block* next;
+    size_t bytes;  // with this header
   };
 
   // Blocks double from 64 KiB up to 32 MiB, so a small request stays small
@@ -59,6 +60,7 @@ class Arena {
     if (size < bytes) size = bytes;
     auto* block = static_cast<Block*>(allocate_large(sizeof(Block) + size));
     block->next = blocks_;
+    block->bytes = sizeof(Block) + size;
     blocks_ = block;
     reserved_ += sizeof(Block) + size;
     next_ = reinterpret_cast<char*>(block + 1);

@@ -1,0 +1,79 @@
+#include "value/large_memory.h"
+
+#include <mutex>
+
+namespace tersolite {
+
+namespace {
+
+constexpr size_t kMinKept = size_t{64} << 10;
+constexpr size_t kMaxKept = size_t{16} << 20;
+constexpr size_t kMaxKeptTotal = size_t{32} << 20;
+
+// Blocks given back, for any thread's next request.
+class BlockCache {
+ public:
+  void* take(size_t bytes) {
+    if (bytes < kMinKept || bytes > kMaxKept) return nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    // The smallest block that serves, if it is not more than twice the need.
+    size_t best = count_;
+    for (size_t i = 0; i < count_; ++i) {
+      if (blocks_[i].bytes >= bytes && blocks_[i].bytes <= 2 * bytes &&
+          (best == count_ || blocks_[i].bytes < blocks_[best].bytes))
+        best = i;
+    }
+    if (best == count_) return nullptr;
+    void* p = blocks_[best].p;
+    total_ -= blocks_[best].bytes;
+    blocks_[best] = blocks_[--count_];
+    return p;
+  }
+
+  bool keep(void* p, size_t bytes) {
+    if (bytes < kMinKept || bytes > kMaxKept) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (count_ == kSlots || total_ + bytes > kMaxKeptTotal) return false;
+    blocks_[count_++] = {p, bytes};
+    total_ += bytes;
+    return true;
+  }
+
+ private:
+  static constexpr size_t kSlots = 32;
+  struct Kept {
+    void* p;
+    size_t bytes;
+  };
+  std::mutex mutex_;
+  Kept blocks_[kSlots] = {};
+  size_t count_ = 0;
+  size_t total_ = 0;
+};
+
+// Never destroyed: a block may be given back while the process exits.
+BlockCache& cache() {
+  static auto* c = new BlockCache;
+  return *c;
+}
+
+}  // namespace
+
+void* allocate_large(size_t bytes) {
+  if (void* p = cache().take(bytes)) return p;
+  void* p = nullptr;
+  if (bytes >= kHugePage) {
+    p = std::aligned_alloc(kHugePage, (bytes + kHugePage - 1) & ~(kHugePage - 1));
+    if (p != nullptr) advise_huge_pages(p, bytes);
+  }
+  if (p == nullptr) p = std::malloc(bytes);
+  if (p == nullptr) std::abort();  // memory exhaustion ends the process
+  return p;
+}
+
+void release_large(void* block, size_t bytes) {
+  if (block == nullptr) return;
+  if (!cache().keep(block, bytes)) std::free(block);
+}
+
+}  // namespace tersolite
