@@ -11,9 +11,8 @@ namespace tersolite {
 std::optional<size_t> FieldStatsCollector::find(const std::vector<std::string>& path) const {
   std::optional<size_t> holder;
   for (const std::string& key : path) {
-    auto it = index_.find(lookup_key(holder, key));
-    if (it == index_.end()) return std::nullopt;
-    holder = it->second;
+    holder = find_member(holder, SIZE_MAX, key);
+    if (!holder) return std::nullopt;
   }
   return holder;
 }
@@ -21,38 +20,40 @@ std::optional<size_t> FieldStatsCollector::find(const std::vector<std::string>& 
 std::optional<size_t> FieldStatsCollector::find_member(std::optional<size_t> holder, size_t position,
                                                        std::string_view key) const {
   size_t slot = holder ? *holder + 1 : 0;
-  if (slot < by_position_.size()) {
-    const std::vector<size_t>& seen = by_position_[slot];
-    if (position < seen.size() && same_text(fields_[seen[position]].path.back(), key)) return seen[position];
-  }
-  auto it = index_.find(lookup_key(holder, key));
-  if (it == index_.end()) return std::nullopt;
+  if (slot >= by_position_.size()) return std::nullopt;
+  const std::vector<size_t>& seen = by_position_[slot];
+  if (position < seen.size() && same_text(fields_[seen[position]].path.back(), key)) return seen[position];
+  const auto& index = by_key_[slot];
+  auto it = index.find(key);
+  if (it == index.end()) return std::nullopt;
   return it->second;
-}
-
-std::string FieldStatsCollector::lookup_key(std::optional<size_t> holder, std::string_view key) {
-  uint64_t h = holder ? *holder + 1 : 0;
-  std::string out(reinterpret_cast<const char*>(&h), sizeof h);
-  out.append(key);
-  return out;
 }
 
 size_t FieldStatsCollector::field_for(std::optional<size_t> holder, size_t position, std::string_view key) {
   size_t slot = holder ? *holder + 1 : 0;
-  if (slot >= by_position_.size()) by_position_.resize(slot + 1);
+  if (slot >= by_position_.size()) {
+    by_position_.resize(slot + 1);
+    by_key_.resize(slot + 1);
+  }
   std::vector<size_t>& seen = by_position_[slot];
   if (position < seen.size() && same_text(fields_[seen[position]].path.back(), key)) return seen[position];
-  auto [it, inserted] = index_.try_emplace(lookup_key(holder, key), fields_.size());
-  if (inserted) {
+  auto& index = by_key_[slot];
+  auto it = index.find(key);
+  size_t field;
+  if (it != index.end()) {
+    field = it->second;
+  } else {
+    field = fields_.size();
+    index.emplace(std::string(key), field);
     FieldStats f;
     f.parent = holder;
     if (holder) f.path = fields_[*holder].path;
     f.path.emplace_back(key);
     fields_.push_back(std::move(f));
   }
-  if (position >= seen.size()) seen.resize(position + 1, it->second);
-  seen[position] = it->second;
-  return it->second;
+  if (position >= seen.size()) seen.resize(position + 1, field);
+  seen[position] = field;
+  return field;
 }
 
 void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& record, const SizeNode& node,
@@ -113,7 +114,9 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& reco
       uint64_t h = value_hash(v);
       ++f.scalars;
       f.fingerprint += mix_with_index(h, item_index);
-      if (f.distinct.size() < kMaxDistinctHashes) f.distinct.insert(h);
+      // The first value is in the set already when it comes again.
+      bool seen = f.first_hash && h == *f.first_hash;
+      if (!seen && f.distinct.size() < kMaxDistinctHashes) f.distinct.insert(h);
       if (!f.first_hash) {
         f.first_hash = h;
       } else if (h != *f.first_hash) {

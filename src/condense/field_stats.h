@@ -79,15 +79,15 @@ class FieldStatsCollector {
   void recount_into(const PruneContext& ctx, const Value& record, const SizeNode& node, uint64_t depth,
                     std::optional<size_t> holder);
   size_t field_for(std::optional<size_t> holder, size_t position, std::string_view key);
-  static std::string lookup_key(std::optional<size_t> holder, std::string_view key);
 
   std::optional<QueryTerms> query_;
   std::optional<uint64_t> other_cap_;
   std::vector<FieldStats> fields_;
-  std::unordered_map<std::string, size_t, SeededStringHash> index_;
-  // Records of one array mostly list the same keys in the same order: the
-  // field last met at each position of each holder (slot 0 for the record
-  // itself, else the holder's index + 1) answers most lookups.
+  // Fields by holder (slot 0 for the record itself, else the holder's index
+  // + 1), then by key. Records of one array mostly list the same keys in
+  // the same order, so the field last met at each position of each holder
+  // answers most lookups before the key is hashed.
+  std::vector<std::unordered_map<std::string, size_t, SeededStringHash, std::equal_to<>>> by_key_;
   std::vector<std::vector<size_t>> by_position_;
 };
 

@@ -5,7 +5,6 @@
 #include <iterator>
 #include <optional>
 #include <set>
-#include <unordered_set>
 
 #include "prune/prune.h"
 #include "size/arith.h"
@@ -96,6 +95,13 @@ uint64_t item_shape(Value::Items items, const SizeNodes& kids, uint64_t i) {
   return shape_of(items[i], node);
 }
 
+// Adds `shape` to the few shapes seen so far unless it is there already.
+bool add_new(std::vector<uint64_t>& shapes, uint64_t shape) {
+  if (std::find(shapes.begin(), shapes.end(), shape) != shapes.end()) return false;
+  shapes.push_back(shape);
+  return true;
+}
+
 // The order items are offered in: the first, the first of every new shape
 // (64 at most), the last, then the rest by index. The rest is produced as it
 // is read, since most arrays stop after a few items.
@@ -103,13 +109,11 @@ class PriorityOrder {
  public:
   PriorityOrder(Value::Items items, const SizeNodes& kids, bool keep_last_item) : n_(kids.size()) {
     promoted_.push_back(0);
-    std::unordered_set<uint64_t, SeededU64Hash> shapes;
-    shapes.insert(item_shape(items, kids, 0));
+    std::vector<uint64_t> shapes{item_shape(items, kids, 0)};
     for (uint64_t i = 1; i < n_ && shapes.size() < kMaxPromotedShapes; ++i) {
-      if (shapes.insert(item_shape(items, kids, i)).second) promoted_.push_back(i);
+      if (add_new(shapes, item_shape(items, kids, i))) promoted_.push_back(i);
     }
     if (n_ != 1 && keep_last_item && promoted_.back() != n_ - 1) promoted_.push_back(n_ - 1);
-    skipped_ = promoted_;  // already increasing
   }
 
   /// The next item, or false when every item has been offered.
@@ -118,7 +122,8 @@ class PriorityOrder {
       item = promoted_[taken_++];
       return true;
     }
-    while (rest_ < n_ && skip_at_ < skipped_.size() && skipped_[skip_at_] == rest_) {
+    // The promoted items are in increasing order: skip them on the way.
+    while (rest_ < n_ && skip_at_ < promoted_.size() && promoted_[skip_at_] == rest_) {
       ++rest_;
       ++skip_at_;
     }
@@ -135,7 +140,6 @@ class PriorityOrder {
  private:
   uint64_t n_;
   std::vector<uint64_t> promoted_;
-  std::vector<uint64_t> skipped_;
   size_t taken_ = 0;
   uint64_t rest_ = 0;
   size_t skip_at_ = 0;
@@ -191,13 +195,13 @@ PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& 
     size = layout.size();
   } else {
     // Phase 2: a few items of different shapes at their minimum.
-    std::unordered_set<uint64_t, SeededU64Hash> shapes;
+    std::vector<uint64_t> shapes;
     std::vector<uint64_t> samples;
     uint64_t wanted = std::max<uint64_t>(o.max_samples, 1);
     order.restart();
     for (uint64_t i = 0; order.next(i);) {
       if (samples.size() >= wanted) break;
-      if (!shapes.insert(item_shape(items, kids, i)).second) continue;
+      if (!add_new(shapes, item_shape(items, kids, i))) continue;
       if (layout.size_with(i, kids[i].min) > budget) break;
       layout.add(i, kids[i].min);
       samples.push_back(i);

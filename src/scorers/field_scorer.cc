@@ -314,18 +314,38 @@ bool is_date_text(std::string_view t) {
   return t[4] == '-' && t[7] == '-';
 }
 
+namespace {
+
+// What each byte says about an identifier-like text.
+enum : uint8_t { kDigit = 1, kUpper = 2, kLower = 4, kNotHex = 8, kSpace = 16 };
+
+struct IdClassTable {
+  uint8_t of[256] = {};
+  constexpr IdClassTable() {
+    for (int b = 0; b < 256; ++b) {
+      bool digit = b >= '0' && b <= '9', upper = b >= 'A' && b <= 'Z', lower = b >= 'a' && b <= 'z';
+      bool hex = digit || (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F') || b == '_' || b == '-';
+      of[b] = static_cast<uint8_t>((digit ? kDigit : 0) | (upper ? kUpper : 0) | (lower ? kLower : 0) |
+                                   (hex ? 0 : kNotHex));
+    }
+    for (int b : {' ', '\t', '\n', '\f', '\r'}) of[b] = kSpace;
+  }
+};
+constexpr IdClassTable kIdClass;
+
+}  // namespace
+
 bool is_id_text(std::string_view t) {
   if (t.size() < 8) return false;
-  bool digit = false, upper = false, lower = false, hexish = true;
+  uint8_t seen = 0;
   for (char c : t) {
-    if (c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r') return false;
-    digit = digit || is_ascii_digit(c);
-    upper = upper || (c >= 'A' && c <= 'Z');
-    lower = lower || (c >= 'a' && c <= 'z');
-    bool hex = is_ascii_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == '_' || c == '-';
-    hexish = hexish && hex;
+    uint8_t k = kIdClass.of[static_cast<unsigned char>(c)];
+    if (k & kSpace) return false;
+    seen |= k;
   }
-  return (t.size() >= 12 && digit && upper && lower) || (hexish && digit);
+  bool digit = seen & kDigit;
+  bool mixed_case = (seen & kUpper) && (seen & kLower);
+  return (t.size() >= 12 && digit && mixed_case) || (!(seen & kNotHex) && digit);
 }
 
 }  // namespace tersolite

@@ -43,22 +43,37 @@ void SipHasher::update_byte(uint8_t byte) {
 void SipHasher::update(std::string_view bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   size_t n = bytes.size();
-  while (n > 0 && (length_ & 7) != 0) {
-    update_byte(*p++);
-    --n;
+  size_t fill = length_ & 7;
+  length_ += n;
+  // Bytes that complete the pending word.
+  if (fill != 0) {
+    while (n > 0 && fill < 8) {
+      tail_ |= static_cast<uint64_t>(*p++) << (8 * fill++);
+      --n;
+    }
+    if (fill < 8) return;
+    compress(tail_);
+    tail_ = 0;
   }
-  while (n >= 8) {
-    uint64_t m;
-    std::memcpy(&m, p, 8);  // little-endian hosts only
-    compress(m);
-    length_ += 8;
-    p += 8;
-    n -= 8;
+  // Whole words, with the state kept in registers.
+  uint64_t v0 = v0_, v1 = v1_, v2 = v2_, v3 = v3_;
+  auto words = [&](auto rounds) {
+    for (; n >= 8; p += 8, n -= 8) {
+      uint64_t m;
+      std::memcpy(&m, p, 8);  // little-endian hosts only
+      v3 ^= m;
+      for (int i = 0; i < rounds(); ++i) sip_round(v0, v1, v2, v3);
+      v0 ^= m;
+    }
+  };
+  // One round per word (fingerprints) unrolled; any other count looped.
+  if (c_ == 1) {
+    words([] { return 1; });
+  } else {
+    words([this] { return c_; });
   }
-  while (n > 0) {
-    update_byte(*p++);
-    --n;
-  }
+  v0_ = v0, v1_ = v1, v2_ = v2, v3_ = v3;
+  for (size_t k = 0; k < n; ++k) tail_ |= static_cast<uint64_t>(p[k]) << (8 * k);
 }
 
 void SipHasher::update_u64_le(uint64_t value) {

@@ -109,10 +109,16 @@ TEST(ValueTexts, RecogniseNumbersDatesAndIdentifiers) {
   EXPECT_FALSE(is_numeric_text("-"));
   EXPECT_TRUE(is_date_text("2024-01-31"));
   EXPECT_FALSE(is_date_text("2024-1-31xx"));
-  EXPECT_TRUE(is_id_text("abcdefabcde-12"));
-  EXPECT_FALSE(is_id_text("three plain words"));
-  EXPECT_TRUE(is_id_text("aB3aB3aB3aB3"));
-  EXPECT_FALSE(is_id_text("abcdefgh"));
+  struct Case {
+    const char* text;
+    bool id;
+  } ids[] = {
+      {"abcdefabcde-12", true},  {"three plain words", false}, {"aB3aB3aB3aB3", true},
+      {"abcdefgh", false},       {"deadbee1", true},           {"dead bee1", false},
+      {"aG3aG3aG3aG", false},    {"ABCDEFGHIJK1", false},      {"ABCDEF_0123-", true},
+      {"abc\x01" "def12", false},   {"zzzzzzzzzz1Z", true},       {"1234567", false},
+  };
+  for (const Case& c : ids) EXPECT_EQ(c.id, is_id_text(c.text)) << c.text;
 }
 
 }  // namespace
