@@ -17,8 +17,8 @@ namespace tersolite {
 
 namespace {
 
-// A JSON document borrows from the input and from its arena, which the
-// caller keeps for as long as the tree is used.
+// The document borrows from the input and from the request's arena, which
+// the caller keeps for as long as the tree is used.
 struct Document {
   Value value;
   Format format = Format::kJson;
@@ -89,12 +89,9 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
   if (report.format == Format::kYaml) width = std::max<uint64_t>(width, 2);
   const FieldScorer& scorer = scorer_for(options->field_scorer);
 
-  // JSON output is sized exactly without writing it, so the full document
-  // is written only when it fits, and then straight into the envelope. YAML
-  // output is only estimated by the measurement, so it is written to be
-  // counted.
-  // For JSON output the measurement the search needs gives the written size
-  // exactly, so one pass serves both.
+  // For JSON output the measurement the search starts from gives the written
+  // size exactly, so one pass serves both; the document is written only when
+  // it fits, straight into the envelope.
   std::optional<Measurement> measured;
   if (report.format == Format::kJson) {
     measured = measure_document(doc->value, *options, report.format, width, scorer);

@@ -149,27 +149,6 @@ StringSizes json_string_sizes(std::string_view text) {
   return s;
 }
 
-uint64_t json_written_size(const Value& value, const Layout& layout, uint64_t depth) {
-  switch (value.kind()) {
-    case Kind::kNull: return 4;
-    case Kind::kBool: return value.as_bool() ? 4 : 5;
-    case Kind::kNumber: return char_count(value.text());
-    case Kind::kString: return json_string_size(value.text());
-    case Kind::kArray: {
-      uint64_t size = container_overhead(layout, value.items().size(), depth);
-      for (const Value& item : value.items()) size += json_written_size(item, layout, depth + 1);
-      return size;
-    }
-    case Kind::kObject: {
-      uint64_t size = container_overhead(layout, value.members().size(), depth);
-      for (const Member& m : value.members())
-        size += json_string_size(m.key) + 1 + layout.colon_space() + json_written_size(m.value, layout, depth + 1);
-      return size;
-    }
-  }
-  return 0;
-}
-
 uint64_t container_overhead(const Layout& layout, uint64_t n, uint64_t depth) {
   if (n == 0) return 2;
   if (!layout.pretty()) return n + 1;

@@ -162,10 +162,6 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
 const SizeNodes& children_of(const MeasureSettings& settings, const Value& value, const SizeNode& node,
                              uint64_t depth, uint64_t levels = 0);
 
-/// Characters of `value` written as JSON in `layout` at `depth`: the full
-/// size measure() gives, without building the tree.
-uint64_t json_written_size(const Value& value, const Layout& layout, uint64_t depth = 0);
-
 /// Characters of `text` written as a JSON string literal, quotes included.
 uint64_t json_string_size(std::string_view text);
 
