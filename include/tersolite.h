@@ -9,9 +9,11 @@
  * - A buffer returned by tersolite_shrink() or tersolite_alloc() belongs to
  *   you: hand it back to tersolite_free() with the length you were given.
  * - Every function may be called from any number of threads at once. No
- *   call keeps state between calls, takes a lock, starts a thread or touches
- *   a file. The only per-thread state is a random seed for internal hash
- *   tables, which no output depends on.
+ *   call starts a thread or touches a file. Calls share nothing but a cache
+ *   of freed working memory, at most 32 MiB, that later calls reuse instead
+ *   of asking the kernel for fresh pages (guarded by a lock held for a few
+ *   instructions), and a per-thread random seed for internal hash tables.
+ *   No output depends on either.
  * - Memory exhaustion ends the process (there is no null return).
  * - Documents nest at most 512 levels deep; deeper ones are refused with an
  *   error envelope. Reading is iterative; shrinking and writing recurse,
