@@ -33,10 +33,19 @@ class BlockCache {
   bool keep(void* p, size_t bytes) {
     if (bytes < kMinKept || bytes > kMaxKept) return false;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (count_ == kSlots || total_ + bytes > kMaxKeptTotal) return false;
+    if (closed_ || count_ == kSlots || total_ + bytes > kMaxKeptTotal) return false;
     blocks_[count_++] = {p, bytes};
     total_ += bytes;
     return true;
+  }
+
+  // Frees every kept block and keeps no more: the library is being
+  // unloaded or the process is ending.
+  void close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (size_t i = 0; i < count_; ++i) std::free(blocks_[i].p);
+    count_ = total_ = 0;
+    closed_ = true;
   }
 
  private:
@@ -49,13 +58,18 @@ class BlockCache {
   Kept blocks_[kSlots] = {};
   size_t count_ = 0;
   size_t total_ = 0;
+  bool closed_ = false;
 };
 
-// Never destroyed: a block may be given back while the process exits.
-BlockCache& cache() {
-  static auto* c = new BlockCache;
-  return *c;
-}
+// Statically initialised and never destroyed, so that a block given back
+// during exit still finds it; the drain below frees what it holds when the
+// library is unloaded or the process ends.
+constinit BlockCache the_cache;
+BlockCache& cache() { return the_cache; }
+
+struct Drain {
+  ~Drain() { the_cache.close(); }
+} drain;
 
 }  // namespace
 
