@@ -25,7 +25,7 @@ bool round_trippable(const tersolite::Value& v) {
   if (v.is_object()) {
     for (size_t i = 0; i < v.members().size(); ++i) {
       for (size_t j = 0; j < i; ++j) {
-        if (v.members()[i].key == v.members()[j].key) return false;
+        if (v.members()[i].key.view() == v.members()[j].key.view()) return false;
       }
       if (!round_trippable(v.members()[i].value)) return false;
     }

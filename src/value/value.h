@@ -89,6 +89,8 @@ class Text {
   bool empty() const { return size() == 0; }
   std::string str() const { return std::string(view()); }
 
+  // Compare two Texts through view(): the reversed form of this operator
+  // would make `a == b` ambiguous.
   friend bool operator==(const Text& a, std::string_view b) { return a.view() == b; }
 
  private:

@@ -122,7 +122,7 @@ bool same(const Value& a, const Value& b) {
     if (a.members().size() != b.members().size()) return false;
     for (const Member& m : a.members()) {
       bool found = false;
-      for (const Member& n : b.members()) found = found || (m.key == n.key && same(m.value, n.value));
+      for (const Member& n : b.members()) found = found || (m.key.view() == n.key.view() && same(m.value, n.value));
       if (!found) return false;
     }
     return true;
