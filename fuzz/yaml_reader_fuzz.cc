@@ -40,6 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
   if (!is_valid_utf8(text)) return 0;
   auto v = yaml::read_yaml(text);
+  {
+    // Read into an arena, as a request reads, the same tree or the same error.
+    Arena arena;
+    auto in_arena = yaml::read_yaml(text, &arena);
+    fuzz::check(in_arena.has_value() == v.has_value(), "arena read disagrees on success", text);
+    if (v) fuzz::check(*in_arena == *v, "arena read gives another tree", text);
+    else fuzz::check(in_arena.error() == v.error(), "arena read gives another error", text);
+  }
   if (!v) return 0;
   std::string out = yaml::write_yaml(*v, 2);
   auto back = yaml::read_yaml(out);

@@ -161,7 +161,14 @@ TEST(YamlConformance, LoadsAndRejectsAsTheSuiteSays) {
     if (!fs::exists(in)) continue;
     ++checked;
     std::string name = entry.path().filename().string();
-    auto v = read_yaml(slurp(in));
+    std::string text = slurp(in);
+    auto v = read_yaml(text);
+    {
+      Arena arena;  // as a request reads: the same tree or the same error
+      auto in_arena = read_yaml(text, &arena);
+      if (in_arena.has_value() != v.has_value() || (v && !(*in_arena == *v)))
+        failures.push_back(name + ": an arena read differs");
+    }
     if (kLibyamlDeviations.count(name)) continue;
     if (fs::exists(entry.path() / "error")) {
       if (v) failures.push_back(name + ": accepted an invalid document");
