@@ -1,7 +1,6 @@
 #include "json/json_reader.h"
 
 #include <cstring>
-#include <span>
 #include <vector>
 
 #include "json/plain_run.h"
@@ -139,41 +138,14 @@ class Reader {
         }
         if (!at_end() && peek() == (top.object ? '}' : ']')) {
           ++pos_;
-          value = top.object ? close(members, top.start) : close(items, top.start);
+          value = top.object ? take_container(members, top.start, arena_)
+                             : take_container(items, top.start, arena_);
           stack.pop_back();
           continue;
         }
         return fail(top.object ? "expected ',' or '}'" : "expected ',' or ']'", pos_);
       }
     }
-  }
-
-  // The finished container whose elements wait on `scratch` from `start`.
-  Value close(std::vector<Value, LargeAllocator<Value>>& scratch, size_t start) {
-    std::span<Value> items(scratch.data() + start, scratch.size() - start);
-    Value out;
-    if (arena_ != nullptr) {
-      out = Value::arena_array(*arena_, items);
-    } else {
-      out = Value::array();
-      out.reserve(items.size());
-      for (Value& item : items) out.push_back(std::move(item));
-    }
-    scratch.resize(start);
-    return out;
-  }
-  Value close(std::vector<Member, LargeAllocator<Member>>& scratch, size_t start) {
-    std::span<Member> members(scratch.data() + start, scratch.size() - start);
-    Value out;
-    if (arena_ != nullptr) {
-      out = Value::arena_object(*arena_, members);
-    } else {
-      out = Value::object();
-      out.reserve(members.size());
-      for (Member& m : members) out.add_member(std::move(m.key), std::move(m.value));
-    }
-    scratch.resize(start);
-    return out;
   }
 
   // Bytes that live as long as the arena: slices of the input as they are,

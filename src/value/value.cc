@@ -34,6 +34,18 @@ T* allocate_block(size_t capacity) {
   return reinterpret_cast<T*>(header + 1);
 }
 
+// A block of `capacity` holding the moved `from`, whose places are left
+// destroyed.
+template <class T>
+T* move_to_block(std::span<T> from, size_t capacity) {
+  T* to = allocate_block<T>(capacity);
+  for (size_t i = 0; i < from.size(); ++i) {
+    new (to + i) T(std::move(from[i]));
+    from[i].~T();
+  }
+  return to;
+}
+
 BlockHeader* header_of(const void* elements) {
   return reinterpret_cast<BlockHeader*>(const_cast<void*>(elements)) - 1;
 }
@@ -73,10 +85,24 @@ Value Value::owned_text(Kind kind, std::string_view text) {
 }
 
 Value Value::array(std::vector<Value>&& items) {
+  Value out = array_of(items, nullptr);
+  items.clear();
+  return out;
+}
+
+Value Value::array_of(std::span<Value> items, Arena* arena) {
+  if (arena != nullptr) return arena_array(*arena, items);
   Value out = array();
   out.reserve(items.size());
   for (Value& item : items) out.push_back(std::move(item));
-  items.clear();
+  return out;
+}
+
+Value Value::object_of(std::span<Member> members, Arena* arena) {
+  if (arena != nullptr) return arena_object(*arena, members);
+  Value out = object();
+  out.reserve(members.size());
+  for (Member& m : members) out.add_member(std::move(m.key), std::move(m.value));
   return out;
 }
 
@@ -96,25 +122,8 @@ void Value::grow(size_t n) {
   if (n <= cap) return;
   size_t next = cap < 4 ? 4 : cap * 2;
   if (next < n) next = n;
-  size_t used = count();
   const void* old = ptr_;
-  if (is_array()) {
-    Value* to = allocate_block<Value>(next);
-    Value* from = items().data();
-    for (size_t i = 0; i < used; ++i) {
-      new (to + i) Value(std::move(from[i]));
-      from[i].~Value();
-    }
-    ptr_ = to;
-  } else {
-    Member* to = allocate_block<Member>(next);
-    Member* from = members().data();
-    for (size_t i = 0; i < used; ++i) {
-      new (to + i) Member(std::move(from[i]));
-      from[i].~Member();
-    }
-    ptr_ = to;
-  }
+  ptr_ = is_array() ? static_cast<void*>(move_to_block(items(), next)) : move_to_block(members(), next);
   if (old != nullptr) std::free(header_of(old));
 }
 

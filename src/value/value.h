@@ -19,6 +19,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -137,6 +138,10 @@ class Value {
   static Value borrowed_string(std::string_view text) { return Value(Kind::kString, text.size(), false, text.data()); }
   static Value arena_array(Arena& arena, std::span<Value> items);
   static Value arena_object(Arena& arena, std::span<Member> members);
+  /// An array of the moved `items` (or an object of the moved `members`):
+  /// in `arena` when there is one, else owned.
+  static Value array_of(std::span<Value> items, Arena* arena);
+  static Value object_of(std::span<Member> members, Arena* arena);
 
   Kind kind() const { return static_cast<Kind>((head_ >> kKindShift) & 7); }
   bool is_null() const { return kind() == Kind::kNull; }
@@ -204,6 +209,22 @@ struct Member {
   Text key;
   Value value;
 };
+
+/// Moves the items or members that wait on a reader's scratch stack from
+/// `start` on into a finished container (see array_of) and drops them from
+/// the stack.
+template <class Scratch>
+Value take_container(Scratch& scratch, size_t start, Arena* arena) {
+  std::span elements(scratch.data() + start, scratch.size() - start);
+  Value out;
+  if constexpr (std::is_same_v<typename Scratch::value_type, Member>) {
+    out = Value::object_of(elements, arena);
+  } else {
+    out = Value::array_of(elements, arena);
+  }
+  scratch.resize(start);
+  return out;
+}
 
 // Large documents are mostly nodes: keep them small.
 static_assert(sizeof(Value) == 16 && sizeof(Member) == 32);

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
-#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -227,7 +226,8 @@ class Builder {
         case YAML_MAPPING_END_EVENT: {
           Frame frame = std::move(stack_.back());
           stack_.pop_back();
-          Value value = frame.mapping ? close(members_, frame.start) : close(items_, frame.start);
+          Value value = frame.mapping ? take_container(members_, frame.start, arena_)
+                                      : take_container(items_, frame.start, arena_);
           if (!frame.anchor.empty() && !remember(frame.anchor, value, std::nullopt)) return unexpected(error_);
           if (!deliver(std::move(value), std::nullopt)) return unexpected(error_);
           break;
@@ -242,35 +242,6 @@ class Builder {
   bool fail(std::string message) {
     error_ = std::move(message);
     return false;
-  }
-
-  // The finished collection whose elements wait on `scratch` from `start`:
-  // in the arena when there is one.
-  Value close(std::vector<Value>& scratch, size_t start) {
-    std::span<Value> items(scratch.data() + start, scratch.size() - start);
-    Value out;
-    if (arena_ != nullptr) {
-      out = Value::arena_array(*arena_, items);
-    } else {
-      out = Value::array();
-      out.reserve(items.size());
-      for (Value& item : items) out.push_back(std::move(item));
-    }
-    scratch.resize(start);
-    return out;
-  }
-  Value close(std::vector<Member>& scratch, size_t start) {
-    std::span<Member> members(scratch.data() + start, scratch.size() - start);
-    Value out;
-    if (arena_ != nullptr) {
-      out = Value::arena_object(*arena_, members);
-    } else {
-      out = Value::object();
-      out.reserve(members.size());
-      for (Member& m : members) out.add_member(std::move(m.key), std::move(m.value));
-    }
-    scratch.resize(start);
-    return out;
   }
 
   // A scalar's text as it lives on: copied into the arena when there is one.
