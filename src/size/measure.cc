@@ -105,24 +105,6 @@ inline bool plain_ascii_word(uint64_t w) {
 
 }  // namespace
 
-uint64_t json_string_size(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  size_t n = text.size();
-  uint64_t size = 2;
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    uint64_t w;
-    std::memcpy(&w, p + i, 8);
-    if (plain_ascii_word(w)) {
-      size += 8;
-      continue;
-    }
-    for (size_t k = 0; k < 8; ++k) size += kStringSize.size[p[i + k]];
-  }
-  for (; i < n; ++i) size += kStringSize.size[p[i]];
-  return size;
-}
-
 StringSizes json_string_sizes(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   size_t n = text.size();
@@ -148,6 +130,8 @@ StringSizes json_string_sizes(std::string_view text) {
   s.chars = n - continuation;
   return s;
 }
+
+uint64_t json_string_size(std::string_view text) { return json_string_sizes(text).written; }
 
 uint64_t container_overhead(const Layout& layout, uint64_t n, uint64_t depth) {
   if (n == 0) return 2;
@@ -244,9 +228,9 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
       const auto& items = value.items();
       if (keep) node.children.allocate(items.size(), settings.arena);
       uint64_t sum = 0;
-      SizeNode scratch;
       for (const Value& item : items) {
-        SizeNode& child = keep ? node.children.emplace_back() : (scratch = SizeNode(), scratch);
+        SizeNode discarded;  // when children are not kept
+        SizeNode& child = keep ? node.children.emplace_back() : discarded;
         if (track) path.push_back(kItemSegment);
         measure_into(child, settings, track, item, depth + 1, path, node.is_protected, below);
         if (track) path.pop_back();
@@ -265,9 +249,9 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
       uint64_t sum = 0;
       uint64_t kept = 0;           // members holding protected content
       uint64_t kept_min_sum = 0;   // their keys and minimums
-      SizeNode scratch;
       for (const Member& m : members) {
-        SizeNode& child = keep ? node.children.emplace_back() : (scratch = SizeNode(), scratch);
+        SizeNode discarded;  // when children are not kept
+        SizeNode& child = keep ? node.children.emplace_back() : discarded;
         if (track) path.push_back(m.key);
         measure_into(child, settings, track, m.value, depth + 1, path, node.is_protected, below);
         if (track) path.pop_back();

@@ -42,9 +42,6 @@ class Arena {
     return {p, text.size()};
   }
 
-  /// Bytes taken from the system so far.
-  size_t reserved() const { return reserved_; }
-
  private:
   static constexpr size_t kAlign = alignof(std::max_align_t) < 8 ? 8 : alignof(std::max_align_t);
   struct alignas(kAlign) Block {
@@ -62,7 +59,6 @@ class Arena {
     block->next = blocks_;
     block->bytes = sizeof(Block) + size;
     blocks_ = block;
-    reserved_ += sizeof(Block) + size;
     next_ = reinterpret_cast<char*>(block + 1);
     end_ = next_ + size;
   }
@@ -71,7 +67,6 @@ class Arena {
   char* next_ = nullptr;
   char* end_ = nullptr;
   size_t block_size_ = size_t{64} << 10;
-  size_t reserved_ = 0;
 };
 
 }  // namespace tersolite

@@ -244,7 +244,8 @@ class Builder {
     return false;
   }
 
-  // A scalar's text as it lives on: copied into the arena when there is one.
+  // A number (or the string a number-like text becomes) as it lives on:
+  // copied into the arena when there is one.
   Value keep(Value scalar) {
     if (arena_ == nullptr || !(scalar.is_string() || scalar.is_number())) return scalar;
     std::string_view text = arena_->copy(scalar.text());
@@ -332,11 +333,11 @@ class Builder {
         break;
       }
       case ScalarType::kInt:
-        value = int_value(text);
+        value = keep(int_value(text));
         key_text = value.is_number() && int_text(text) ? value.text() : std::string(text);
         break;
       case ScalarType::kFloat:
-        value = real_value(text);
+        value = keep(real_value(text));
         key_text = std::string(text);
         break;
       case ScalarType::kString:
@@ -344,7 +345,6 @@ class Builder {
         key_text = std::string(text);
         break;
     }
-    value = keep(std::move(value));
     if (e.data.scalar.anchor) {
       if (!remember(reinterpret_cast<const char*>(e.data.scalar.anchor), value, key_text)) return false;
     }
