@@ -159,8 +159,13 @@ class Reader {
       case '"': {
         ++pos_;
         std::string_view raw;
-        if (!read_string(raw)) return false;
-        out = arena_ != nullptr ? Value::borrowed_string(keep(raw)) : Value::string(raw);
+        bool plain = false;
+        if (!read_string(raw, &plain)) return false;
+        if (arena_ == nullptr) {
+          out = Value::string(raw);
+        } else {
+          out = plain ? Value::borrowed_plain_string(raw) : Value::borrowed_string(keep(raw));
+        }
         return true;
       }
       case 'n': return read_literal("null", out, Value());
@@ -220,13 +225,16 @@ class Reader {
 
   // After the opening quote. `result` is a slice of the input when the
   // string has no escapes, and otherwise the decoded text in scratch that
-  // the next string overwrites.
-  bool read_string(std::string_view& result) {
+  // the next string overwrites. `plain`, when given, is set when the slice
+  // is ASCII as well.
+  bool read_string(std::string_view& result, bool* plain = nullptr) {
     size_t start = pos_;
-    size_t run = end_of_plain_run(text_.data(), pos_, text_.size());
+    uint64_t seen = 0;
+    size_t run = end_of_plain_run(text_.data(), pos_, text_.size(), seen);
     if (run < text_.size() && text_[run] == '"') {
       result = text_.substr(start, run - start);
       pos_ = run + 1;
+      if (plain != nullptr) *plain = seen_ascii_only(seen);
       return true;
     }
     std::string& out = decoded_;

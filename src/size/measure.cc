@@ -218,7 +218,8 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
       node.full = node.min = char_count(value.text());
       break;
     case Kind::kString: {
-      StringSizes sizes = json_string_sizes(value.text());
+      StringSizes sizes = value.is_plain_text() ? StringSizes{value.text().size() + 2, value.text().size()}
+                                                : json_string_sizes(value.text());
       node.full = sizes.written;
       node.chars = sizes.chars;
       node.min = node.is_protected ? node.full : std::min(node.full, chars_marker_size(sizes.chars));

@@ -167,16 +167,16 @@ Value Value::clone() const {
     case Kind::kBool: return Value(kind(), count(), false, nullptr);
     case Kind::kNumber:
     case Kind::kString:
-      return (head_ & kOwned) ? owned_text(kind(), text()) : Value(kind(), count(), false, ptr_);
+      return (head_ & kOwned) ? owned_text(kind(), text()) : shared();
     case Kind::kArray: {
-      if (!(head_ & kOwned)) return Value(kind(), count(), false, ptr_);
+      if (!(head_ & kOwned)) return shared();
       Value copy = array();
       copy.reserve(count());
       for (const Value& item : items()) copy.push_back(item.clone());
       return copy;
     }
     case Kind::kObject: {
-      if (!(head_ & kOwned)) return Value(kind(), count(), false, ptr_);
+      if (!(head_ & kOwned)) return shared();
       Value copy = object();
       copy.reserve(count());
       for (const Member& m : members()) copy.add_member(m.key.clone(), m.value.clone());

@@ -136,6 +136,13 @@ class Value {
   /// holds the moved items or members.
   static Value borrowed_number(std::string_view text) { return Value(Kind::kNumber, text.size(), false, text.data()); }
   static Value borrowed_string(std::string_view text) { return Value(Kind::kString, text.size(), false, text.data()); }
+  /// A borrowed string whose bytes are printable ASCII other than the
+  /// double quote and the backslash (see is_plain_text).
+  static Value borrowed_plain_string(std::string_view text) {
+    Value v = borrowed_string(text);
+    v.head_ |= kPlain;
+    return v;
+  }
   static Value arena_array(Arena& arena, std::span<Value> items);
   static Value arena_object(Arena& arena, std::span<Member> members);
   /// An array of the moved `items` (or an object of the moved `members`):
@@ -157,6 +164,10 @@ class Value {
   /// The literal of a number or the text of a string.
   /// REQUIRES: is_number() or is_string().
   std::string_view text() const { return {static_cast<const char*>(ptr_), count()}; }
+  /// True when the reader found the string's text to be ASCII with nothing
+  /// to escape: as JSON it is its bytes in quotes, one character each.
+  /// False says nothing.
+  bool is_plain_text() const { return (head_ & kPlain) != 0; }
   /// REQUIRES: is_array().
   Items items() const { return {static_cast<const Value*>(ptr_), count()}; }
   std::span<Value> items() { return {static_cast<Value*>(const_cast<void*>(ptr_)), count()}; }
@@ -191,17 +202,25 @@ class Value {
   static constexpr int kKindShift = 56;
   static constexpr uint64_t kCountMask = (uint64_t{1} << kKindShift) - 1;
   static constexpr uint64_t kOwned = uint64_t{1} << 60;
+  static constexpr uint64_t kPlain = uint64_t{1} << 61;
 
   Value(Kind kind, uint64_t count, bool owned, const void* ptr)
       : head_(count | (static_cast<uint64_t>(kind) << kKindShift) | (owned ? kOwned : 0)), ptr_(ptr) {}
   static Value owned_text(Kind kind, std::string_view text);
+  // Another handle on what this borrowed node borrows, flags and all.
+  Value shared() const {
+    Value v;
+    v.head_ = head_;
+    v.ptr_ = ptr_;
+    return v;
+  }
   size_t count() const { return static_cast<size_t>(head_ & kCountMask); }
   void set_count(size_t n) { head_ = (head_ & ~kCountMask) | n; }
   size_t capacity() const;
   void grow(size_t n);
   void destroy();
 
-  uint64_t head_ = 0;  // count (bytes, items or members, or the bool), kind, kOwned
+  uint64_t head_ = 0;  // count (bytes, items or members, or the bool), kind, kOwned, kPlain
   const void* ptr_ = nullptr;
 };
 

@@ -47,6 +47,45 @@ TEST(JsonStringSize, CountsEscapesAndCharacters) {
   }
 }
 
+// The reader marks strings that are ASCII with nothing to escape, and the
+// measurement then trusts the mark instead of scanning: the mark must
+// never be set where the scan would count differently.
+TEST(Measure, PlainStringsFromTheReaderCountAsScanned) {
+  struct Case {
+    std::string literal;  // as it stands in the input, quotes included
+    bool plain;
+  } cases[] = {
+      {R"("")", true},
+      {R"("short")", true},
+      {R"("exactly8")", true},
+      {"\"seven b\x7F\"", true},
+      {R"("a run of ASCII longer than sixteen bytes")", true},
+      {"\"\xC3\xA9\"", false},
+      {"\"1234567\xC3\xA9 after a word boundary\"", false},
+      {"\"12345678\xC3\xA9\"", false},
+      {"\"ab\"", true},  // followed by a high byte in the same word below
+      {R"("with \" an escape")", false},
+      {R"("\u00e9")", false},
+  };
+  for (const auto& c : cases) {
+    // A non-ASCII string right after, within the same eight bytes.
+    std::string doc = "[" + c.literal + ",\"\xC3\xA9\xC3\xA9\"]";
+    Arena arena;
+    auto read = json::read_json(doc, &arena);
+    ASSERT_TRUE(read) << doc;
+    const Value& v = *read;
+    EXPECT_EQ(c.plain, v.items()[0].is_plain_text()) << c.literal;
+    EXPECT_FALSE(v.items()[1].is_plain_text());
+    EXPECT_EQ(c.plain, v.clone().items()[0].is_plain_text()) << "clone keeps the mark";
+    for (uint64_t width : {0, 2}) {
+      PathStack path;
+      SizeNode n = measure({Layout{width}, nullptr, nullptr}, v, 0, path, false);
+      EXPECT_EQ(written(v, width, 0), n.full) << c.literal;
+      EXPECT_EQ(char_count(v.items()[0].text()), n.children[0].chars) << c.literal;
+    }
+  }
+}
+
 TEST(Measure, SizesScalarsAndContainers) {
   struct Case {
     const char* text;
@@ -159,6 +198,13 @@ TEST(Measure, PredictsTheWriterForGeneratedDocuments) {
       ASSERT_TRUE(path.empty());
       check_node(doc, n, width, 0);
     }
+    // Read back into an arena, as requests read: strings borrowed and marked.
+    std::string text = json::to_json(doc);
+    Arena arena;
+    auto read = json::read_json(text, &arena);
+    ASSERT_TRUE(read);
+    PathStack path;
+    check_node(*read, measure({Layout{2}, &patterns, nullptr}, *read, 0, path, false), 2, 0);
   }
 }
 
