@@ -178,6 +178,7 @@ uint64_t condensed_size_at(const PruneContext& ctx, uint64_t cap, const Value& v
     std::string_view text = value.text();
     uint64_t chars = node.chars;
     if (chars <= cap + 16) return node.full;
+    if (value.is_plain_text()) return std::min(node.full, cap + chars_marker_size(chars - cap));
     // The head written with the marker after it (the marker needs no escapes).
     std::string_view head(text.data(), byte_offset_of_char(text, cap));
     return std::min(node.full, json_string_size(head) + chars_marker_size(chars - cap) - 2);

@@ -139,6 +139,8 @@ class Planner {
     }
     kept = swap(scored, std::move(kept));
     kept = fill(scored, std::move(kept));
+    // Decided by the kept fields alone: known before any record is projected.
+    if (!informative(kept, labels) || !best_kept(scored, kept)) return NoFit{};
 
     std::vector<std::vector<std::string>> pinned_paths;
     for (size_t k : kept) {
@@ -172,13 +174,17 @@ class Planner {
       SizeNode node = measure(settings, record, depth_ + 1, ctx_.path, false);
       uint64_t floor = condensed_size(ctx_, record, node, depth_ + 1);
       total += floor;
+      // Floors only add up: once over, the rest cannot bring it back.
+      if (total > budget_) {
+        ctx_.path.pop_back();
+        return NoFit{};
+      }
       plan.records.push_back(std::move(record));
       plan.record_nodes.push_back(std::move(node));
       plan.record_floors.push_back(floor);
     }
     ctx_.path.pop_back();
     if (total > budget_) return NoFit{};
-    if (!informative(kept, labels) || !best_kept(scored, kept)) return NoFit{};
 
     plan.slack = budget_ - total;
     plan.scored = std::move(scored);
