@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "json/json_reader.h"
 #include "support/parse.h"
 #include "json/json_writer.h"
@@ -83,6 +85,23 @@ TEST(Measure, PlainStringsFromTheReaderCountAsScanned) {
       EXPECT_EQ(written(v, width, 0), n.full) << c.literal;
       EXPECT_EQ(char_count(v.items()[0].text()), n.children[0].chars) << c.literal;
     }
+  }
+}
+
+// Strings of every kind of byte at every offset within eight-byte words.
+TEST(JsonStringSize, AgreesWithTheWriterOnRandomTexts) {
+  std::mt19937_64 rng(7);
+  const std::vector<std::string> pieces = {"a", "Z", " ", "\"", "\\", "\n", "\t", "\x01", "\x1F", "\x7F",
+                                           "\xC3\xA9", "\xE2\x80\xA6", "\xF0\x9F\x98\x80", std::string("\0", 1)};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    size_t len = rng() % 40;
+    for (size_t k = 0; k < len; ++k) text += pieces[rng() % (k % 3 == 0 ? pieces.size() : 3)];
+    std::string out;
+    json::write_json_string(out, text);
+    StringSizes sizes = json_string_sizes(text);
+    ASSERT_EQ(char_count(out), sizes.written) << out;
+    ASSERT_EQ(char_count(text), sizes.chars) << out;
   }
 }
 
