@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tersolite::json {
 
 /// The position of the first byte at or after `i` in `p[0..n)` that is a
@@ -14,6 +18,25 @@ namespace tersolite::json {
 inline size_t end_of_plain_run(const char* p, size_t i, size_t n, uint64_t& seen) {
   constexpr uint64_t kOnes = 0x0101010101010101ull;
   constexpr uint64_t kHigh = 0x8080808080808080ull;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time; the words below finish the tail.
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i below_space = _mm_set1_epi8(0x1F);
+  for (; i + 16 <= n; i += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, below_space), v);
+    __m128i stop = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)), control);
+    auto mask = static_cast<uint32_t>(_mm_movemask_epi8(stop));
+    auto high = static_cast<uint32_t>(_mm_movemask_epi8(v));
+    if (mask) {
+      uint32_t before = mask & (0u - mask);  // lowest stop
+      if (high & (before - 1)) seen |= kHigh;
+      return i + static_cast<size_t>(__builtin_ctz(mask));
+    }
+    if (high) seen |= kHigh;
+  }
+#endif
   // Eight bytes at a time: the lowest flagged byte is exact (borrows only
   // flag bytes above a true match).
   for (; i + 8 <= n; i += 8) {

@@ -1,6 +1,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "size/markers.h"
 #include "size/siphash.h"
 #include "size/size_node.h"
@@ -117,6 +121,29 @@ StringSizes json_string_sizes(std::string_view text) {
   StringSizes s{2, 0};
   uint64_t continuation = 0;
   size_t i = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time (signed compares: bytes from 0x80 are negative).
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i space = _mm_set1_epi8(0x20);
+  const __m128i first_lead = _mm_set1_epi8(static_cast<char>(0xC0));
+  const __m128i minus_one = _mm_set1_epi8(-1);
+  for (; i + 16 <= n; i += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    __m128i two = _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash));
+    __m128i below_space = _mm_cmplt_epi8(v, space);  // controls and every byte from 0x80
+    if (_mm_movemask_epi8(_mm_or_si128(two, below_space)) == 0) {
+      s.written += 16;
+      continue;
+    }
+    auto cont = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(v, first_lead)));  // 0x80..0xBF
+    auto control = static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(below_space, _mm_cmpgt_epi8(v, minus_one))));
+    auto conts = static_cast<uint64_t>(__builtin_popcount(cont));
+    continuation += conts;
+    s.written += 16 - conts + static_cast<uint64_t>(__builtin_popcount(static_cast<uint32_t>(_mm_movemask_epi8(two))));
+    for (; control != 0; control &= control - 1) s.written += kStringSize.size[p[i + __builtin_ctz(control)]] - 1;
+  }
+#endif
   for (; i + 8 <= n; i += 8) {
     uint64_t w;
     std::memcpy(&w, p + i, 8);

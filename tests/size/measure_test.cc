@@ -66,12 +66,14 @@ TEST(Measure, PlainStringsFromTheReaderCountAsScanned) {
       {"\"1234567\xC3\xA9 after a word boundary\"", false},
       {"\"12345678\xC3\xA9\"", false},
       {"\"ab\"", true},  // followed by a high byte in the same word below
+      {"\"sixteen bytes ok\xC3\xA9\"", false},
+      {"\"fifteen bytes!!\"", true},
       {R"("with \" an escape")", false},
       {R"("\u00e9")", false},
   };
   for (const auto& c : cases) {
-    // A non-ASCII string right after, within the same eight bytes.
-    std::string doc = "[" + c.literal + ",\"\xC3\xA9\xC3\xA9\"]";
+    // A non-ASCII string right after, within the same block of bytes.
+    std::string doc = "[" + c.literal + ",\"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\"]";
     Arena arena;
     auto read = json::read_json(doc, &arena);
     ASSERT_TRUE(read) << doc;
