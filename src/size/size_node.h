@@ -103,16 +103,23 @@ struct SizeNode {
   // only the top levels; children_of() measures the rest when a shrink
   // step needs them (the same values, computed later).
   mutable SizeNodes children;
-  uint64_t full = 0;               // characters written in full
-  uint64_t min = 0;                // smallest size allowed; <= full
-  mutable uint64_t shape = 0;      // shape fingerprint, once shape_known
-  uint64_t protected_leaves = 0;   // protected scalars at or below
-  uint64_t chars = 0;              // strings: characters of the text
-  bool is_protected = false;       // this node itself
-  bool holds_protected = false;    // scalars and arrays: is_protected; objects: also any child
-  mutable bool expanded = false;   // children holds every child
-  mutable bool shape_known = false;
+  uint64_t full = 0;  // characters written in full
+  uint64_t min = 0;   // smallest size allowed; <= full
+  union {
+    uint64_t chars = 0;      // strings: characters of the text
+    mutable uint64_t shape;  // objects: shape fingerprint, once shape_known
+  };
+  // Protected scalars at or below: fewer than the document's bytes, so 48
+  // bits are plenty, and the flags share the word.
+  uint64_t protected_leaves : 48 = 0;
+  bool is_protected : 1 = false;     // this node itself
+  bool holds_protected : 1 = false;  // scalars and arrays: is_protected; objects: also any child
+  mutable bool expanded : 1 = false;  // children holds every child
+  mutable bool shape_known : 1 = false;
 };
+
+// Large documents are mostly nodes: keep them small.
+static_assert(sizeof(SizeNode) == 48);
 
 inline const SizeNode& SizeNodes::operator[](size_t i) const { return data_[i]; }
 inline SizeNode& SizeNodes::operator[](size_t i) { return data_[i]; }
@@ -189,8 +196,10 @@ uint64_t keys_marker_member_size(const Layout& layout, uint64_t count);
 uint64_t shape_hash(const Value& value);
 
 /// The shape fingerprint of `value`, whose measurement is `node`: computed
-/// when first asked for (only array sampling needs it), then kept.
+/// when first asked for (only array sampling needs it), then kept. Only
+/// objects' shapes take work; the others' are not kept.
 inline uint64_t shape_of(const Value& value, const SizeNode& node) {
+  if (!value.is_object()) return shape_hash(value);
   if (!node.shape_known) {
     node.shape = shape_hash(value);
     node.shape_known = true;

@@ -87,9 +87,16 @@ TEST(PruneChildren, SharesSpareRoomSmallestSlackFirst) {
   Options options;
   PruneContext ctx(Layout{}, options, scorer_for(ScorerKind::kHeuristic));
   Value text = Value::string(std::string(200, 'x'));
-  SizeNode none{{}, 202, 202, 0, 0, false, false};  // slack 0
-  SizeNode some{{}, 202, 197, 0, 0, false, false};  // slack 5
-  SizeNode lots{{}, 202, 102, 0, 0, false, false};  // slack 100
+  auto node = [](uint64_t min) {
+    SizeNode n;
+    n.full = 202;
+    n.min = min;
+    n.chars = 200;
+    return n;
+  };
+  SizeNode none = node(202);  // slack 0
+  SizeNode some = node(197);  // slack 5
+  SizeNode lots = node(102);  // slack 100
   std::vector<Child> children = {{&text, &lots, "c"}, {&text, &none, "a"}, {&text, &some, "b"}};
   PrunedChildren out = prune_children(ctx, children, 30, 1);
   // a gets 0 (30/3 capped at 0), b 5 (30/2 capped at 5), c the 25 left.
