@@ -235,6 +235,31 @@ bool tracks_path(const MeasureSettings& settings) {
   return (settings.patterns && !settings.patterns->empty()) || (settings.pinned && !settings.pinned->empty());
 }
 
+// The written size alone: what a node whose children are not kept needs
+// of them when nothing below it can be protected.
+uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) {
+  switch (value.kind()) {
+    case Kind::kNull: return 4;
+    case Kind::kBool: return value.as_bool() ? 4 : 5;
+    case Kind::kNumber: return value.text().size();  // number literals are ASCII
+    case Kind::kString:
+      return value.is_plain_text() ? value.text().size() + 2 : json_string_sizes(value.text()).written;
+    case Kind::kArray: {
+      uint64_t sum = 0;
+      for (const Value& item : value.items()) sum += written_size(layout, item, depth + 1);
+      return container_overhead(layout, value.size(), depth) + sum;
+    }
+    case Kind::kObject: {
+      uint64_t sum = 0;
+      for (const Member& m : value.members()) {
+        sum += json_string_size(m.key) + 1 + layout.colon_space() + written_size(layout, m.value, depth + 1);
+      }
+      return container_overhead(layout, value.size(), depth) + sum;
+    }
+  }
+  return 0;
+}
+
 // Measures into `node` (default-constructed), so that kept children are
 // filled where they stay.
 void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, const Value& value,
@@ -245,6 +270,14 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
   node.is_protected = protected_by_ancestor ||
                       (track && settings.patterns && matches_protect(*settings.patterns, path)) ||
                       (track && settings.pinned && settings.pinned->contains(path));
+  if (!keep && !track && !node.is_protected && !value.is_scalar()) {
+    // Nothing below is kept or protected: only the size is needed.
+    uint64_t n = value.size();
+    node.full = written_size(layout, value, depth);
+    uint64_t collapsed = value.is_array() ? collapsed_array_size(layout, n, depth) : collapsed_object_size(layout, n, depth);
+    node.min = n == 0 ? node.full : std::min(node.full, collapsed);
+    return;
+  }
   switch (value.kind()) {
     case Kind::kNull:
       node.full = node.min = 4;
@@ -253,7 +286,7 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
       node.full = node.min = value.as_bool() ? 4 : 5;
       break;
     case Kind::kNumber:
-      node.full = node.min = char_count(value.text());
+      node.full = node.min = value.text().size();  // number literals are ASCII
       break;
     case Kind::kString: {
       StringSizes sizes = value.is_plain_text() ? StringSizes{value.text().size() + 2, value.text().size()}

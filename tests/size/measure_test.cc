@@ -219,6 +219,20 @@ TEST(Measure, PredictsTheWriterForGeneratedDocuments) {
       ASSERT_TRUE(path.empty());
       check_node(doc, n, width, 0);
     }
+    // Keeping fewer levels changes nothing that is kept.
+    for (uint64_t levels : {0, 1}) {
+      PathStack path;
+      SizeNode all = measure({Layout{2}, nullptr, nullptr}, doc, 0, path, false);
+      SizeNode top = measure({Layout{2}, nullptr, nullptr}, doc, 0, path, false, levels);
+      ASSERT_EQ(all.full, top.full);
+      ASSERT_EQ(all.min, top.min);
+      ASSERT_EQ(levels > 0 ? all.children.size() : 0, top.children.size());
+      for (size_t i = 0; i < top.children.size(); ++i) {
+        ASSERT_EQ(all.children[i].full, top.children[i].full);
+        ASSERT_EQ(all.children[i].min, top.children[i].min);
+        ASSERT_EQ(all.children[i].chars, top.children[i].chars);
+      }
+    }
     // Read back into an arena, as requests read: strings borrowed and marked.
     std::string text = json::to_json(doc);
     Arena arena;
