@@ -115,7 +115,7 @@ StringSizes json_string_sizes(std::string_view text) {
   constexpr uint64_t kHigh = 0x8080808080808080ull;
   // Exact per-byte tests (no borrows between bytes): the high bit of each
   // byte of the result says whether that byte of `x` is zero.
-  auto zero_bytes = [&](uint64_t x) { return ~(((x & kLow) + kLow) | x) & kHigh; };
+  auto zero_bytes = [](uint64_t x) { return ~(((x & kLow) + kLow) | x) & kHigh; };
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   size_t n = text.size();
   StringSizes s{2, 0};
@@ -242,6 +242,12 @@ bool tracks_path(const MeasureSettings& settings) {
   return (settings.patterns && !settings.patterns->empty()) || (settings.pinned && !settings.pinned->empty());
 }
 
+// A string's sizes, taken from the reader's mark when it has one.
+StringSizes string_sizes(const Value& string) {
+  size_t n = string.text().size();
+  return string.is_plain_text() ? StringSizes{n + 2, n} : json_string_sizes(string.text());
+}
+
 // The written size alone: what a node whose children are not kept needs
 // of them when nothing below it can be protected.
 uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) {
@@ -249,8 +255,7 @@ uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) 
     case Kind::kNull: return 4;
     case Kind::kBool: return value.as_bool() ? 4 : 5;
     case Kind::kNumber: return value.text().size();  // number literals are ASCII
-    case Kind::kString:
-      return value.is_plain_text() ? value.text().size() + 2 : json_string_sizes(value.text()).written;
+    case Kind::kString: return string_sizes(value).written;
     case Kind::kArray: {
       uint64_t sum = 0;
       for (const Value& item : value.items()) sum += written_size(layout, item, depth + 1);
@@ -296,8 +301,7 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
       node.full = node.min = value.text().size();  // number literals are ASCII
       break;
     case Kind::kString: {
-      StringSizes sizes = value.is_plain_text() ? StringSizes{value.text().size() + 2, value.text().size()}
-                                                : json_string_sizes(value.text());
+      StringSizes sizes = string_sizes(value);
       node.full = sizes.written;
       node.chars = sizes.chars;
       node.min = node.is_protected ? node.full : std::min(node.full, chars_marker_size(sizes.chars));
