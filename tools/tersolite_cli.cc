@@ -19,7 +19,11 @@
 #include <CLI/CLI.hpp>
 
 #ifdef __linux__
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "envelope_reader.h"
@@ -67,6 +71,67 @@ bool read_all(const std::string& path, std::string& out) {
   std::fclose(f);
   return ok;
 }
+
+// The document to shrink. A regular file is mapped rather than copied: the
+// page cache holds it already, and a large copy costs more than the shrink.
+class Input {
+ public:
+  Input() = default;
+  Input(const Input&) = delete;
+  Input& operator=(const Input&) = delete;
+  ~Input() { release(); }
+
+  bool open(const std::string& path) {
+    if (map(path)) return true;
+    return read_all(path, copy_);
+  }
+  std::string_view bytes() const { return mapped_ ? std::string_view(mapped_, mapped_size_) : std::string_view(copy_); }
+  void release() {
+#ifdef __linux__
+    if (mapped_ != nullptr) {
+      munmap(const_cast<char*>(mapped_), mapped_size_);
+      signal(SIGBUS, SIG_DFL);
+      mapped_ = nullptr;
+    }
+#endif
+    copy_.clear();
+    copy_.shrink_to_fit();
+  }
+
+ private:
+  bool map(const std::string& path) {
+#ifdef __linux__
+    if (path == "-") return false;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    void* p = MAP_FAILED;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+      p = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    }
+    ::close(fd);
+    if (p == MAP_FAILED) return false;
+    // A file cut short while mapped faults on the missing pages: say so
+    // instead of dying of the signal.
+    signal(SIGBUS, [](int) {
+      constexpr char kMessage[] = "tersolite: the file changed while it was read\n";
+      ssize_t ignored = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+      (void)ignored;
+      _exit(2);
+    });
+    mapped_ = static_cast<const char*>(p);
+    mapped_size_ = static_cast<size_t>(st.st_size);
+    return true;
+#else
+    (void)path;
+    return false;
+#endif
+  }
+
+  const char* mapped_ = nullptr;
+  size_t mapped_size_ = 0;
+  std::string copy_;
+};
 
 // Appends `members` (",name:value" pieces) to the raw options object text.
 std::string merge_options(const std::string& raw, const std::string& members) {
@@ -195,19 +260,19 @@ int main(int argc, char** argv) {
   if (no_keep_last) add("keep_last_item", "false");
   std::string options = merge_options(raw_options, members);
 
-  std::string input;
-  if (!read_all(file, input)) {
+  Input input;
+  if (!input.open(file)) {
     std::fprintf(stderr, "tersolite: cannot read %s\n", file.c_str());
     return 2;
   }
 
   size_t len = 0;
-  uint8_t* out = tersolite_shrink(reinterpret_cast<const uint8_t*>(input.data()), input.size(),
+  std::string_view document = input.bytes();
+  uint8_t* out = tersolite_shrink(reinterpret_cast<const uint8_t*>(document.data()), document.size(),
                                   reinterpret_cast<const uint8_t*>(options.data()), options.size(),
                                   &len);
   std::string_view env(reinterpret_cast<const char*>(out), len);
-  input.clear();
-  input.shrink_to_fit();
+  input.release();
   if (envelope) {
     std::fwrite(env.data(), 1, env.size(), stdout);
     std::fputc('\n', stdout);
