@@ -191,18 +191,13 @@ uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeN
 }
 
 uint64_t value_hash(const Value& scalar) {
+  if (scalar.is_number() || scalar.is_string()) return siphash13_framed(scalar.is_number() ? 2 : 3, scalar.text());
   SipHasher h(0, 0, 1, 3);
   switch (scalar.kind()) {
     case Kind::kNull: h.update_byte(0); break;
     case Kind::kBool:
       h.update_byte(1);
       h.update_byte(scalar.as_bool() ? 1 : 0);
-      break;
-    case Kind::kNumber:
-    case Kind::kString:
-      h.update_byte(scalar.is_number() ? 2 : 3);
-      h.update(scalar.text());
-      h.update_byte(0xFF);
       break;
     default: break;
   }

@@ -94,4 +94,42 @@ uint64_t siphash13(std::string_view bytes) {
   return h.finish();
 }
 
+uint64_t siphash13_framed(uint8_t tag, std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  const size_t total = n + 2;  // the tag and the trailing 0xFF
+  uint64_t v0 = 0x736f6d6570736575ull, v1 = 0x646f72616e646f6dull;
+  uint64_t v2 = 0x6c7967656e657261ull, v3 = 0x7465646279746573ull;
+  auto compress = [&](uint64_t m) {
+    v3 ^= m;
+    sip_round(v0, v1, v2, v3);
+    v0 ^= m;
+  };
+  // Byte k of the framed message: the tag, the text, then 0xFF.
+  auto byte_at = [&](size_t k) -> uint64_t { return k == 0 ? tag : (k <= n ? p[k - 1] : 0xFF); };
+  size_t k = 0;
+  if (total >= 8) {
+    uint64_t m = tag;
+    for (size_t b = 1; b < 8; ++b) m |= byte_at(b) << (8 * b);
+    compress(m);
+    k = 8;
+    // Whole words that lie inside the text: bytes k-1 .. k+6 of it.
+    for (; k + 8 <= n + 1; k += 8) {
+      std::memcpy(&m, p + k - 1, 8);  // little-endian hosts only
+      compress(m);
+    }
+    for (; k + 8 <= total; k += 8) {
+      m = 0;
+      for (size_t b = 0; b < 8; ++b) m |= byte_at(k + b) << (8 * b);
+      compress(m);
+    }
+  }
+  uint64_t last = static_cast<uint64_t>(total) << 56;
+  for (size_t b = 0; k + b < total; ++b) last |= byte_at(k + b) << (8 * b);
+  compress(last);
+  v2 ^= 0xff;
+  for (int i = 0; i < 3; ++i) sip_round(v0, v1, v2, v3);
+  return v0 ^ v1 ^ v2 ^ v3;
+}
+
 }  // namespace tersolite

@@ -30,4 +30,8 @@ class SipHasher {
 /// SipHash-1-3 with both key words zero.
 uint64_t siphash13(std::string_view bytes);
 
+/// siphash13 of the byte `tag`, then `text`, then the byte 0xFF, without
+/// assembling them (the value fingerprints hash every scalar so).
+uint64_t siphash13_framed(uint8_t tag, std::string_view text);
+
 }  // namespace tersolite

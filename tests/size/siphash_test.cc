@@ -41,5 +41,17 @@ TEST(SipHash, StreamingEqualsOneShot) {
   EXPECT_NE(siphash13("a"), siphash13("b"));
 }
 
+// The framed form hashes the same bytes as the message put together.
+TEST(SipHash, FramedEqualsTheAssembledMessage) {
+  std::string text;
+  for (size_t len = 0; len <= 40; ++len) {
+    for (uint8_t tag : {2, 3}) {
+      std::string msg = std::string(1, static_cast<char>(tag)) + text + "\xFF";
+      ASSERT_EQ(siphash13(msg), siphash13_framed(tag, text)) << len;
+    }
+    text.push_back(static_cast<char>('a' + len % 26 + (len % 3 == 0 ? 0x80 : 0)));
+  }
+}
+
 }  // namespace
 }  // namespace tersolite
