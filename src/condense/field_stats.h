@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
+#include "size/hash_seed.h"
 #include <vector>
 
 #include "lexical/query_terms.h"
@@ -23,7 +23,7 @@ struct FieldStats {
   std::optional<size_t> parent;  // the field whose object holds this one
   std::optional<uint64_t> first_hash;
   std::vector<std::string> path;  // keys from the record down to this field
-  std::unordered_set<uint64_t, SeededU64Hash> distinct;
+  HashSet64 distinct;
   TokenSet value_words;
   uint64_t present = 0;
   uint64_t object_holders = 0;
