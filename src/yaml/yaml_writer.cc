@@ -77,7 +77,8 @@ bool qualifies_for_block(std::string_view s) {
     }
     start = end + 1;
   }
-  return true;
+  // A block of empty lines alone reads back as an empty string.
+  return !first;
 }
 
 const char* block_header(std::string_view s) {

@@ -73,8 +73,17 @@ TEST(YamlWriter, WritesBlocksAndNesting) {
       {R"({"":1,"-k":2,"true":3})", 2, "\"\": 1\n\"-k\": 2\n\"true\": 3\n"},
       {R"({"a":{"b":{"c":null}}})", 3, "a:\n   b:\n      c: null\n"},
       {R"(["x\ny"])", 2, "- |-\n  x\n  y\n"},
+      // Line feeds alone are quoted: as a block they would read back empty.
+      {R"({"k":"\n"})", 2, "k: \"\\n\"\n"},
+      {R"({"k":"\n\n"})", 2, "k: \"\\n\\n\"\n"},
+      {R"({"k":"\nafter an empty line"})", 2, "k: |-\n\n  after an empty line\n"},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.yaml, yaml_of(c.json, c.width)) << c.json;
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.yaml, yaml_of(c.json, c.width)) << c.json;
+    auto back = read_yaml(c.yaml);
+    ASSERT_TRUE(back) << c.yaml;
+    EXPECT_EQ(*json::read_json(c.json), *back) << c.yaml;
+  }
 }
 
 // Implicit keys longer than 1024 characters are not YAML: such keys are
