@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include "size/hash_seed.h"
 #include <vector>
 
 #include "lexical/query_terms.h"
 #include "prune/prune_context.h"
+#include "size/hash_set.h"
 
 namespace tersolite {
 

@@ -110,12 +110,6 @@ inline bool plain_ascii_word(uint64_t w) {
 }  // namespace
 
 StringSizes json_string_sizes(std::string_view text) {
-  constexpr uint64_t kOnes = 0x0101010101010101ull;
-  constexpr uint64_t kLow = 0x7F7F7F7F7F7F7F7Full;
-  constexpr uint64_t kHigh = 0x8080808080808080ull;
-  // Exact per-byte tests (no borrows between bytes): the high bit of each
-  // byte of the result says whether that byte of `x` is zero.
-  auto zero_bytes = [](uint64_t x) { return ~(((x & kLow) + kLow) | x) & kHigh; };
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   size_t n = text.size();
   StringSizes s{2, 0};
@@ -158,14 +152,9 @@ StringSizes json_string_sizes(std::string_view text) {
       s.written += 8;
       continue;
     }
-    uint64_t cont = w & ~(w << 1) & kHigh;  // 10xxxxxx
-    uint64_t two = zero_bytes(w ^ (kOnes * '"')) | zero_bytes(w ^ (kOnes * '\\'));
-    uint64_t control = ~(((w & kLow) + kOnes * (0x80 - 0x20)) | w) & kHigh;
-    uint64_t conts = static_cast<uint64_t>(__builtin_popcountll(cont));
-    continuation += conts;
-    s.written += 8 - conts + static_cast<uint64_t>(__builtin_popcountll(two));
-    for (; control != 0; control &= control - 1) {
-      s.written += kStringSize.size[p[i + static_cast<size_t>(__builtin_ctzll(control)) / 8]] - 1;
+    for (size_t k = 0; k < 8; ++k) {
+      s.written += kStringSize.size[p[i + k]];
+      continuation += (p[i + k] & 0xC0) == 0x80;
     }
   }
   for (; i < n; ++i) {

@@ -162,21 +162,19 @@ void Value::destroy() {
 }
 
 Value Value::clone() const {
+  if (!(head_ & kOwned)) return shared();
   switch (kind()) {
     case Kind::kNull:
-    case Kind::kBool: return Value(kind(), count(), false, nullptr);
+    case Kind::kBool: return shared();
     case Kind::kNumber:
-    case Kind::kString:
-      return (head_ & kOwned) ? owned_text(kind(), text()) : shared();
+    case Kind::kString: return owned_text(kind(), text());
     case Kind::kArray: {
-      if (!(head_ & kOwned)) return shared();
       Value copy = array();
       copy.reserve(count());
       for (const Value& item : items()) copy.push_back(item.clone());
       return copy;
     }
     case Kind::kObject: {
-      if (!(head_ & kOwned)) return shared();
       Value copy = object();
       copy.reserve(count());
       for (const Member& m : members()) copy.add_member(m.key.clone(), m.value.clone());

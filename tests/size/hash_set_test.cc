@@ -3,7 +3,7 @@
 #include <random>
 #include <set>
 
-#include "size/hash_seed.h"
+#include "size/hash_set.h"
 
 namespace tersolite {
 namespace {
