@@ -83,8 +83,13 @@ class Reader {
     if (at_end() || peek() != '"') return fail("expected string key", pos_);
     ++pos_;
     std::string_view raw;
-    if (!read_string(raw)) return false;
-    key = arena_ != nullptr ? Text::borrow(keep(raw)) : Text(raw);
+    Read how = Read::kSlice;
+    if (!read_string(raw, &how)) return false;
+    if (arena_ == nullptr) {
+      key = Text(raw);
+    } else {
+      key = how == Read::kPlainSlice ? Text::borrow_plain(raw) : Text::borrow(raw);
+    }
     skip_space();
     if (at_end() || peek() != ':') return fail("expected ':'", pos_);
     ++pos_;
@@ -148,23 +153,19 @@ class Reader {
     }
   }
 
-  // Bytes that live as long as the arena: slices of the input as they are,
-  // decoded strings copied.
-  std::string_view keep(std::string_view raw) {
-    return raw.data() == decoded_.data() ? arena_->copy(raw) : raw;
-  }
-
   bool read_scalar(Value& out) {
     switch (peek()) {
       case '"': {
         ++pos_;
         std::string_view raw;
-        bool plain = false;
-        if (!read_string(raw, &plain)) return false;
+        Read how = Read::kSlice;
+        if (!read_string(raw, &how)) return false;
         if (arena_ == nullptr) {
           out = Value::string(raw);
+        } else if (how == Read::kPlainSlice) {
+          out = Value::borrowed_plain_string(raw);
         } else {
-          out = plain ? Value::borrowed_plain_string(raw) : Value::borrowed_string(keep(raw));
+          out = how == Read::kDecoded ? Value::noted_string(raw) : Value::borrowed_string(raw);
         }
         return true;
       }
@@ -223,80 +224,147 @@ class Reader {
     return true;
   }
 
+  // How a string came out of read_string().
+  enum class Read { kSlice, kPlainSlice, kDecoded };
+
+  // Written characters of each decoded code point below 0x80 inside a JSON
+  // string literal (the writer's escapes); everything else writes as 1.
+  static uint32_t written_ascii(uint32_t c) {
+    if (c == '"' || c == '\\') return 2;
+    if (c >= 0x20) return 1;
+    return c == '\b' || c == '\t' || c == '\n' || c == '\f' || c == '\r' ? 2 : 6;
+  }
+
   // After the opening quote. `result` is a slice of the input when the
-  // string has no escapes, and otherwise the decoded text in scratch that
-  // the next string overwrites. `plain`, when given, is set when the slice
-  // is ASCII as well.
-  bool read_string(std::string_view& result, bool* plain = nullptr) {
+  // string has no escapes (kPlainSlice when it is ASCII as well), and
+  // otherwise the decoded text (kDecoded): kept in the arena when there is
+  // one, the eight bytes before it holding its noted sizes, else in scratch
+  // that the next string overwrites.
+  bool read_string(std::string_view& result, Read* how = nullptr) {
     size_t start = pos_;
     uint64_t seen = 0;
     size_t run = end_of_plain_run(text_.data(), pos_, text_.size(), seen);
     if (run < text_.size() && text_[run] == '"') {
       result = text_.substr(start, run - start);
       pos_ = run + 1;
-      if (plain != nullptr) *plain = seen_ascii_only(seen);
+      if (how != nullptr) *how = seen_ascii_only(seen) ? Read::kPlainSlice : Read::kSlice;
       return true;
     }
-    std::string& out = decoded_;
-    out.assign(text_.data() + start, run - start);
-    pos_ = run;
-    while (true) {
-      run = end_of_plain_run(text_.data(), pos_, text_.size());
-      out.append(text_.data() + pos_, run - pos_);
+    open_output(run - start + 16);
+    uint64_t written = 2;
+    uint64_t chars = 0;
+    for (;; seen = 0, run = end_of_plain_run(text_.data(), pos_, text_.size(), seen)) {
+      size_t length = run - pos_;
+      uint64_t run_chars = seen_ascii_only(seen) ? length : char_count(text_.substr(pos_, length));
+      written += run_chars;
+      chars += run_chars;
+      reserve_output(length + 4);  // a code point after the run
+      std::memcpy(out_ + used_, text_.data() + pos_, length);
+      used_ += length;
       pos_ = run;
       if (at_end()) return fail("unterminated string", pos_);
       char c = peek();
       if (c == '"') {
         ++pos_;
-        result = out;
+        bool noted = close_output(result, written, chars);
+        if (how != nullptr) *how = noted ? Read::kDecoded : Read::kSlice;
         return true;
       }
       if (c != '\\') return fail("control character in string", pos_);
       ++pos_;
       if (at_end()) return fail("unterminated escape", pos_);
       char e = peek();
+      uint32_t unit = 0;
       switch (e) {
-        case '"': case '\\': case '/': out.push_back(e); ++pos_; continue;
-        case 'b': out.push_back('\b'); ++pos_; continue;
-        case 'f': out.push_back('\f'); ++pos_; continue;
-        case 'n': out.push_back('\n'); ++pos_; continue;
-        case 'r': out.push_back('\r'); ++pos_; continue;
-        case 't': out.push_back('\t'); ++pos_; continue;
+        case '"': case '\\': case '/': unit = static_cast<uint32_t>(e); break;
+        case 'b': unit = '\b'; break;
+        case 'f': unit = '\f'; break;
+        case 'n': unit = '\n'; break;
+        case 'r': unit = '\r'; break;
+        case 't': unit = '\t'; break;
         case 'u': break;
         default:
           pos_ += utf8_sequence_length(static_cast<unsigned char>(e));
           return fail("invalid escape", pos_);
       }
-      ++pos_;  // u
-      uint32_t unit = 0;
-      if (!read_hex4(unit)) return false;
-      if (unit >= 0xDC00 && unit <= 0xDFFF) {
-        append_utf8(out, 0xFFFD);
-      } else if (unit >= 0xD800 && unit <= 0xDBFF) {
-        if (text_.substr(pos_, 2) != "\\u") {
-          append_utf8(out, 0xFFFD);
-          continue;
-        }
-        size_t second = pos_;
-        pos_ += 2;
-        uint32_t low = 0;
-        if (!read_hex4(low)) return false;
-        if (low >= 0xDC00 && low <= 0xDFFF) {
-          append_utf8(out, 0x10000 + (unit - 0xD800) * 0x400 + (low - 0xDC00));
-        } else {
-          append_utf8(out, 0xFFFD);
-          pos_ = second;  // read the second escape again on its own
-        }
+      ++pos_;
+      if (e == 'u' && !read_code_point(unit)) return false;
+      written += unit < 0x80 ? written_ascii(unit) : 1;
+      ++chars;
+      used_ += encode_utf8(out_ + used_, unit);
+    }
+  }
+
+  // After "\u": the code point of one escape, or of a surrogate pair; a
+  // lone surrogate reads as U+FFFD.
+  bool read_code_point(uint32_t& code) {
+    uint32_t unit = 0;
+    if (!read_hex4(unit)) return false;
+    code = unit;
+    if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      code = 0xFFFD;
+    } else if (unit >= 0xD800 && unit <= 0xDBFF) {
+      code = 0xFFFD;
+      if (text_.substr(pos_, 2) != "\\u") return true;
+      size_t second = pos_;
+      pos_ += 2;
+      uint32_t low = 0;
+      if (!read_hex4(low)) return false;
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        code = 0x10000 + (unit - 0xD800) * 0x400 + (low - 0xDC00);
       } else {
-        append_utf8(out, unit);
+        pos_ = second;  // read the second escape again on its own
       }
     }
+    return true;
+  }
+
+  // The decoded text is written straight where it is kept: the arena's
+  // open end (after room for its sizes), or scratch without an arena.
+  static constexpr size_t kNotedBytes = sizeof(Value::NotedSizes);
+
+  void open_output(size_t bytes) {
+    used_ = 0;
+    if (arena_ != nullptr) {
+      out_ = arena_->open_text(kNotedBytes + bytes) + kNotedBytes;
+    } else {
+      decoded_.resize(bytes);
+      out_ = decoded_.data();
+    }
+    room_ = bytes;
+  }
+
+  void reserve_output(size_t bytes) {
+    if (room_ - used_ >= bytes) return;
+    size_t room = 2 * used_ + bytes;
+    if (arena_ != nullptr) {
+      out_ = arena_->grow_text(out_ - kNotedBytes, kNotedBytes + used_, room - used_) + kNotedBytes;
+    } else {
+      decoded_.resize(room);
+      out_ = decoded_.data();
+    }
+    room_ = room;
+  }
+
+  // The decoded text in `text`; whether its sizes were noted (not without
+  // an arena, nor past what the note holds: measured again when needed).
+  bool close_output(std::string_view& text, uint64_t written, uint64_t chars) {
+    text = {out_, used_};
+    if (arena_ == nullptr) return false;
+    arena_->close_text(out_ - kNotedBytes, kNotedBytes + used_);
+    if (written > UINT32_MAX) return false;
+    Value::NotedSizes sizes{static_cast<uint32_t>(written), static_cast<uint32_t>(chars)};
+    std::memcpy(out_ - kNotedBytes, &sizes, kNotedBytes);
+    return true;
   }
 
   std::string_view text_;
   Arena* arena_;
   size_t pos_ = 0;
-  std::string decoded_;
+  std::string decoded_;  // scratch for decoded strings without an arena
+  char* out_ = nullptr;   // the decoded string being written
+  size_t used_ = 0;
+  size_t room_ = 0;
   ParseError error_;
 };
 

@@ -231,10 +231,15 @@ bool tracks_path(const MeasureSettings& settings) {
   return (settings.patterns && !settings.patterns->empty()) || (settings.pinned && !settings.pinned->empty());
 }
 
-// A string's sizes, taken from the reader's mark when it has one.
+// A string's sizes, taken from the reader's mark or note when it has one.
 StringSizes string_sizes(const Value& string) {
   size_t n = string.text().size();
-  return string.is_plain_text() ? StringSizes{n + 2, n} : json_string_sizes(string.text());
+  if (string.is_plain_text()) return {n + 2, n};
+  if (string.has_noted_sizes()) {
+    Value::NotedSizes noted = string.noted_sizes();
+    return {noted.written, noted.chars};
+  }
+  return json_string_sizes(string.text());
 }
 
 // The written size alone: what a node whose children are not kept needs
@@ -253,7 +258,7 @@ uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) 
     case Kind::kObject: {
       uint64_t sum = 0;
       for (const Member& m : value.members()) {
-        sum += json_string_size(m.key) + 1 + layout.colon_space() + written_size(layout, m.value, depth + 1);
+        sum += key_size(m.key) + 1 + layout.colon_space() + written_size(layout, m.value, depth + 1);
       }
       return container_overhead(layout, value.size(), depth) + sum;
     }
@@ -327,7 +332,7 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
         if (track) path.push_back(m.key);
         measure_into(child, settings, track, m.value, depth + 1, path, node.is_protected, below);
         if (track) path.pop_back();
-        uint64_t key_cost = json_string_size(m.key) + 1 + layout.colon_space();
+        uint64_t key_cost = key_size(m.key) + 1 + layout.colon_space();
         sum += key_cost + child.full;
         node.protected_leaves += child.protected_leaves;
         if (child.holds_protected) {

@@ -172,6 +172,11 @@ const SizeNodes& children_of(const MeasureSettings& settings, const Value& value
 /// Characters of `text` written as a JSON string literal, quotes included.
 uint64_t json_string_size(std::string_view text);
 
+/// The same for a key, trusting the reader's mark when it has one.
+inline uint64_t key_size(const Text& key) {
+  return key.is_plain_text() ? key.size() + 2 : json_string_size(key);
+}
+
 /// The same and the characters of `text` itself, in one pass.
 struct StringSizes {
   uint64_t written = 0;

@@ -34,6 +34,24 @@ class Arena {
     return p;
   }
 
+  /// Text built in place at the end of the current block, for a reader
+  /// that does not know its length in advance: open_text() gives room for
+  /// `bytes`; grow_text() more room after the `used` bytes written from
+  /// `start` (moving them when the block is full, so `start` may change);
+  /// close_text() keeps the `used` bytes. Nothing else may be allocated
+  /// while a text is open.
+  char* open_text(size_t bytes) {
+    if (static_cast<size_t>(end_ - next_) < bytes) refill(bytes);
+    return next_;
+  }
+  char* grow_text(char* start, size_t used, size_t bytes) {
+    if (static_cast<size_t>(end_ - start) - used >= bytes) return start;
+    refill(2 * used + bytes);  // geometric, so a long text is copied O(1) times per byte
+    std::memcpy(next_, start, used);
+    return next_;
+  }
+  void close_text(char* start, size_t used) { next_ = start + ((used + kAlign - 1) & ~(kAlign - 1)); }
+
   /// A copy of `text` that lives as long as the arena.
   std::string_view copy(std::string_view text) {
     if (text.empty()) return {};

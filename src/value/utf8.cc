@@ -79,22 +79,33 @@ char32_t decode_utf8(std::string_view text, size_t& pos) {
   return cp;
 }
 
-void append_utf8(std::string& out, char32_t c) {
+size_t encode_utf8(char* out, char32_t c) {
+  auto* p = reinterpret_cast<unsigned char*>(out);
   if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    p[0] = static_cast<unsigned char>(c);
+    return 1;
   }
+  if (c < 0x800) {
+    p[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
+    p[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    return 2;
+  }
+  if (c < 0x10000) {
+    p[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
+    p[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+    p[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    return 3;
+  }
+  p[0] = static_cast<unsigned char>(0xF0 | (c >> 18));
+  p[1] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+  p[2] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+  p[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+  return 4;
+}
+
+void append_utf8(std::string& out, char32_t c) {
+  char bytes[4];
+  out.append(bytes, encode_utf8(bytes, c));
 }
 
 size_t byte_offset_of_char(std::string_view text, uint64_t chars) {

@@ -30,6 +30,10 @@ inline size_t utf8_sequence_length(unsigned char lead) {
 /// REQUIRES: `text` is valid UTF-8 and `pos` is at a character boundary.
 char32_t decode_utf8(std::string_view text, size_t& pos);
 
+/// Writes the UTF-8 bytes of `c` at `out`, which has room for four, and
+/// returns their count.
+size_t encode_utf8(char* out, char32_t c);
+
 /// Appends the UTF-8 bytes of `c`.
 void append_utf8(std::string& out, char32_t c);
 

@@ -78,7 +78,12 @@ Text::~Text() {
   if (meta_ & kOwned) std::free(const_cast<char*>(data_));
 }
 
-Text Text::clone() const { return (meta_ & kOwned) ? Text(view()) : borrow(view()); }
+Text Text::clone() const {
+  if (meta_ & kOwned) return Text(view());
+  Text t = borrow(view());
+  t.meta_ = meta_;
+  return t;
+}
 
 Value Value::owned_text(Kind kind, std::string_view text) {
   return Value(kind, text.size(), true, copy_bytes(text));

@@ -70,6 +70,13 @@ class Text {
     t.meta_ = text.size();
     return t;
   }
+  /// The same for text the reader found to be ASCII with nothing to escape
+  /// (see is_plain_text).
+  static Text borrow_plain(std::string_view text) {
+    Text t = borrow(text);
+    t.meta_ |= kPlain;
+    return t;
+  }
   Text(Text&& other) noexcept : data_(other.data_), meta_(other.meta_) { other.meta_ = 0; }
   Text& operator=(Text&& other) noexcept {
     std::swap(data_, other.data_);
@@ -86,7 +93,10 @@ class Text {
   std::string_view view() const { return {data_, size()}; }
   operator std::string_view() const { return view(); }  // NOLINT(google-explicit-constructor)
   const char* data() const { return data_; }
-  size_t size() const { return static_cast<size_t>(meta_ & ~kOwned); }
+  size_t size() const { return static_cast<size_t>(meta_ & ~(kOwned | kPlain)); }
+  /// True when the reader found the text to be ASCII with nothing to escape
+  /// as JSON; false says nothing.
+  bool is_plain_text() const { return (meta_ & kPlain) != 0; }
   bool empty() const { return size() == 0; }
   std::string str() const { return std::string(view()); }
 
@@ -96,8 +106,9 @@ class Text {
 
  private:
   static constexpr uint64_t kOwned = uint64_t{1} << 63;
+  static constexpr uint64_t kPlain = uint64_t{1} << 62;
   const char* data_ = nullptr;
-  uint64_t meta_ = 0;  // size, and kOwned when data_ is ours to free
+  uint64_t meta_ = 0;  // size, kOwned when data_ is ours to free, kPlain
 };
 
 struct Member;
@@ -143,6 +154,13 @@ class Value {
     v.head_ |= kPlain;
     return v;
   }
+  /// A borrowed string whose JSON sizes were noted by its reader in the
+  /// eight bytes before its text (see noted_sizes).
+  static Value noted_string(std::string_view text) {
+    Value v = borrowed_string(text);
+    v.head_ |= kNoted;
+    return v;
+  }
   static Value arena_array(Arena& arena, std::span<Value> items);
   static Value arena_object(Arena& arena, std::span<Member> members);
   /// An array of the moved `items` (or an object of the moved `members`):
@@ -168,6 +186,19 @@ class Value {
   /// to escape: as JSON it is its bytes in quotes, one character each.
   /// False says nothing.
   bool is_plain_text() const { return (head_ & kPlain) != 0; }
+  /// The string's size written as a JSON string literal (quotes included)
+  /// and its characters, when the reader noted them while decoding it.
+  struct NotedSizes {
+    uint32_t written;
+    uint32_t chars;
+  };
+  bool has_noted_sizes() const { return (head_ & kNoted) != 0; }
+  /// REQUIRES: has_noted_sizes().
+  NotedSizes noted_sizes() const {
+    NotedSizes s;
+    std::memcpy(&s, static_cast<const char*>(ptr_) - sizeof s, sizeof s);
+    return s;
+  }
   /// REQUIRES: is_array().
   Items items() const { return {static_cast<const Value*>(ptr_), count()}; }
   std::span<Value> items() { return {static_cast<Value*>(const_cast<void*>(ptr_)), count()}; }
@@ -203,6 +234,7 @@ class Value {
   static constexpr uint64_t kCountMask = (uint64_t{1} << kKindShift) - 1;
   static constexpr uint64_t kOwned = uint64_t{1} << 60;
   static constexpr uint64_t kPlain = uint64_t{1} << 61;
+  static constexpr uint64_t kNoted = uint64_t{1} << 62;
 
   Value(Kind kind, uint64_t count, bool owned, const void* ptr)
       : head_(count | (static_cast<uint64_t>(kind) << kKindShift) | (owned ? kOwned : 0)), ptr_(ptr) {}
@@ -220,7 +252,7 @@ class Value {
   void grow(size_t n);
   void destroy();
 
-  uint64_t head_ = 0;  // count (bytes, items or members, or the bool), kind, kOwned, kPlain
+  uint64_t head_ = 0;  // count (bytes, items or members, or the bool), kind, kOwned, kPlain, kNoted
   const void* ptr_ = nullptr;
 };
 

@@ -87,6 +87,15 @@ TEST(Measure, PlainStringsFromTheReaderCountAsScanned) {
       EXPECT_EQ(written(v, width, 0), n.full) << c.literal;
       EXPECT_EQ(char_count(v.items()[0].text()), n.children[0].chars) << c.literal;
     }
+    // The same text as a key, with a non-ASCII key after it.
+    std::string object = "{" + c.literal + ":1,\"\xC3\xA9\":2}";
+    auto keyed = json::read_json(object, &arena);
+    ASSERT_TRUE(keyed) << object;
+    EXPECT_EQ(c.plain, keyed->members()[0].key.is_plain_text()) << c.literal;
+    EXPECT_EQ(c.plain, keyed->clone().members()[0].key.is_plain_text()) << "clone keeps the mark";
+    EXPECT_FALSE(keyed->members()[1].key.is_plain_text());
+    PathStack path;
+    EXPECT_EQ(written(*keyed, 2, 0), measure({Layout{2}, nullptr, nullptr}, *keyed, 0, path, false).full);
   }
 }
 
@@ -104,6 +113,44 @@ TEST(JsonStringSize, AgreesWithTheWriterOnRandomTexts) {
     StringSizes sizes = json_string_sizes(text);
     ASSERT_EQ(char_count(out), sizes.written) << out;
     ASSERT_EQ(char_count(text), sizes.chars) << out;
+  }
+}
+
+// Strings with escapes are decoded straight into the arena with their
+// sizes noted beside them: the notes must agree with a scan of the decoded
+// text, which must agree with decoding without an arena, for strings long
+// enough to move to a fresh block while they are written.
+TEST(Measure, SizesNotedByTheReaderAgreeWithTheScan) {
+  std::mt19937_64 rng(11);
+  const std::vector<std::string> pieces = {
+      "a",      "plain words ", "\\\"",     "\\\\",          "\\/",           "\\n",     "\\t", "\\b",
+      "\\u0001", "\\u001f",     "\\u007f", "\\u00e9",       "\\u2026",       "\\ud83d\\ude00",
+      "\\udc00", "\\ud800x",    "\xC3\xA9", "\xE2\x80\xA6", "\\u0022", "\\u005C"};
+  for (int round = 0; round < 400; ++round) {
+    std::string doc = "[";
+    int strings = 1 + static_cast<int>(rng() % 8);
+    for (int k = 0; k < strings; ++k) {
+      size_t len = round % 50 == 0 ? 20000 + rng() % 30000 : rng() % 30;  // some cross arena blocks
+      doc += k == 0 ? "\"\\n" : ",\"\\n";
+      for (size_t i = 0; i < len; ++i) doc += pieces[rng() % pieces.size()];
+      doc += "\"";
+    }
+    doc += "]";
+    Arena arena;
+    auto read = json::read_json(doc, &arena);
+    auto owned = json::read_json(doc, nullptr);
+    ASSERT_TRUE(read && owned) << doc;
+    for (size_t k = 0; k < read->items().size(); ++k) {
+      const Value& v = read->items()[k];
+      ASSERT_TRUE(v.has_noted_sizes());
+      ASSERT_EQ(owned->items()[k].text(), v.text());
+      StringSizes scanned = json_string_sizes(v.text());
+      ASSERT_EQ(scanned.written, v.noted_sizes().written) << v.text();
+      ASSERT_EQ(scanned.chars, v.noted_sizes().chars) << v.text();
+    }
+    PathStack path;
+    SizeNode n = measure({Layout{0}, nullptr, nullptr}, *read, 0, path, false);
+    EXPECT_EQ(written(*read, 0, 0), n.full);
   }
 }
 
