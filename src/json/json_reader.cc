@@ -227,14 +227,6 @@ class Reader {
   // How a string came out of read_string().
   enum class Read { kSlice, kPlainSlice, kDecoded };
 
-  // Written characters of each decoded code point below 0x80 inside a JSON
-  // string literal (the writer's escapes); everything else writes as 1.
-  static uint32_t written_ascii(uint32_t c) {
-    if (c == '"' || c == '\\') return 2;
-    if (c >= 0x20) return 1;
-    return c == '\b' || c == '\t' || c == '\n' || c == '\f' || c == '\r' ? 2 : 6;
-  }
-
   // After the opening quote. `result` is a slice of the input when the
   // string has no escapes (kPlainSlice when it is ASCII as well), and
   // otherwise the decoded text (kDecoded): kept in the arena when there is
@@ -289,7 +281,7 @@ class Reader {
       }
       ++pos_;
       if (e == 'u' && !read_code_point(unit)) return false;
-      written += unit < 0x80 ? written_ascii(unit) : 1;
+      written += unit < 0x80 ? kWrittenChars.size[unit] : 1;  // the writer's escapes
       ++chars;
       used_ += encode_utf8(out_ + used_, unit);
     }

@@ -1,5 +1,6 @@
-// The bytes JSON strings carry as they stand: everything but controls,
-// the double quote and the backslash. Shared by the reader and the writer.
+// The bytes JSON strings carry as they stand (everything but controls, the
+// double quote and the backslash) and what each byte costs when written:
+// shared by the reader, the writer and the measurement.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +12,19 @@
 #endif
 
 namespace tersolite::json {
+
+/// Written characters each byte contributes inside a JSON string literal:
+/// continuation bytes 0, two-character escapes 2, \u00XX escapes 6, else 1.
+struct WrittenCharsTable {
+  uint8_t size[256] = {};
+  constexpr WrittenCharsTable() {
+    for (int b = 0; b < 256; ++b) size[b] = 1;
+    for (int b = 0x80; b < 0xC0; ++b) size[b] = 0;
+    for (int b = 0; b < 0x20; ++b) size[b] = 6;
+    for (int b : {'"', '\\', '\b', '\t', '\n', '\f', '\r'}) size[b] = 2;
+  }
+};
+inline constexpr WrittenCharsTable kWrittenChars;
 
 /// The position of the first byte at or after `i` in `p[0..n)` that is a
 /// control (below 0x20), a double quote or a backslash; `n` if none. The

@@ -5,6 +5,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "json/plain_run.h"
 #include "size/markers.h"
 #include "size/siphash.h"
 #include "size/size_node.h"
@@ -14,18 +15,6 @@ namespace tersolite {
 
 namespace {
 
-// Written characters contributed by each byte inside a JSON string literal:
-// continuation bytes 0, two-character escapes 2, \u00XX escapes 6, else 1.
-struct StringSizeTable {
-  uint8_t size[256] = {};
-  constexpr StringSizeTable() {
-    for (int b = 0; b < 256; ++b) size[b] = 1;
-    for (int b = 0x80; b < 0xC0; ++b) size[b] = 0;
-    for (int b = 0; b < 0x20; ++b) size[b] = 6;
-    for (int b : {'"', '\\', '\b', '\t', '\n', '\f', '\r'}) size[b] = 2;
-  }
-};
-constexpr StringSizeTable kStringSize;
 
 uint64_t kind_shape(Kind kind) {
   static const uint64_t shapes[] = {
@@ -142,7 +131,8 @@ StringSizes json_string_sizes(std::string_view text) {
     continuation += byte_sum(cont);
     s.written += byte_sum(per_byte);
     auto control = static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(below_space, _mm_cmpgt_epi8(v, minus_one))));
-    for (; control != 0; control &= control - 1) s.written += kStringSize.size[p[i + __builtin_ctz(control)]] - 1;
+    for (; control != 0; control &= control - 1)
+      s.written += json::kWrittenChars.size[p[i + __builtin_ctz(control)]] - 1;
   }
 #endif
   for (; i + 8 <= n; i += 8) {
@@ -153,12 +143,12 @@ StringSizes json_string_sizes(std::string_view text) {
       continue;
     }
     for (size_t k = 0; k < 8; ++k) {
-      s.written += kStringSize.size[p[i + k]];
+      s.written += json::kWrittenChars.size[p[i + k]];
       continuation += (p[i + k] & 0xC0) == 0x80;
     }
   }
   for (; i < n; ++i) {
-    s.written += kStringSize.size[p[i]];
+    s.written += json::kWrittenChars.size[p[i]];
     continuation += (p[i] & 0xC0) == 0x80;
   }
   s.chars = n - continuation;
