@@ -101,6 +101,11 @@ std::optional<PruneResult> condense_array(PruneContext& ctx, Value::Items items,
   for (const Value& item : items) {
     if (!item.is_object()) return std::nullopt;
   }
+  // Every record stays, and none can be written in fewer characters than
+  // "{}": when even that table is over the budget, no plan fits, and the
+  // statistics of every field of every record need not be gathered.
+  if (sat_add(container_overhead(ctx.layout, items.size(), depth), sat_mul(2, items.size())) > budget)
+    return std::nullopt;
 
   const uint64_t entry_cap = ctx.string_cap;
   const bool entry_ignore = ctx.ignore_query;

@@ -34,8 +34,11 @@ Measurement measure_document(const Value& document, const Options& options, Form
   PruneContext ctx(layout_for(format, width), options, scorer);
   ctx.measure_arena = m.arena.get();
   PathStack path;
-  // Condensing walks every field of every record, so it keeps everything.
-  bool all = !ctx.patterns.empty() || options.array_strategy == ArrayStrategy::kCondense;
+  // Protection by path needs the path of every node, so patterns keep
+  // everything. Otherwise deeper levels are measured when a step first
+  // needs them: condensing's walk over the records measures each one as it
+  // reaches it, while the record is in cache, instead of in a pass before.
+  bool all = !ctx.patterns.empty();
   m.root = measure(ctx.measure_settings(), document, 0, path, false, all ? kAllLevels : 1);
   return m;
 }
