@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "json/plain_run.h"
+#include "size/size_node.h"
 #include "value/utf8.h"
 
 namespace tersolite::json {
@@ -26,7 +27,10 @@ int hex_value(char c) {
 
 class Reader {
  public:
-  Reader(std::string_view text, Arena* arena) : text_(text), arena_(arena) {}
+  Reader(std::string_view text, Arena* arena, std::optional<uint64_t> width = std::nullopt)
+      : text_(text), arena_(arena) {
+    if (arena != nullptr && width) layout_ = Layout{*width};
+  }
 
   // Containers are read with an explicit stack rather than by recursion, so
   // that the deepest documents cost heap, not the host's thread stack.
@@ -58,7 +62,9 @@ class Reader {
   struct Frame {
     bool object;
     size_t start;
-    Text key;  // the member whose value is being read
+    Text key;          // the member whose value is being read
+    uint64_t written;  // when noting: what the elements so far write
+    bool nested;       // some element is a non-empty container
   };
 
   bool at_end() const { return pos_ >= text_.size(); }
@@ -102,6 +108,7 @@ class Reader {
     std::vector<Value, LargeAllocator<Value>> items;
     std::vector<Member, LargeAllocator<Member>> members;
     Value value;
+    uint64_t written = 0;  // when noting: what `value` writes
     while (true) {
       // A value is expected at depth stack.size().
       if (stack.size() > kMaxDepth) return fail("nesting too deep", pos_);
@@ -114,13 +121,16 @@ class Reader {
         if (!at_end() && peek() == (object ? '}' : ']')) {
           ++pos_;
           value = object ? Value::object() : Value::array();
+          written = 2;
         } else {
-          stack.push_back(Frame{object, object ? members.size() : items.size(), {}});
+          stack.push_back(Frame{object, object ? members.size() : items.size(), {}, 0, false});
           if (object && !read_key(stack.back().key)) return false;
           continue;
         }
       } else if (!read_scalar(value)) {
         return false;
+      } else if (layout_) {
+        written = scalar_written_size(value);
       }
       // Hand finished values to their containers until one expects more.
       while (true) {
@@ -129,6 +139,11 @@ class Reader {
           return true;
         }
         Frame& top = stack.back();
+        if (layout_) {
+          top.written += written;
+          if (top.object) top.written += key_size(top.key) + 1 + layout_->colon_space();
+          top.nested = top.nested || value.size() > 0;
+        }
         if (top.object) {
           members.push_back(Member{std::move(top.key), std::move(value)});
         } else {
@@ -143,8 +158,17 @@ class Reader {
         }
         if (!at_end() && peek() == (top.object ? '}' : ']')) {
           ++pos_;
-          value = top.object ? take_container(members, top.start, arena_)
-                             : take_container(items, top.start, arena_);
+          std::optional<Value::ContainerNote> note;
+          if (layout_) {
+            uint64_t depth = stack.size() - 1;
+            size_t n = (top.object ? members.size() : items.size()) - top.start;
+            written = container_overhead(*layout_, n, depth) + top.written;
+            // Containers of scalars alone are measured as fast as a note
+            // is read, and the note would cost them memory.
+            if (top.nested) note = Value::ContainerNote{written, depth, layout_->width};
+          }
+          value = top.object ? take_container(members, top.start, arena_, note)
+                             : take_container(items, top.start, arena_, note);
           stack.pop_back();
           continue;
         }
@@ -352,6 +376,7 @@ class Reader {
 
   std::string_view text_;
   Arena* arena_;
+  std::optional<Layout> layout_;  // set when noting containers' sizes
   size_t pos_ = 0;
   std::string decoded_;  // scratch for decoded strings without an arena
   char* out_ = nullptr;   // the decoded string being written
@@ -362,8 +387,8 @@ class Reader {
 
 }  // namespace
 
-Expected<Value, ParseError> read_json(std::string_view text, Arena* arena) {
-  return Reader(without_bom(text), arena).run();
+Expected<Value, ParseError> read_json(std::string_view text, Arena* arena, std::optional<uint64_t> noted_width) {
+  return Reader(without_bom(text), arena, noted_width).run();
 }
 
 std::string decode_string_literal(std::string_view literal) { return Reader(literal, nullptr).string_literal(); }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,8 +29,13 @@ struct ParseError {
 /// skipped; positions count from after it. With an arena the tree borrows:
 /// its nodes live in `arena` and its strings point into `text` where they
 /// have no escapes, so both must outlive it. Without one it owns everything.
+/// With an arena and `noted_width` as well, every non-empty container notes
+/// its size written as JSON with that many spaces per level (0: compact) at
+/// the depth it was read at (see Value::noted_written_size), so that
+/// measuring it in that layout reads none of it.
 /// REQUIRES: `text` is valid UTF-8.
-[[nodiscard]] Expected<Value, ParseError> read_json(std::string_view text, Arena* arena = nullptr);
+[[nodiscard]] Expected<Value, ParseError> read_json(std::string_view text, Arena* arena = nullptr,
+                                                    std::optional<uint64_t> noted_width = std::nullopt);
 
 /// `text` without a leading UTF-8 byte-order mark.
 inline std::string_view without_bom(std::string_view text) {

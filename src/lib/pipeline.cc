@@ -48,11 +48,19 @@ Expected<Document, std::string> read_yaml_document(std::string_view input) {
   return Document{std::move(*yaml), Format::kYaml};
 }
 
-Expected<Document, std::string> read_document(std::string_view input, Format input_format, Arena& arena) {
-  if (input_format == Format::kYaml) return read_yaml_document(input);
-  auto json = json::read_json(input, &arena);
+// The output's spaces per level: YAML needs at least two.
+uint64_t output_width(const Options& options, Format output_format) {
+  return output_format == Format::kYaml ? std::max<uint64_t>(options.indent, 2) : options.indent;
+}
+
+// A JSON document notes its containers' sizes in the layout of the output
+// it will be measured for.
+Expected<Document, std::string> read_document(std::string_view input, const Options& options, Arena& arena) {
+  if (options.input_format == Format::kYaml) return read_yaml_document(input);
+  Format output = options.format == Format::kAuto ? Format::kJson : options.format;
+  auto json = json::read_json(input, &arena, output_width(options, output));
   if (json) return Document{std::move(*json), Format::kJson};
-  if (input_format == Format::kJson || looks_like_json(input))
+  if (options.input_format == Format::kJson || looks_like_json(input))
     return unexpected("invalid JSON input: " + json.error().text());
   return read_yaml_document(input);
 }
@@ -78,15 +86,14 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
   if (!options) return error_answer("invalid options: " + options.error());
 
   auto arena = std::make_unique<Arena>();
-  auto doc = read_document(input, options->input_format, *arena);
+  auto doc = read_document(input, *options, *arena);
   if (!doc) return error_answer(doc.error());
 
   Report report;
   report.max_chars = options->max_chars;
   report.input_format = doc->format;
   report.format = options->format == Format::kAuto ? doc->format : options->format;
-  uint64_t width = options->indent;
-  if (report.format == Format::kYaml) width = std::max<uint64_t>(width, 2);
+  const uint64_t width = output_width(*options, report.format);
   const FieldScorer& scorer = scorer_for(options->field_scorer);
 
   // For JSON output the measurement the search starts from gives the written

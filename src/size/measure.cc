@@ -205,6 +205,7 @@ uint64_t shape_hash(const Value& value) {
 }
 
 void SizeNodes::allocate(size_t n, Arena* arena) {
+  static_assert(alignof(SizeNode) <= Arena::kAlign);
   if (n == 0) return;
   if (arena != nullptr) {
     data_ = static_cast<SizeNode*>(arena->allocate(n * sizeof(SizeNode)));
@@ -221,39 +222,20 @@ bool tracks_path(const MeasureSettings& settings) {
   return (settings.patterns && !settings.patterns->empty()) || (settings.pinned && !settings.pinned->empty());
 }
 
-// A string's sizes, taken from the reader's mark or note when it has one.
-StringSizes string_sizes(const Value& string) {
-  size_t n = string.text().size();
-  if (string.is_plain_text()) return {n + 2, n};
-  if (string.has_noted_sizes()) {
-    Value::NotedSizes noted = string.noted_sizes();
-    return {noted.written, noted.chars};
-  }
-  return json_string_sizes(string.text());
-}
-
 // The written size alone: what a node whose children are not kept needs
 // of them when nothing below it can be protected.
 uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) {
-  switch (value.kind()) {
-    case Kind::kNull: return 4;
-    case Kind::kBool: return value.as_bool() ? 4 : 5;
-    case Kind::kNumber: return value.text().size();  // number literals are ASCII
-    case Kind::kString: return string_sizes(value).written;
-    case Kind::kArray: {
-      uint64_t sum = 0;
-      for (const Value& item : value.items()) sum += written_size(layout, item, depth + 1);
-      return container_overhead(layout, value.size(), depth) + sum;
-    }
-    case Kind::kObject: {
-      uint64_t sum = 0;
-      for (const Member& m : value.members()) {
-        sum += key_size(m.key) + 1 + layout.colon_space() + written_size(layout, m.value, depth + 1);
-      }
-      return container_overhead(layout, value.size(), depth) + sum;
+  if (value.is_scalar()) return scalar_written_size(value);
+  if (auto noted = value.noted_written_size(depth, layout.width)) return *noted;
+  uint64_t sum = 0;
+  if (value.is_array()) {
+    for (const Value& item : value.items()) sum += written_size(layout, item, depth + 1);
+  } else {
+    for (const Member& m : value.members()) {
+      sum += key_size(m.key) + 1 + layout.colon_space() + written_size(layout, m.value, depth + 1);
     }
   }
-  return 0;
+  return container_overhead(layout, value.size(), depth) + sum;
 }
 
 // Measures into `node` (default-constructed), so that kept children are
@@ -276,13 +258,9 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
   }
   switch (value.kind()) {
     case Kind::kNull:
-      node.full = node.min = 4;
-      break;
     case Kind::kBool:
-      node.full = node.min = value.as_bool() ? 4 : 5;
-      break;
     case Kind::kNumber:
-      node.full = node.min = value.text().size();  // number literals are ASCII
+      node.full = node.min = scalar_written_size(value);
       break;
     case Kind::kString: {
       StringSizes sizes = string_sizes(value);

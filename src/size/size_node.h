@@ -184,6 +184,29 @@ struct StringSizes {
 };
 StringSizes json_string_sizes(std::string_view text);
 
+/// A string's sizes, taken from the reader's mark or note when it has one.
+inline StringSizes string_sizes(const Value& string) {
+  size_t n = string.text().size();
+  if (string.is_plain_text()) return {n + 2, n};
+  if (string.has_noted_sizes()) {
+    Value::NotedSizes noted = string.noted_sizes();
+    return {noted.written, noted.chars};
+  }
+  return json_string_sizes(string.text());
+}
+
+/// Characters of a scalar written as JSON.
+/// REQUIRES: value.is_scalar().
+inline uint64_t scalar_written_size(const Value& scalar) {
+  switch (scalar.kind()) {
+    case Kind::kNull: return 4;
+    case Kind::kBool: return scalar.as_bool() ? 4 : 5;
+    case Kind::kNumber: return scalar.text().size();  // number literals are ASCII
+    case Kind::kString: return string_sizes(scalar).written;
+    default: return 0;
+  }
+}
+
 /// Container overhead: brackets, separators, line breaks and indentation for
 /// `n` items or members at `depth` (keys and values not included).
 uint64_t container_overhead(const Layout& layout, uint64_t n, uint64_t depth);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -25,12 +26,27 @@ class Arena {
     }
   }
 
-  /// `bytes` of uninitialised memory aligned for any of the tree's types.
-  void* allocate(size_t bytes) {
-    bytes = (bytes + kAlign - 1) & ~(kAlign - 1);
-    if (static_cast<size_t>(end_ - next_) < bytes) refill(bytes);
-    char* p = next_;
-    next_ += bytes;
+  /// The alignment of what allocate() returns: all the tree's types need,
+  /// and elements then straddle as few cache lines as they can.
+  static constexpr size_t kAlign = 16;
+
+  /// `bytes` of uninitialised memory aligned to kAlign.
+  void* allocate(size_t bytes) { return allocate_after(0, bytes); }
+
+  /// `prefix + bytes` of uninitialised memory, whose first `prefix` bytes
+  /// (a multiple of kGrain) hold a note about the `bytes` after them, which
+  /// are aligned to kAlign. Padding goes before the note, so that notes of
+  /// kGrain bytes cost no more than themselves when allocations follow each
+  /// other.
+  void* allocate_after(size_t prefix, size_t bytes) {
+    size_t need = prefix + round_up(bytes, kGrain);
+    size_t pad = padding(prefix);
+    if (static_cast<size_t>(end_ - next_) < pad + need) {
+      refill(need + kAlign);
+      pad = padding(prefix);
+    }
+    char* p = next_ + pad + prefix;
+    next_ += pad + need;
     return p;
   }
 
@@ -50,7 +66,7 @@ class Arena {
     std::memcpy(next_, start, used);
     return next_;
   }
-  void close_text(char* start, size_t used) { next_ = start + ((used + kAlign - 1) & ~(kAlign - 1)); }
+  void close_text(char* start, size_t used) { next_ = start + round_up(used, kGrain); }
 
   /// A copy of `text` that lives as long as the arena.
   std::string_view copy(std::string_view text) {
@@ -61,7 +77,14 @@ class Arena {
   }
 
  private:
-  static constexpr size_t kAlign = alignof(std::max_align_t) < 8 ? 8 : alignof(std::max_align_t);
+  // Every allocation's size is rounded to this.
+  static constexpr size_t kGrain = 8;
+  static size_t round_up(size_t n, size_t to) { return (n + to - 1) & ~(to - 1); }
+  // Bytes to skip so that what follows a prefix at next_ is aligned.
+  size_t padding(size_t prefix) const {
+    return (kAlign - (reinterpret_cast<uintptr_t>(next_) + prefix) % kAlign) % kAlign;
+  }
+
   struct alignas(kAlign) Block {
     Block* next;
     size_t bytes;  // with this header

@@ -50,11 +50,22 @@ BlockHeader* header_of(const void* elements) {
   return reinterpret_cast<BlockHeader*>(const_cast<void*>(elements)) - 1;
 }
 
+// The moved `from` in `arena`, after `prefix` bytes left for a note.
 template <class T>
-T* move_to_arena(Arena& arena, std::span<T> from) {
+T* move_to_arena(Arena& arena, std::span<T> from, size_t prefix = 0) {
+  static_assert(alignof(T) <= Arena::kAlign);
   if (from.empty()) return nullptr;
-  auto* to = static_cast<T*>(arena.allocate(from.size() * sizeof(T)));
+  auto* to = static_cast<T*>(arena.allocate_after(prefix, from.size() * sizeof(T)));
   for (size_t i = 0; i < from.size(); ++i) new (to + i) T(std::move(from[i]));
+  return to;
+}
+
+// The moved `from` in `arena` after the eight bytes of `packed`.
+template <class T>
+const T* move_to_arena_noted(Arena& arena, std::span<T> from, uint64_t packed) {
+  static_assert(sizeof packed % alignof(T) == 0);
+  T* to = move_to_arena(arena, from, sizeof packed);
+  std::memcpy(reinterpret_cast<char*>(to) - sizeof packed, &packed, sizeof packed);
   return to;
 }
 
@@ -117,6 +128,20 @@ Value Value::arena_array(Arena& arena, std::span<Value> items) {
 
 Value Value::arena_object(Arena& arena, std::span<Member> members) {
   return Value(Kind::kObject, members.size(), false, move_to_arena(arena, members));
+}
+
+Value Value::noted_array(Arena& arena, std::span<Value> items, const ContainerNote& note) {
+  if (!packs(note)) return arena_array(arena, items);
+  Value v(Kind::kArray, items.size(), false, move_to_arena_noted(arena, items, pack(note)));
+  v.head_ |= kNoted;
+  return v;
+}
+
+Value Value::noted_object(Arena& arena, std::span<Member> members, const ContainerNote& note) {
+  if (!packs(note)) return arena_object(arena, members);
+  Value v(Kind::kObject, members.size(), false, move_to_arena_noted(arena, members, pack(note)));
+  v.head_ |= kNoted;
+  return v;
 }
 
 size_t Value::capacity() const { return ptr_ == nullptr ? 0 : header_of(ptr_)->capacity; }

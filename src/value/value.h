@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -163,6 +164,19 @@ class Value {
   }
   static Value arena_array(Arena& arena, std::span<Value> items);
   static Value arena_object(Arena& arena, std::span<Member> members);
+  /// What a reader notes before a container's elements: its size written
+  /// as JSON with `width` spaces per level (0: compact) at `depth`.
+  struct ContainerNote {
+    uint64_t written;
+    uint64_t depth;
+    uint64_t width;
+  };
+  /// The same as arena_array() or arena_object(), with `note` kept in the
+  /// eight bytes before the elements; left without it when it does not fit
+  /// there (depths from 1024, widths from 64, sizes from 2^48).
+  /// REQUIRES: at least one element.
+  static Value noted_array(Arena& arena, std::span<Value> items, const ContainerNote& note);
+  static Value noted_object(Arena& arena, std::span<Member> members, const ContainerNote& note);
   /// An array of the moved `items` (or an object of the moved `members`):
   /// in `arena` when there is one, else owned.
   static Value array_of(std::span<Value> items, Arena* arena);
@@ -198,6 +212,16 @@ class Value {
     NotedSizes s;
     std::memcpy(&s, static_cast<const char*>(ptr_) - sizeof s, sizeof s);
     return s;
+  }
+  /// A container's written size, when its reader noted one for this depth
+  /// and width.
+  std::optional<uint64_t> noted_written_size(uint64_t depth, uint64_t width) const {
+    if (!(head_ & kNoted) || is_scalar()) return std::nullopt;
+    uint64_t packed;
+    std::memcpy(&packed, static_cast<const char*>(ptr_) - sizeof packed, sizeof packed);
+    if (depth >= kNoteDepths || width >= kNoteWidths || (packed & 0xFFFF) != depth * kNoteWidths + width)
+      return std::nullopt;
+    return packed >> 16;
   }
   /// REQUIRES: is_array().
   Items items() const { return {static_cast<const Value*>(ptr_), count()}; }
@@ -235,6 +259,8 @@ class Value {
   static constexpr uint64_t kOwned = uint64_t{1} << 60;
   static constexpr uint64_t kPlain = uint64_t{1} << 61;
   static constexpr uint64_t kNoted = uint64_t{1} << 62;
+  // A container's note packs its size above 16 bits of depth and width.
+  static constexpr uint64_t kNoteDepths = 1024, kNoteWidths = 64;
 
   Value(Kind kind, uint64_t count, bool owned, const void* ptr)
       : head_(count | (static_cast<uint64_t>(kind) << kKindShift) | (owned ? kOwned : 0)), ptr_(ptr) {}
@@ -246,13 +272,21 @@ class Value {
     v.ptr_ = ptr_;
     return v;
   }
+  static bool packs(const ContainerNote& note) {
+    return note.depth < kNoteDepths && note.width < kNoteWidths && note.written < (uint64_t{1} << 48);
+  }
+  static uint64_t pack(const ContainerNote& note) {
+    return note.written << 16 | (note.depth * kNoteWidths + note.width);
+  }
   size_t count() const { return static_cast<size_t>(head_ & kCountMask); }
   void set_count(size_t n) { head_ = (head_ & ~kCountMask) | n; }
   size_t capacity() const;
   void grow(size_t n);
   void destroy();
 
-  uint64_t head_ = 0;  // count (bytes, items or members, or the bool), kind, kOwned, kPlain, kNoted
+  // count (bytes, items or members, or the bool), kind, kOwned, kPlain, and
+  // kNoted for strings and containers with a note before their bytes
+  uint64_t head_ = 0;
   const void* ptr_ = nullptr;
 };
 
@@ -262,13 +296,21 @@ struct Member {
 };
 
 /// Moves the items or members that wait on a reader's scratch stack from
-/// `start` on into a finished container (see array_of) and drops them from
-/// the stack.
+/// `start` on into a finished container (see array_of), noted when there is
+/// a note and an arena, and drops them from the stack.
 template <class Scratch>
-Value take_container(Scratch& scratch, size_t start, Arena* arena) {
+Value take_container(Scratch& scratch, size_t start, Arena* arena,
+                     const std::optional<Value::ContainerNote>& note = std::nullopt) {
   std::span elements(scratch.data() + start, scratch.size() - start);
   Value out;
-  if constexpr (std::is_same_v<typename Scratch::value_type, Member>) {
+  constexpr bool kObject = std::is_same_v<typename Scratch::value_type, Member>;
+  if (note && arena != nullptr && !elements.empty()) {
+    if constexpr (kObject) {
+      out = Value::noted_object(*arena, elements, *note);
+    } else {
+      out = Value::noted_array(*arena, elements, *note);
+    }
+  } else if constexpr (kObject) {
     out = Value::object_of(elements, arena);
   } else {
     out = Value::array_of(elements, arena);

@@ -290,5 +290,51 @@ TEST(Measure, PredictsTheWriterForGeneratedDocuments) {
   }
 }
 
+// Every container the reader noted holds its written size for the layout
+// and depth it was read for, and nothing for any other; containers of
+// scalars alone are not noted.
+void check_notes(const Value& v, uint64_t width, uint64_t depth, size_t& noted) {
+  if (v.is_scalar()) return;
+  bool nested = false;
+  for (size_t i = 0; i < v.size(); ++i) {
+    const Value& child = v.is_array() ? v.items()[i] : v.members()[i].value;
+    nested = nested || child.size() > 0;
+    check_notes(child, width, depth + 1, noted);
+  }
+  auto note = v.noted_written_size(depth, width);
+  ASSERT_EQ(nested, note.has_value()) << json::to_json(v);
+  if (!note) return;
+  ++noted;
+  ASSERT_EQ(written(v, width, depth), *note) << json::to_json(v);
+  EXPECT_FALSE(v.noted_written_size(depth + 1, width));
+  EXPECT_FALSE(v.noted_written_size(depth, width + 1));
+}
+
+TEST(Measure, ContainerSizesNotedByTheReaderAgreeWithTheWriter) {
+  size_t noted = 0;
+  for (uint64_t seed = 1; seed <= 200; ++seed) {
+    Value doc = testing::DocGen(seed).value();
+    std::string text = json::to_json(doc, seed % 2 == 0 ? 2 : 0);
+    for (uint64_t width : {0, 1, 2, 4, 32}) {
+      Arena arena;
+      auto read = json::read_json(text, &arena, width);
+      ASSERT_TRUE(read);
+      check_notes(*read, width, 0, noted);
+      // Measured in another layout, or moved to another depth, the notes
+      // are passed over and the sizes still exact.
+      Value wrapped = Value::object();
+      wrapped.add_member("wrap", read->clone());
+      for (uint64_t other : {width, uint64_t{3}}) {
+        PathStack path;
+        for (uint64_t levels : {0, 1}) {
+          EXPECT_EQ(written(*read, other, 0), measure({Layout{other}}, *read, 0, path, false, levels).full);
+          EXPECT_EQ(written(wrapped, other, 0), measure({Layout{other}}, wrapped, 0, path, false, levels).full);
+        }
+      }
+    }
+  }
+  EXPECT_GT(noted, 1000u);
+}
+
 }  // namespace
 }  // namespace tersolite

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
+
 #include "json/json_reader.h"
 #include "json/json_writer.h"
 
@@ -75,6 +78,31 @@ TEST(Value, GrowingContainersKeepOrder) {
 TEST(Value, NumbersCompareByText) {
   EXPECT_FALSE(Value::number("1.0") == Value::number("1"));
   EXPECT_TRUE(Value::number("1E+2") == Value::number("1E+2"));
+}
+
+// Notes sit in the eight bytes before a container's elements, which stay
+// aligned for any mix of notes, texts and plain allocations.
+TEST(Arena, AlignsWhatFollowsANote) {
+  Arena arena;
+  std::mt19937_64 rng(3);
+  for (int i = 0; i < 20000; ++i) {
+    size_t bytes = 1 + rng() % 300;
+    switch (rng() % 3) {
+      case 0: {
+        auto* p = static_cast<char*>(arena.allocate_after(8, bytes));
+        ASSERT_EQ(0u, reinterpret_cast<uintptr_t>(p) % Arena::kAlign);
+        std::memset(p - 8, 1, 8 + bytes);
+        break;
+      }
+      case 1: {
+        auto* p = static_cast<char*>(arena.allocate(bytes));
+        ASSERT_EQ(0u, reinterpret_cast<uintptr_t>(p) % Arena::kAlign);
+        std::memset(p, 2, bytes);
+        break;
+      }
+      default: arena.copy(std::string(bytes, 'x')); break;
+    }
+  }
 }
 
 }  // namespace
