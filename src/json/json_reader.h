@@ -29,10 +29,11 @@ struct ParseError {
 /// skipped; positions count from after it. With an arena the tree borrows:
 /// its nodes live in `arena` and its strings point into `text` where they
 /// have no escapes, so both must outlive it. Without one it owns everything.
-/// With an arena and `noted_width` as well, every non-empty container notes
-/// its size written as JSON with that many spaces per level (0: compact) at
-/// the depth it was read at (see Value::noted_written_size), so that
-/// measuring it in that layout reads none of it.
+/// With an arena and `noted_width` as well, every container that holds a
+/// non-empty container notes its size written as JSON with that many spaces
+/// per level (0: compact) at the depth it was read at (see
+/// Value::noted_written_size), so that measuring it in that layout reads
+/// none of it.
 /// REQUIRES: `text` is valid UTF-8.
 [[nodiscard]] Expected<Value, ParseError> read_json(std::string_view text, Arena* arena = nullptr,
                                                     std::optional<uint64_t> noted_width = std::nullopt);

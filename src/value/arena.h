@@ -33,11 +33,9 @@ class Arena {
   /// `bytes` of uninitialised memory aligned to kAlign.
   void* allocate(size_t bytes) { return allocate_after(0, bytes); }
 
-  /// `prefix + bytes` of uninitialised memory, whose first `prefix` bytes
-  /// (a multiple of kGrain) hold a note about the `bytes` after them, which
-  /// are aligned to kAlign. Padding goes before the note, so that notes of
-  /// kGrain bytes cost no more than themselves when allocations follow each
-  /// other.
+  /// `bytes` of uninitialised memory aligned to kAlign, after `prefix`
+  /// bytes (a multiple of kGrain) for a note about them: any padding goes
+  /// before the note, so that the note is right before the bytes.
   void* allocate_after(size_t prefix, size_t bytes) {
     size_t need = prefix + round_up(bytes, kGrain);
     size_t pad = padding(prefix);
