@@ -63,9 +63,32 @@ class Reader {
     bool object;
     size_t start;
     Text key;          // the member whose value is being read
-    uint64_t written;  // when noting: what the elements so far write
     bool nested;       // some element is a non-empty container
+    bool sizing;       // `written` is kept: this container's size is needed
+    uint64_t written;  // what the elements so far write, when sizing
   };
+
+  // Containers are noted below the top level (which is always measured
+  // child by child) when they hold a non-empty container; one is sized when
+  // it may be noted or its parent is. So a top-level array of flat records
+  // sizes nothing, and a container starts sizing when its first non-empty
+  // container opens, from the scalars and empty containers before it.
+  void open_child(std::vector<Frame>& stack, const std::vector<Value, LargeAllocator<Value>>& items,
+                  const std::vector<Member, LargeAllocator<Member>>& members) {
+    Frame& parent = stack.back();
+    parent.nested = true;
+    if (parent.sizing || stack.size() < 2) return;
+    parent.sizing = true;
+    if (parent.object) {
+      for (size_t i = parent.start; i < members.size(); ++i)
+        parent.written += member_cost(members[i].key) + element_size(members[i].value);
+    } else {
+      for (size_t i = parent.start; i < items.size(); ++i) parent.written += element_size(items[i]);
+    }
+  }
+  // Before the first non-empty container: scalars and empty containers.
+  static uint64_t element_size(const Value& v) { return v.is_scalar() ? scalar_written_size(v) : 2; }
+  uint64_t member_cost(const Text& key) const { return key_size(key) + 1 + layout_->colon_space(); }
 
   bool at_end() const { return pos_ >= text_.size(); }
   char peek() const { return text_[pos_]; }
@@ -108,7 +131,7 @@ class Reader {
     std::vector<Value, LargeAllocator<Value>> items;
     std::vector<Member, LargeAllocator<Member>> members;
     Value value;
-    uint64_t written = 0;  // when noting: what `value` writes
+    uint64_t written = 0;  // what `value` writes, when its container is sizing
     while (true) {
       // A value is expected at depth stack.size().
       if (stack.size() > kMaxDepth) return fail("nesting too deep", pos_);
@@ -123,13 +146,18 @@ class Reader {
           value = object ? Value::object() : Value::array();
           written = 2;
         } else {
-          stack.push_back(Frame{object, object ? members.size() : items.size(), {}, 0, false});
+          bool sizing = false;
+          if (layout_ && !stack.empty()) {
+            open_child(stack, items, members);
+            sizing = stack.back().sizing;
+          }
+          stack.push_back(Frame{object, object ? members.size() : items.size(), {}, false, sizing, 0});
           if (object && !read_key(stack.back().key)) return false;
           continue;
         }
       } else if (!read_scalar(value)) {
         return false;
-      } else if (layout_) {
+      } else if (!stack.empty() && stack.back().sizing) {
         written = scalar_written_size(value);
       }
       // Hand finished values to their containers until one expects more.
@@ -139,11 +167,7 @@ class Reader {
           return true;
         }
         Frame& top = stack.back();
-        if (layout_) {
-          top.written += written;
-          if (top.object) top.written += key_size(top.key) + 1 + layout_->colon_space();
-          top.nested = top.nested || value.size() > 0;
-        }
+        if (top.sizing) top.written += written + (top.object ? member_cost(top.key) : 0);
         if (top.object) {
           members.push_back(Member{std::move(top.key), std::move(value)});
         } else {
@@ -159,7 +183,7 @@ class Reader {
         if (!at_end() && peek() == (top.object ? '}' : ']')) {
           ++pos_;
           std::optional<Value::ContainerNote> note;
-          if (layout_) {
+          if (top.sizing) {
             uint64_t depth = stack.size() - 1;
             size_t n = (top.object ? members.size() : items.size()) - top.start;
             written = container_overhead(*layout_, n, depth) + top.written;

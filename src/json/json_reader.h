@@ -29,8 +29,8 @@ struct ParseError {
 /// skipped; positions count from after it. With an arena the tree borrows:
 /// its nodes live in `arena` and its strings point into `text` where they
 /// have no escapes, so both must outlive it. Without one it owns everything.
-/// With an arena and `noted_width` as well, every container that holds a
-/// non-empty container notes its size written as JSON with that many spaces
+/// With an arena and `noted_width` as well, every container below the top
+/// level that holds a non-empty container notes its size written as JSON with that many spaces
 /// per level (0: compact) at the depth it was read at (see
 /// Value::noted_written_size), so that measuring it in that layout reads
 /// none of it.
