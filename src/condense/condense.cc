@@ -69,7 +69,7 @@ Fitted fit_children(PruneContext& ctx, const std::vector<const Value*>& values,
         member_nodes.push_back(&kids[k]);
         member_floors.push_back(condensed_size(ctx, members[k].value, kids[k], depth + 1));
         keys.push_back(members[k].key);
-        fixed += key_size(members[k].key) + 1 + ctx.layout.colon_space();
+        fixed += member_key_cost(ctx.layout, members[k].key);
       }
       uint64_t floor_sum = std::accumulate(member_floors.begin(), member_floors.end(), uint64_t{0});
       uint64_t member_spare = sat_sub(budget, fixed + floor_sum);

@@ -69,7 +69,7 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& reco
     const Value& v = m.value;
     size_t index = field_for(holder, i, m.key);
     FieldStats& f = fields_[index];
-    if (f.present == 0) f.key_cost = key_size(m.key) + 1 + ctx.layout.colon_space();
+    if (f.present == 0) f.key_cost = member_key_cost(ctx.layout, m.key);
     ++f.present;
     f.key_size_sum += f.key_cost;  // a field's key is the same in every record
     f.full_size_sum += child.full;
@@ -169,7 +169,7 @@ uint64_t condensed_size_at(const PruneContext& ctx, uint64_t cap, const Value& v
     uint64_t size = container_overhead(ctx.layout, members.size(), depth);
     size_t count = std::min(members.size(), kids.size());
     for (size_t i = 0; i < count; ++i) {
-      size += key_size(members[i].key) + 1 + ctx.layout.colon_space() +
+      size += member_key_cost(ctx.layout, members[i].key) +
               condensed_size_at(ctx, cap, members[i].value, kids[i], depth + 1);
     }
     return size;

@@ -81,14 +81,14 @@ class Reader {
     parent.sizing = true;
     if (parent.object) {
       for (size_t i = parent.start; i < members.size(); ++i)
-        parent.written += member_cost(members[i].key) + element_size(members[i].value);
+        parent.written += member_key_cost(*layout_, members[i].key) + element_size(members[i].value);
     } else {
       for (size_t i = parent.start; i < items.size(); ++i) parent.written += element_size(items[i]);
     }
   }
-  // Before the first non-empty container: scalars and empty containers.
+  // The size of a scalar or an empty container (what a container holds
+  // before its first non-empty container).
   static uint64_t element_size(const Value& v) { return v.is_scalar() ? scalar_written_size(v) : 2; }
-  uint64_t member_cost(const Text& key) const { return key_size(key) + 1 + layout_->colon_space(); }
 
   bool at_end() const { return pos_ >= text_.size(); }
   char peek() const { return text_[pos_]; }
@@ -144,7 +144,6 @@ class Reader {
         if (!at_end() && peek() == (object ? '}' : ']')) {
           ++pos_;
           value = object ? Value::object() : Value::array();
-          written = 2;
         } else {
           bool sizing = false;
           if (layout_ && !stack.empty()) {
@@ -157,9 +156,8 @@ class Reader {
         }
       } else if (!read_scalar(value)) {
         return false;
-      } else if (!stack.empty() && stack.back().sizing) {
-        written = scalar_written_size(value);
       }
+      if (!stack.empty() && stack.back().sizing) written = element_size(value);
       // Hand finished values to their containers until one expects more.
       while (true) {
         if (stack.empty()) {
@@ -167,7 +165,7 @@ class Reader {
           return true;
         }
         Frame& top = stack.back();
-        if (top.sizing) top.written += written + (top.object ? member_cost(top.key) : 0);
+        if (top.sizing) top.written += written + (top.object ? member_key_cost(*layout_, top.key) : 0);
         if (top.object) {
           members.push_back(Member{std::move(top.key), std::move(value)});
         } else {

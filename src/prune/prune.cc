@@ -70,7 +70,7 @@ PruneResult collapse(PruneContext& ctx, const Value& value, const SizeNode& node
         ctx.path.push_back(members[i].key);
         PruneResult r = collapse(ctx, members[i].value, child, depth + 1);
         ctx.path.pop_back();
-        kept_size += key_size(members[i].key) + 1 + layout.colon_space() + r.size;
+        kept_size += member_key_cost(layout, members[i].key) + r.size;
         kept_leaves += child.protected_leaves;
         out.add_member(members[i].key.clone(), std::move(r.value));
         ++kept;

@@ -69,7 +69,7 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
   uint64_t all_min = container_overhead(layout, n, depth);
   bool any_protected = false;
   for (size_t i = 0; i < n; ++i) {
-    key_cost[i] = key_size(members[i].key) + 1 + layout.colon_space();
+    key_cost[i] = member_key_cost(layout, members[i].key);
     all_min += key_cost[i] + kids[i].min;
     any_protected = any_protected || kids[i].holds_protected;
   }

@@ -232,7 +232,7 @@ uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) 
     for (const Value& item : value.items()) sum += written_size(layout, item, depth + 1);
   } else {
     for (const Member& m : value.members()) {
-      sum += key_size(m.key) + 1 + layout.colon_space() + written_size(layout, m.value, depth + 1);
+      sum += member_key_cost(layout, m.key) + written_size(layout, m.value, depth + 1);
     }
   }
   return container_overhead(layout, value.size(), depth) + sum;
@@ -300,7 +300,7 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
         if (track) path.push_back(m.key);
         measure_into(child, settings, track, m.value, depth + 1, path, node.is_protected, below);
         if (track) path.pop_back();
-        uint64_t key_cost = key_size(m.key) + 1 + layout.colon_space();
+        uint64_t key_cost = member_key_cost(layout, m.key);
         sum += key_cost + child.full;
         node.protected_leaves += child.protected_leaves;
         if (child.holds_protected) {

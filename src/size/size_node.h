@@ -177,6 +177,11 @@ inline uint64_t key_size(const Text& key) {
   return key.is_plain_text() ? key.size() + 2 : json_string_size(key);
 }
 
+/// A member's key as written with its colon and the space after it.
+inline uint64_t member_key_cost(const Layout& layout, const Text& key) {
+  return key_size(key) + 1 + layout.colon_space();
+}
+
 /// The same and the characters of `text` itself, in one pass.
 struct StringSizes {
   uint64_t written = 0;
