@@ -189,9 +189,16 @@ class Reader {
             // is read, and the note would cost them memory.
             if (top.nested) note = Value::ContainerNote{written, depth, layout_->width};
           }
-          value = top.object ? take_container(members, top.start, arena_, note)
-                             : take_container(items, top.start, arena_, note);
+          bool object = top.object;
+          value = object ? take_container(members, top.start, arena_, note)
+                         : take_container(items, top.start, arena_, note);
           stack.pop_back();
+          // Records of an array mostly repeat the keys of the one before:
+          // say so while both are in the cache, so that sampling need not
+          // read every record's keys again.
+          if (object && !stack.empty() && !stack.back().object && items.size() > stack.back().start &&
+              same_keys(value, items.back()))
+            value.mark_repeats_previous_keys();
           continue;
         }
         return fail(top.object ? "expected ',' or '}'" : "expected ',' or ']'", pos_);

@@ -74,21 +74,13 @@ class ArrayLayout {
   uint64_t marker_total_;
 };
 
-bool same_keys(const Value& a, const Value& b) {
-  if (!a.is_object() || !b.is_object() || a.size() != b.size()) return false;
-  auto x = a.members();
-  auto y = b.members();
-  for (size_t i = 0; i < x.size(); ++i) {
-    if (!same_text(x[i].key, y[i].key)) return false;
-  }
-  return true;
-}
-
 // Records mostly repeat the keys of the one before, in the same order: the
-// same keys make the same shape, found without sorting them again.
+// same keys make the same shape, found without sorting them again (and,
+// when the reader marked the record, without reading them again).
 uint64_t item_shape(Value::Items items, const SizeNodes& kids, uint64_t i) {
   const SizeNode& node = kids[i];
-  if (!node.shape_known && i > 0 && kids[i - 1].shape_known && same_keys(items[i], items[i - 1])) {
+  if (!node.shape_known && i > 0 && kids[i - 1].shape_known &&
+      (items[i].repeats_previous_keys() || same_keys(items[i], items[i - 1]))) {
     node.shape = kids[i - 1].shape;
     node.shape_known = true;
   }

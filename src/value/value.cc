@@ -192,7 +192,11 @@ void Value::destroy() {
 }
 
 Value Value::clone() const {
-  if (!(head_ & kOwned)) return shared();
+  if (!(head_ & kOwned)) {
+    Value v = shared();
+    v.head_ &= ~kRepeatsKeys;
+    return v;
+  }
   switch (kind()) {
     case Kind::kNull:
     case Kind::kBool: return shared();
@@ -212,6 +216,16 @@ Value Value::clone() const {
     }
   }
   return Value();
+}
+
+bool same_keys(const Value& a, const Value& b) {
+  if (!a.is_object() || !b.is_object() || a.size() != b.size()) return false;
+  auto x = a.members();
+  auto y = b.members();
+  for (size_t i = 0; i < x.size(); ++i) {
+    if (!same_text(x[i].key, y[i].key)) return false;
+  }
+  return true;
 }
 
 bool operator==(const Value& a, const Value& b) {

@@ -213,6 +213,13 @@ class Value {
     std::memcpy(&s, static_cast<const char*>(ptr_) - sizeof s, sizeof s);
     return s;
   }
+  /// True for an object that its reader found to have the keys of the item
+  /// before it in their array, in the same order. Moves keep the mark; a
+  /// clone, which may end up after another item, does not.
+  bool repeats_previous_keys() const { return (head_ & kRepeatsKeys) != 0; }
+  /// REQUIRES: is_object(), and the item before it in its array has the
+  /// same keys in the same order.
+  void mark_repeats_previous_keys() { head_ |= kRepeatsKeys; }
   /// A container's written size, when its reader noted one for this depth
   /// and width.
   std::optional<uint64_t> noted_written_size(uint64_t depth, uint64_t width) const {
@@ -259,6 +266,7 @@ class Value {
   static constexpr uint64_t kOwned = uint64_t{1} << 60;
   static constexpr uint64_t kPlain = uint64_t{1} << 61;
   static constexpr uint64_t kNoted = uint64_t{1} << 62;
+  static constexpr uint64_t kRepeatsKeys = uint64_t{1} << 63;
   // A container's note packs its size above 16 bits of depth and width.
   static constexpr uint64_t kNoteDepths = 1024, kNoteWidths = 64;
 
@@ -284,8 +292,9 @@ class Value {
   void grow(size_t n);
   void destroy();
 
-  // count (bytes, items or members, or the bool), kind, kOwned, kPlain, and
-  // kNoted for strings and containers with a note before their bytes
+  // count (bytes, items or members, or the bool), kind, kOwned, kPlain,
+  // kNoted for strings and containers with a note before their bytes, and
+  // kRepeatsKeys
   uint64_t head_ = 0;
   const void* ptr_ = nullptr;
 };
@@ -294,6 +303,9 @@ struct Member {
   Text key;
   Value value;
 };
+
+/// True when `a` and `b` are objects with the same keys in the same order.
+bool same_keys(const Value& a, const Value& b);
 
 /// Moves the items or members that wait on a reader's scratch stack from
 /// `start` on into a finished container (see array_of), noted when there is

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "json/json_writer.h"
 
 namespace tersolite::json {
@@ -104,6 +106,38 @@ TEST(JsonReader, KeepsNumberTextsAndDuplicateKeys) {
   auto bom = read_json("\xEF\xBB\xBF {}");
   ASSERT_TRUE(bom);
   EXPECT_TRUE(bom->is_object());
+}
+
+// An object is marked when the item before it in its array has the same
+// keys in the same order; the mark must never outlive that relation.
+TEST(JsonReader, MarksRecordsThatRepeatThePreviousKeys) {
+  struct Case {
+    const char* text;
+    std::vector<bool> marks;  // of the items of the array read
+  } cases[] = {
+      {R"([{"a":1,"b":2},{"a":3,"b":{"x":1}},{"b":1,"a":2},{"b":5,"a":6}])", {false, true, false, true}},
+      {R"([{"a":1},{"a":1,"b":2},{"a":1},{},[1],{"a":1},"s",{"a":2}])",
+       {false, false, false, false, false, false, false, false}},
+      {R"([{"k\u0041":1},{"kA":2},{"k\u0041":3}])", {false, true, true}},  // decoded keys compare as text
+  };
+  for (const Case& c : cases) {
+    for (bool with_arena : {false, true}) {
+      Arena arena;
+      auto r = read_json(c.text, with_arena ? &arena : nullptr);
+      ASSERT_TRUE(r) << c.text;
+      std::vector<bool> marks;
+      for (const Value& item : r->items()) marks.push_back(item.repeats_previous_keys());
+      EXPECT_EQ(c.marks, marks) << c.text << (with_arena ? " (arena)" : "");
+      // A clone may be put after another item: it carries no mark.
+      EXPECT_FALSE(r->items()[c.marks.size() - 1].clone().repeats_previous_keys()) << c.text;
+      EXPECT_FALSE(r->items()[1].clone().repeats_previous_keys()) << c.text;
+    }
+  }
+  // Objects outside arrays, and nested arrays' records, by their own array.
+  auto r = read_json(R"({"a":{"k":1},"b":{"k":1},"c":[{"k":1},{"k":2}]})");
+  ASSERT_TRUE(r);
+  EXPECT_FALSE(r->members()[1].value.repeats_previous_keys());
+  EXPECT_TRUE(r->members()[2].value.items()[1].repeats_previous_keys());
 }
 
 TEST(JsonReader, LimitsNestingTo512) {
