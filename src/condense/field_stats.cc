@@ -29,14 +29,16 @@ std::optional<size_t> FieldStatsCollector::find_member(std::optional<size_t> hol
   return it->second;
 }
 
-size_t FieldStatsCollector::field_for(std::optional<size_t> holder, size_t position, std::string_view key) {
+size_t FieldStatsCollector::field_for(std::optional<size_t> holder, size_t position, std::string_view key,
+                                      bool same_keys) {
   size_t slot = holder ? *holder + 1 : 0;
   if (slot >= by_position_.size()) {
     by_position_.resize(slot + 1);
     by_key_.resize(slot + 1);
   }
   std::vector<size_t>& seen = by_position_[slot];
-  if (position < seen.size() && same_text(fields_[seen[position]].path.back(), key)) return seen[position];
+  if (position < seen.size() && (same_keys || same_text(fields_[seen[position]].path.back(), key)))
+    return seen[position];
   auto& index = by_key_[slot];
   auto it = index.find(key);
   size_t field;
@@ -56,8 +58,25 @@ size_t FieldStatsCollector::field_for(std::optional<size_t> holder, size_t posit
   return field;
 }
 
+void FieldStatsCollector::gather(const PruneContext& ctx, Value::Items records, const SizeNodes& nodes,
+                                 uint64_t depth) {
+  // Top-level records are the only users of slot 0, in order: a record the
+  // reader marked as repeating its predecessor's keys needs no key compared.
+  bool walked_previous = false;
+  for (size_t i = 0; i < records.size() && i < nodes.size(); ++i) {
+    const Value& record = records[i];
+    if (!record.is_object()) {
+      walked_previous = false;
+      continue;
+    }
+    gather_into(ctx, record, nodes[i], depth, i, std::nullopt, walked_previous && record.repeats_previous_keys());
+    walked_previous = true;
+  }
+}
+
 void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& record, const SizeNode& node,
-                                      uint64_t depth, uint64_t item_index, std::optional<size_t> holder) {
+                                      uint64_t depth, uint64_t item_index, std::optional<size_t> holder,
+                                      bool same_keys) {
   const auto& members = record.members();
   // The walk goes on into objects: measure one level below each field now
   // rather than again when it gets there.
@@ -67,7 +86,7 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& reco
     const Member& m = members[i];
     const SizeNode& child = kids[i];
     const Value& v = m.value;
-    size_t index = field_for(holder, i, m.key);
+    size_t index = field_for(holder, i, m.key, same_keys);
     FieldStats& f = fields_[index];
     if (f.present == 0) f.key_cost = member_key_cost(ctx.layout, m.key);
     ++f.present;
@@ -141,20 +160,27 @@ void FieldStatsCollector::recount_condensed(const PruneContext& ctx, Value::Item
   }
   other_cap_.reset();
   for (FieldStats& f : fields_) f.condensed_size_sum = 0;
+  bool walked_previous = false;
   for (size_t i = 0; i < records.size() && i < nodes.size(); ++i) {
-    if (records[i].is_object()) recount_into(ctx, records[i], nodes[i], depth, std::nullopt);
+    const Value& record = records[i];
+    if (!record.is_object()) {
+      walked_previous = false;
+      continue;
+    }
+    recount_into(ctx, record, nodes[i], depth, std::nullopt, walked_previous && record.repeats_previous_keys());
+    walked_previous = true;
   }
 }
 
 // The walk of gather_into, for the condensed sizes alone.
 void FieldStatsCollector::recount_into(const PruneContext& ctx, const Value& record, const SizeNode& node,
-                                       uint64_t depth, std::optional<size_t> holder) {
+                                       uint64_t depth, std::optional<size_t> holder, bool same_keys) {
   const auto& members = record.members();
   const auto& kids = children_of(ctx.measure_settings(), record, node, depth);
   size_t count = std::min(members.size(), kids.size());
   for (size_t i = 0; i < count; ++i) {
     const Value& v = members[i].value;
-    size_t index = field_for(holder, i, members[i].key);
+    size_t index = field_for(holder, i, members[i].key, same_keys);
     fields_[index].condensed_size_sum += condensed_size(ctx, v, kids[i], depth + 1);
     if (v.is_object() && !v.members().empty()) recount_into(ctx, v, kids[i], depth + 1, index);
   }

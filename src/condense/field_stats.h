@@ -62,23 +62,23 @@ class FieldStatsCollector {
   /// none), met at member `position`, if it was met.
   std::optional<size_t> find_member(std::optional<size_t> holder, size_t position, std::string_view key) const;
 
-  /// Adds the members of `record` (an object measured as `node` at `depth`),
-  /// the item with index `item_index`.
-  void gather(const PruneContext& ctx, const Value& record, const SizeNode& node, uint64_t depth,
-              uint64_t item_index) {
-    gather_into(ctx, record, node, depth, item_index, std::nullopt);
-  }
+  /// Adds the members of every object among `records` (measured as `nodes`
+  /// at `depth`); a record's index among them is its item index.
+  void gather(const PruneContext& ctx, Value::Items records, const SizeNodes& nodes, uint64_t depth);
 
   /// Sets every field's condensed size sum again, for the context's string
   /// cap, from the gathered `records` measured as `nodes` at `depth`.
   void recount_condensed(const PruneContext& ctx, Value::Items records, const SizeNodes& nodes, uint64_t depth);
 
  private:
+  // `same_keys`: the record has the keys of the record walked just before
+  // it, in the same order, so each member's field is the one last met at
+  // its position.
   void gather_into(const PruneContext& ctx, const Value& record, const SizeNode& node, uint64_t depth,
-                   uint64_t item_index, std::optional<size_t> holder);
+                   uint64_t item_index, std::optional<size_t> holder, bool same_keys = false);
   void recount_into(const PruneContext& ctx, const Value& record, const SizeNode& node, uint64_t depth,
-                    std::optional<size_t> holder);
-  size_t field_for(std::optional<size_t> holder, size_t position, std::string_view key);
+                    std::optional<size_t> holder, bool same_keys = false);
+  size_t field_for(std::optional<size_t> holder, size_t position, std::string_view key, bool same_keys);
 
   std::optional<QueryTerms> query_;
   std::optional<uint64_t> other_cap_;

@@ -84,9 +84,7 @@ class Planner {
   PlanOutcome run(bool first) {
     if (!gathered_) {
       gathered_.emplace(analyse_query(ctx_.options.query, ctx_.ignore_query), other_cap_);
-      for (size_t i = 0; i < n_; ++i) {
-        if (items_[i].is_object()) gathered_->gather(ctx_, items_[i], nodes_[i], depth_ + 1, i);
-      }
+      gathered_->gather(ctx_, items_.first(n_), nodes_, depth_ + 1);
     } else {
       // Gathered at another string cap: only the condensed sizes change.
       gathered_->recount_condensed(ctx_, items_.first(n_), nodes_, depth_ + 1);

@@ -198,7 +198,7 @@ TEST(FieldStats, GathersFlagsAndFingerprints) {
   PathStack path;
   SizeNode node = measure(ctx.measure_settings(), records, 0, path, false);
   FieldStatsCollector stats(std::nullopt);
-  for (size_t i = 0; i < 3; ++i) stats.gather(ctx, records.items()[i], node.children[i], 1, i);
+  stats.gather(ctx, records.items(), node.children, 1);
   const auto& f = stats.fields();
   auto field = [&](std::vector<std::string> p) { return f[*stats.find(p)]; };
   EXPECT_TRUE(field({"d"}).not_date);  // the second is not a date
@@ -233,7 +233,7 @@ TEST(FieldStats, CondensedSizesAgreeAcrossCaps) {
   auto gathered = [&](uint64_t cap, std::optional<uint64_t> other) {
     ctx.string_cap = cap;
     FieldStatsCollector stats(std::nullopt, other);
-    for (size_t i = 0; i < 3; ++i) stats.gather(ctx, records.items()[i], node.children[i], 1, i);
+    stats.gather(ctx, records.items(), node.children, 1);
     return stats;
   };
   auto sums = [](const FieldStatsCollector& stats) {
