@@ -6,6 +6,7 @@
 #   bench/compare.sh [SIZES_MB...]     (default: 1 10 100; RUNS=3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+.ci/deps rapidjson-dev jq
 sizes=("$@")
 ((${#sizes[@]})) || sizes=(1 10 100)
 runs=${RUNS:-3}
@@ -17,33 +18,47 @@ cmake --build --preset bench >/dev/null
 bin=build/bench
 [[ -x $bin/bench/rapidjson_roundtrip ]] || { echo "rapidjson-dev is needed for the comparison" >&2; exit 1; }
 
-# median_run FILE CMD...: prints "seconds peak_MiB" (median of the runs)
+# median_run CMD...: prints "seconds peak_MiB" (medians of the runs). Wall time
+# from the shell's clock (time -v rounds to 10 ms), peak memory from time -v.
 median_run() {
   local times=() mems=()
   for ((i = 0; i < runs; i++)); do
-    local out
+    local start=$EPOCHREALTIME
     /usr/bin/time -v -o "$dir/time.txt" "$@" >/dev/null 2>&1 || true
-    out=$(cat "$dir/time.txt")
-    times+=("$(awk -F': ' '/Elapsed \(wall clock\)/ {split($2, t, ":"); s = t[length(t)]; m = (length(t) > 1) ? t[length(t) - 1] : 0; print m * 60 + s}' <<<"$out")")
-    mems+=("$(awk -F': ' '/Maximum resident set size/ {printf "%.0f", $2 / 1024}' <<<"$out")")
+    times+=("$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN {print b - a}')")
+    mems+=("$(awk -F': ' '/Maximum resident set size/ {printf "%.0f", $2 / 1024}' "$dir/time.txt")")
   done
   printf '%s %s\n' "$(printf '%s\n' "${times[@]}" | sort -g | sed -n "$(((runs + 1) / 2))p")" \
                    "$(printf '%s\n' "${mems[@]}" | sort -g | sed -n "$(((runs + 1) / 2))p")"
 }
 
-printf '%-8s %5s | %-22s %-22s %-22s %-22s | %8s %8s\n' shape MB "rapidjson (s, MiB)" "jq -c . (s, MiB)" \
-  "tersolite fits" "tersolite 10k" "vs rapid" "vs jq"
+cell() { printf '%7.3f s %4s MiB' "$1" "$2"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+
+printf '%-7s %4s | %-17s | %-17s | %-17s | %-17s | %-17s | %7s %6s %9s\n' shape MB "rapidjson" "jq -c ." \
+  "tersolite fits" "sample 10k" "condense 10k" "vs rapid" "vs jq" "cond/samp"
 for shape in issues logs; do
   for mb in "${sizes[@]}"; do
     file="$dir/$shape-$mb.json"
     [[ -f $file ]] || $bin/bench/docgen "$shape" "$mb" "$file"
     read -r rt rm < <(median_run $bin/bench/rapidjson_roundtrip "$file")
-    if command -v jq >/dev/null; then read -r jt jm < <(median_run jq -c . "$file"); else jt=nan jm=nan; fi
+    read -r jt jm < <(median_run jq -c . "$file")
     read -r ft fm < <(median_run $bin/tersolite --max-chars 18446744073709551615 --indent 0 "$file")
     read -r st sm < <(median_run $bin/tersolite --max-chars 10000 --indent 0 "$file")
-    printf '%-8s %5s | %8.3f %6s MiB     %8.3f %6s MiB     %8.3f %6s MiB     %8.3f %6s MiB     | %7.2fx %7.2fx\n' \
-      "$shape" "$mb" "$rt" "$rm" "$jt" "$jm" "$ft" "$fm" "$st" "$sm" \
-      "$(awk -v a="$st" -v b="$rt" 'BEGIN {print a / b}')" "$(awk -v a="$jt" -v b="$st" 'BEGIN {print a / b}')"
+    read -r ct cm < <(median_run $bin/tersolite --max-chars 10000 --indent 0 --strategy condense "$file")
+    printf '%-7s %4s | %s | %s | %s | %s | %s | %6sx %5sx %8sx\n' "$shape" "$mb" "$(cell "$rt" "$rm")" \
+      "$(cell "$jt" "$jm")" "$(cell "$ft" "$fm")" "$(cell "$st" "$sm")" "$(cell "$ct" "$cm")" \
+      "$(ratio "$st" "$rt")" "$(ratio "$jt" "$st")" "$(ratio "$ct" "$st")"
   done
 done
-echo "vs rapid: tersolite 10k time / RapidJSON time (lower is better); vs jq: jq time / tersolite 10k time"
+echo "vs rapid: sample 10k / RapidJSON (lower is better); vs jq: jq / sample 10k; cond/samp: condense / sample"
+
+# YAML in and out: the issue records written as YAML by the CLI, then shrunk.
+echo
+printf '%-7s %4s | %-17s | %-10s\n' yaml MB "sample 10k" "s per MB"
+for mb in "${sizes[@]}"; do
+  file="$dir/issues-$mb.yaml"
+  [[ -f $file ]] || $bin/tersolite --max-chars 18446744073709551615 --format yaml "$dir/issues-$mb.json" >"$file"
+  read -r yt ym < <(median_run $bin/tersolite --max-chars 10000 "$file")
+  printf '%-7s %4s | %s | %10.4f\n' issues "$mb" "$(cell "$yt" "$ym")" "$(awk -v a="$yt" -v b="$mb" 'BEGIN {print a / b}')"
+done

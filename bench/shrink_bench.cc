@@ -21,6 +21,10 @@
 //   SearchManyAttempts  the search on YAML output where it makes the most
 //                       attempts found among the generated documents (14 of
 //                       at most 24): a deep catalog, width 8, 10,000 chars
+//   RapidRoundtrip/MB   anchor: RapidJSON parse (UTF-8 validation, full
+//                       precision) + compact write of the same document
+//   RapidWorstCase/MB   anchor for SearchWorstCase: RapidJSON parses once,
+//                       then copies and writes the document 24 times
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -35,6 +39,12 @@
 #include "value/utf8.h"
 #include "yaml/yaml_reader.h"
 #include "yaml/yaml_writer.h"
+
+#ifdef TERSOLITE_BENCH_RAPIDJSON
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+#endif
 
 namespace tersolite::bench {
 namespace {
@@ -203,6 +213,43 @@ void BM_SearchManyAttempts(benchmark::State& state) {
   report_bytes(state, document(Shape::kCatalog, state.range(0)).size());
 }
 
+#ifdef TERSOLITE_BENCH_RAPIDJSON
+constexpr unsigned kRapidParseFlags = rapidjson::kParseValidateEncodingFlag | rapidjson::kParseFullPrecisionFlag;
+using RapidWriter = rapidjson::Writer<rapidjson::StringBuffer, rapidjson::UTF8<>, rapidjson::UTF8<>,
+                                      rapidjson::CrtAllocator, rapidjson::kWriteValidateEncodingFlag>;
+
+size_t rapid_write(const rapidjson::Value& v) {
+  rapidjson::StringBuffer out;
+  RapidWriter writer(out);
+  v.Accept(writer);
+  return out.GetSize();
+}
+
+void BM_RapidRoundtrip(benchmark::State& state) {
+  const std::string& doc = document(Shape::kIssues, state.range(0));
+  for (auto _ : state) {
+    rapidjson::Document d;
+    d.Parse<kRapidParseFlags>(doc.data(), doc.size());
+    if (d.HasParseError() || rapid_write(d) != doc.size()) state.SkipWithError("RapidJSON changes the text");
+  }
+  report_bytes(state, doc.size());
+}
+
+void BM_RapidWorstCase(benchmark::State& state) {
+  const std::string& doc = document(Shape::kIssues, state.range(0));
+  for (auto _ : state) {
+    rapidjson::Document d;
+    d.Parse<kRapidParseFlags>(doc.data(), doc.size());
+    for (int i = 0; i < 24; ++i) {
+      rapidjson::Document copy;
+      copy.CopyFrom(d, copy.GetAllocator());
+      benchmark::DoNotOptimize(rapid_write(copy));
+    }
+  }
+  report_bytes(state, doc.size());
+}
+#endif
+
 #define TERSOLITE_SIZES ->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->MinTime(0.5)
 BENCHMARK(BM_Utf8Check) TERSOLITE_SIZES;
 BENCHMARK(BM_JsonRead) TERSOLITE_SIZES;
@@ -219,6 +266,10 @@ BENCHMARK(BM_ShrinkYaml) TERSOLITE_SIZES;
 BENCHMARK(BM_ShrinkLogs) TERSOLITE_SIZES;
 BENCHMARK(BM_SearchWorstCase)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchManyAttempts)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+#ifdef TERSOLITE_BENCH_RAPIDJSON
+BENCHMARK(BM_RapidRoundtrip) TERSOLITE_SIZES;
+BENCHMARK(BM_RapidWorstCase)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+#endif
 
 }  // namespace
 }  // namespace tersolite::bench

@@ -106,11 +106,10 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& reco
     if (v.is_null() || v.is_empty_container_or_string()) ++f.empties;
 
     if (query_ && (v.is_string() || v.is_number())) {
-      TokenSet tokens = value_tokens(v.text());
-      if (any_term_matches(*query_, tokens)) ++f.query_matches;
-      if (f.value_words.size() <= 255) {
-        for (const std::string& t : tokens.tokens) f.value_words.tokens.insert(t);
-      }
+      value_tokens_.clear();
+      add_value_tokens(value_tokens_, v.text());
+      if (any_term_matches(*query_, value_tokens_)) ++f.query_matches;
+      if (f.value_words.size() <= 255) f.value_words.insert_all(value_tokens_);
     }
 
     if (v.is_number()) {

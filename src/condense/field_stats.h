@@ -82,6 +82,7 @@ class FieldStatsCollector {
 
   std::optional<QueryTerms> query_;
   std::optional<uint64_t> other_cap_;
+  TokenSet value_tokens_;  // of the value being gathered, reused
   std::vector<FieldStats> fields_;
   // Fields by holder (slot 0 for the record itself, else the holder's index
   // + 1), then by key. Records of one array mostly list the same keys in

@@ -66,12 +66,18 @@ void append_lower(std::string& out, char32_t c) {
 size_t char_length(std::string_view s) { return static_cast<size_t>(char_count(s)); }
 
 // Whether a and b (a the shorter or equal) are one edit apart, by characters.
-bool one_edit(const std::u32string& a, const std::u32string& b) {
+template <class Char>
+bool one_edit(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
   size_t i = 0;
   while (i < a.size() && a[i] == b[i]) ++i;
   if (i == a.size()) return b.size() - a.size() <= 1;
   if (a.size() == b.size()) return std::equal(a.begin() + i + 1, a.end(), b.begin() + i + 1);
   return std::equal(a.begin() + i, a.end(), b.begin() + i + 1);
+}
+
+template <class Char>
+bool one_edit_either(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
+  return a.size() <= b.size() ? one_edit(a, b) : one_edit(b, a);
 }
 
 std::u32string to_u32(std::string_view s) {
@@ -85,71 +91,167 @@ std::u32string to_u32(std::string_view s) {
 
 namespace {
 
-// Calls `emit` with each word in text order until it returns false.
+// ASCII byte classes for the word scan; bytes of longer characters are
+// looked up in the Unicode tables.
+enum ByteClass : uint8_t { kSeparator, kLowerOrDigit, kUpper, kNonAscii };
+
+constexpr std::array<ByteClass, 256> kByteClass = [] {
+  std::array<ByteClass, 256> t{};
+  for (int b = 0; b < 256; ++b) {
+    if (b >= 0x80) t[b] = kNonAscii;
+    else if ((b >= 'a' && b <= 'z') || (b >= '0' && b <= '9')) t[b] = kLowerOrDigit;
+    else if (b >= 'A' && b <= 'Z') t[b] = kUpper;
+  }
+  return t;
+}();
+
+// Calls `emit(word, ascii)` with each word in text order until it returns
+// false; `ascii`: the word is ASCII only, so its bytes are its characters.
 template <class Emit>
 void for_each_word(std::string_view text, Emit emit) {
   std::string current;
+  bool ascii = true;
   bool prev_lower_or_digit = false;
   size_t pos = 0;
+  auto flush = [&] {
+    bool more = current.empty() || emit(std::string_view(current), ascii);
+    current.clear();
+    ascii = true;
+    return more;
+  };
+  auto class_at = [&](size_t i) { return kByteClass[static_cast<unsigned char>(text[i])]; };
   while (pos < text.size()) {
+    ByteClass cls = class_at(pos);
+    if (cls == kLowerOrDigit) {
+      // Most words are runs of lower-case letters and digits: such a run
+      // that is a whole word is handed on as it stands in the text.
+      size_t end = pos + 1;
+      while (end < text.size() && class_at(end) == kLowerOrDigit) ++end;
+      std::string_view run = text.substr(pos, end - pos);
+      pos = end;
+      prev_lower_or_digit = true;
+      if (current.empty() && (end == text.size() || class_at(end) == kSeparator || class_at(end) == kUpper)) {
+        if (!emit(run, true)) return;
+      } else {
+        current.append(run);
+      }
+      continue;
+    }
+    if (cls != kNonAscii) {
+      char b = text[pos++];
+      if (cls == kSeparator) {
+        if (!flush()) return;
+        prev_lower_or_digit = false;
+        continue;
+      }
+      if (cls == kUpper && prev_lower_or_digit && !current.empty() && !flush()) return;
+      current.push_back(cls == kUpper ? static_cast<char>(b - 'A' + 'a') : b);
+      prev_lower_or_digit = cls == kLowerOrDigit;
+      continue;
+    }
     char32_t c = decode_utf8(text, pos);
     if (!is_word_char(c)) {
-      if (!current.empty() && !emit(current)) return;
-      current.clear();
+      if (!flush()) return;
       prev_lower_or_digit = false;
       continue;
     }
-    if (is_upper(c) && prev_lower_or_digit && !current.empty()) {
-      if (!emit(current)) return;
-      current.clear();
-    }
+    if (is_upper(c) && prev_lower_or_digit && !current.empty() && !flush()) return;
     append_lower(current, c);
+    ascii = false;
     prev_lower_or_digit = is_lower_or_digit(c);
   }
-  if (!current.empty()) emit(current);
+  flush();
+}
+
+// Up to eight bytes as one little-endian word, zero-padded, from loads of
+// fixed width (a copy of a variable length would be read back slowly).
+uint64_t pack(const char* p, size_t n) {
+  auto byte = [p](size_t i) { return static_cast<uint64_t>(static_cast<unsigned char>(p[i])); };
+  if (n >= 4) {
+    uint32_t lo, hi;
+    std::memcpy(&lo, p, 4);
+    std::memcpy(&hi, p + n - 4, 4);
+    return lo | static_cast<uint64_t>(hi) << (8 * (n - 4));
+  }
+  if (n == 0) return 0;
+  return byte(0) | byte(n >> 1) << (8 * (n >> 1)) | byte(n - 1) << (8 * (n - 1));
+}
+
+bool same_bytes(const char* a, const char* b, size_t n) {
+  if (n <= 8) return pack(a, n) == pack(b, n);
+  if (n <= 16) {
+    uint64_t a0, a1, b0, b1;
+    std::memcpy(&a0, a, 8);
+    std::memcpy(&b0, b, 8);
+    std::memcpy(&a1, a + n - 8, 8);
+    std::memcpy(&b1, b + n - 8, 8);
+    return a0 == b0 && a1 == b1;
+  }
+  return std::memcmp(a, b, n) == 0;
 }
 
 // Stopwords are ASCII and at most eight bytes long, so each packs into one
-// 64-bit word; a sorted table of them is searched in a few comparisons.
-uint64_t pack(std::string_view w) {
-  uint64_t x = 0;
-  std::memcpy(&x, w.data(), w.size());
-  return x;
-}
+// 64-bit word.
+uint64_t pack(std::string_view w) { return pack(w.data(), w.size()); }
 
 bool is_stopword(std::string_view word) {
-  static const auto table = [] {
-    std::array<uint64_t, kStopwords.size()> t{};
-    for (size_t i = 0; i < t.size(); ++i) t[i] = pack(kStopwords[i]);
-    std::sort(t.begin(), t.end());
+  if (word.size() > 8) return false;
+  // An open-addressed table of the packed words: one multiply and a probe
+  // or two, where a search of a sorted table mispredicts its branches.
+  static constexpr size_t kSlots = 256;
+  auto slot = [](uint64_t x) { return static_cast<size_t>((x * 0x9e3779b97f4a7c15ull) >> 56); };
+  static const auto table = [&] {
+    std::array<uint64_t, kSlots> t{};
+    for (std::string_view w : kStopwords) {
+      size_t i = slot(pack(w));
+      while (t[i] != 0) i = (i + 1) % kSlots;
+      t[i] = pack(w);
+    }
     return t;
   }();
-  return word.size() <= 8 && std::binary_search(table.begin(), table.end(), pack(word));
+  uint64_t x = pack(word);
+  for (size_t i = slot(x);; i = (i + 1) % kSlots) {
+    if (table[i] == x) return true;
+    if (table[i] == 0) return false;
+  }
 }
 
 }  // namespace
 
 std::vector<std::string> words(std::string_view text) {
   std::vector<std::string> out;
-  for_each_word(text, [&](std::string& w) {
-    out.push_back(std::move(w));
+  for_each_word(text, [&](std::string_view w, bool) {
+    out.emplace_back(w);
     return true;
   });
   return out;
 }
 
-bool is_useful(std::string_view word) {
-  if (char_count(word) < 2) return false;
+namespace {
+
+// `ascii`: the word's bytes are its characters.
+inline bool useful_word(std::string_view word, bool ascii) {
+  // Five bytes or more always hold two characters.
+  if (word.size() < 2 || (!ascii && word.size() <= 4 && char_count(word) < 2)) return false;
   if (is_stopword(word)) return false;
-  bool all_digits = std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
-  return !all_digits || word.size() > 3;
+  if (word.size() > 3) return true;
+  return !std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string stem(std::string_view word) {
-  if (word.size() >= 4 && word.back() == 's' && word[word.size() - 2] != 's')
-    return std::string(word.substr(0, word.size() - 1));
-  return std::string(word);
+}  // namespace
+
+bool is_useful(std::string_view word) { return useful_word(word, false); }
+
+namespace {
+
+std::string_view stem_view(std::string_view word) {
+  if (word.size() >= 4 && word.back() == 's' && word[word.size() - 2] != 's') word.remove_suffix(1);
+  return word;
 }
+
+}  // namespace
+
+std::string stem(std::string_view word) { return std::string(stem_view(word)); }
 
 std::optional<QueryTerms> analyse_query(const std::optional<std::string>& query, bool ignore) {
   if (ignore || !query) return std::nullopt;
@@ -227,11 +329,61 @@ double key_relevance(const QueryTerms& q, const std::vector<std::string>& key_wo
   return r;
 }
 
+bool TokenSet::contains(std::string_view token) const {
+  return !slots_.empty() && slots_[find_slot(token, hash_(token))] != 0;
+}
+
+size_t TokenSet::find_slot(std::string_view token, uint64_t hash) const {
+  size_t mask = slots_.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    uint32_t at = slots_[i];
+    if (at == 0) return i;
+    const Entry& e = entries_[at - 1];
+    if (e.hash == hash && e.size == token.size() && same_bytes(token.data(), pool_.data() + e.offset, e.size))
+      return i;
+  }
+}
+
+void TokenSet::insert(std::string_view token, size_t chars) {
+  if (2 * (entries_.size() + 1) > slots_.size()) grow();
+  uint64_t hash = hash_(token);
+  size_t slot = find_slot(token, hash);
+  if (slots_[slot] != 0) return;
+  entries_.push_back({hash, pool_.size(), token.size(), chars});
+  pool_.append(token);
+  slots_[slot] = static_cast<uint32_t>(entries_.size());
+}
+
+void TokenSet::insert(std::string_view token) { insert(token, static_cast<size_t>(char_count(token))); }
+
+void TokenSet::insert_all(const TokenSet& other) {
+  for (size_t i = 0; i < other.size(); ++i) insert(other.token(i), other.chars(i));
+}
+
+void TokenSet::clear() {
+  pool_.clear();
+  entries_.clear();
+  std::fill(slots_.begin(), slots_.end(), 0);
+}
+
+void TokenSet::grow() {
+  slots_.assign(slots_.empty() ? 16 : 2 * slots_.size(), 0);
+  size_t mask = slots_.size() - 1;
+  for (size_t e = 0; e < entries_.size(); ++e) {
+    size_t i = entries_[e].hash & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = static_cast<uint32_t>(e + 1);
+  }
+}
+
 void add_value_tokens(TokenSet& set, std::string_view text) {
-  if (set.tokens.size() >= TokenSet::kMaxTokens) return;
-  for_each_word(text, [&](const std::string& w) {
-    if (is_useful(w)) set.tokens.insert(stem(w));
-    return set.tokens.size() < TokenSet::kMaxTokens;
+  if (set.size() >= TokenSet::kMaxTokens) return;
+  for_each_word(text, [&](std::string_view w, bool ascii) {
+    if (useful_word(w, ascii)) {
+      std::string_view s = stem_view(w);
+      set.insert(s, ascii ? s.size() : static_cast<size_t>(char_count(s)));
+    }
+    return set.size() < TokenSet::kMaxTokens;
   });
 }
 
@@ -246,14 +398,20 @@ bool term_matches(std::string_view term, const TokenSet& set) {
   if (set.contains(term)) return true;
   if (term.size() < 6) return false;
   size_t term_chars = char_length(term);
-  std::u32string t = to_u32(term);
-  for (const std::string& token : set.tokens) {
+  std::u32string wide_term;  // decoded once, if a token is not ASCII
+  for (size_t i = 0; i < set.size(); ++i) {
+    std::string_view token = set.token(i);
     if (token.size() <= 4) continue;
-    size_t token_chars = char_length(token);
+    size_t token_chars = set.chars(i);
     size_t diff = token_chars > term_chars ? token_chars - term_chars : term_chars - token_chars;
     if (diff > 1) continue;
-    std::u32string u = to_u32(token);
-    if (t.size() <= u.size() ? one_edit(t, u) : one_edit(u, t)) return true;
+    if (term_chars == term.size() && token_chars == token.size()) {
+      if (one_edit_either(term, token)) return true;
+      continue;
+    }
+    if (wide_term.empty()) wide_term = to_u32(term);
+    std::u32string wide_token = to_u32(token);
+    if (one_edit_either(std::u32string_view(wide_term), std::u32string_view(wide_token))) return true;
   }
   return false;
 }

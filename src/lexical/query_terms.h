@@ -17,13 +17,40 @@ namespace tersolite {
 
 using WordSet = std::unordered_set<std::string, SeededStringHash, std::equal_to<>>;
 
-/// Distinct stemmed words of a value's text, at most 256.
-struct TokenSet {
+/// Distinct stemmed words of a value's text, in the order they were met, in
+/// one flat table: sets are filled for every value of a field, so adding a
+/// word allocates nothing once the set has grown.
+class TokenSet {
+ public:
+  /// Words a value adds at most.
   static constexpr size_t kMaxTokens = 256;
-  WordSet tokens;
-  bool empty() const { return tokens.empty(); }
-  size_t size() const { return tokens.size(); }
-  bool contains(std::string_view t) const { return tokens.count(t) > 0; }
+
+  bool empty() const { return entries_.empty(); }
+  size_t size() const { return entries_.size(); }
+  bool contains(std::string_view token) const;
+  /// The `i`th token added, and its length in characters.
+  std::string_view token(size_t i) const { return {pool_.data() + entries_[i].offset, entries_[i].size}; }
+  size_t chars(size_t i) const { return entries_[i].chars; }
+
+  /// Adds `token`, of `chars` characters, unless it is there.
+  void insert(std::string_view token, size_t chars);
+  void insert(std::string_view token);
+  void insert_all(const TokenSet& other);
+  /// Empties the set, keeping its room.
+  void clear();
+
+ private:
+  struct Entry {
+    uint64_t hash;
+    size_t offset, size, chars;
+  };
+  size_t find_slot(std::string_view token, uint64_t hash) const;
+  void grow();
+
+  std::string pool_;             // the tokens back to back
+  std::vector<Entry> entries_;   // in the order added
+  std::vector<uint32_t> slots_;  // entry index + 1, 0 when free; a power of two, at most half full
+  SeededStringHash hash_;
 };
 
 struct QueryTerms {

@@ -26,6 +26,11 @@ TEST(Words, SplitsCamelCaseAndLowerCases) {
       {"\xCE\xA3\xCE\xBF\xCF\x86\xCE\xAF\xCE\xB1", {"\xCF\x83\xCE\xBF\xCF\x86\xCE\xAF\xCE\xB1"}},  // Σοφία
       {"stra\xC3\x9F" "e", {"stra\xC3\x9F" "e"}},
       {"\xE2\x85\xA0x", {"\xE2\x85\xB0x"}},  // Roman numeral one: numeric, lower-cased
+      {"caf\xC3\xA9" "Bar", {"caf\xC3\xA9", "bar"}},           // a camel boundary after a non-ASCII letter
+      {"na\xC3\xAFveTest go", {"na\xC3\xAFve", "test", "go"}},  // a lower-case run, then more of the word
+      {"abc123Def xyz", {"abc123", "def", "xyz"}},
+      {"one\xE2\x80\x94two", {"one", "two"}},                   // an em dash separates
+      {"Title\n\nbody-text.", {"title", "body", "text"}},
   };
   for (const auto& c : cases) EXPECT_EQ(c.words, words(c.text)) << c.text;
 }
@@ -90,6 +95,25 @@ TEST(ValueTokens, CapsAtTwoHundredFiftySixTokens) {
   EXPECT_FALSE(set.contains("word1256"));
 }
 
+TEST(TokenSet, KeepsDistinctTokensInOrderAcrossClears) {
+  TokenSet set = value_tokens("beta alpha Beta gamma alphas");
+  ASSERT_EQ(3u, set.size());
+  EXPECT_EQ("beta", set.token(0));
+  EXPECT_EQ("alpha", set.token(1));
+  EXPECT_EQ("gamma", set.token(2));
+  TokenSet merged = value_tokens("delta alpha");
+  merged.insert_all(set);
+  EXPECT_EQ(4u, merged.size());
+  EXPECT_EQ(5u, merged.chars(0));
+  set.clear();
+  EXPECT_TRUE(set.empty());
+  EXPECT_FALSE(set.contains("beta"));
+  add_value_tokens(set, "\xC3\xA9t\xC3\xA9 beta");
+  EXPECT_EQ(2u, set.size());
+  EXPECT_EQ(3u, set.chars(0));
+  EXPECT_TRUE(set.contains("beta"));
+}
+
 TEST(TermMatches, AllowsOneEditForLongTerms) {
   TokenSet set = value_tokens("invoise invoices prices lorem");
   EXPECT_TRUE(term_matches("invoice", set));
@@ -99,6 +123,10 @@ TEST(TermMatches, AllowsOneEditForLongTerms) {
   EXPECT_TRUE(term_matches("price", set));                         // exact after stemming
   EXPECT_FALSE(term_matches("pricy", set));                        // short terms match exactly only
   EXPECT_FALSE(term_matches("lorem", TokenSet{}));
+  // Characters, not bytes, count as edits.
+  EXPECT_TRUE(term_matches("\xC3\xA9v\xC3\xA8nement", value_tokens("\xC3\xA9v\xC3\xA9nement")));
+  EXPECT_FALSE(term_matches("evenement", value_tokens("\xC3\xA9v\xC3\xA9nement")));
+  EXPECT_TRUE(term_matches("xv\xC3\xA9nement", value_tokens("\xC3\xA9v\xC3\xA9nement")));
   auto q = analyse_query(std::string("invoice total"), false);
   EXPECT_DOUBLE_EQ(0.75, value_relevance(*q, set));
   EXPECT_DOUBLE_EQ(0.0, value_relevance(*q, value_tokens("nothing here")));
