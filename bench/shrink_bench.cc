@@ -9,6 +9,9 @@
 //   JsonWrite/MB        the JSON writer, compact
 //   YamlRead/MB         the YAML reader on the document written as YAML
 //   YamlWrite/MB        the YAML writer
+//   JsonReadWide/KEYS   the JSON reader on one object of KEYS members
+//   YamlReadWide/KEYS   the YAML reader on the same object as YAML (its
+//                       duplicate-key check must stay linear)
 //   ShrinkFits/MB       a whole call whose document fits as written
 //   ShrinkSample/MB     a whole call shrinking to 10,000 characters with sample
 //   ShrinkCondense/MB   the same with condense
@@ -150,6 +153,40 @@ void BM_YamlWrite(benchmark::State& state) {
   report_bytes(state, bytes);
 }
 
+// One object with `keys` members, as JSON.
+const std::string& wide_document(int64_t keys) {
+  static std::map<int64_t, std::string> cache;
+  std::string& doc = cache[keys];
+  if (doc.empty()) {
+    doc = "{";
+    for (int64_t i = 0; i < keys; ++i) {
+      if (i) doc += ',';
+      doc += "\"field_" + std::to_string(i) + "\":\"value " + std::to_string(i % 977) + "\"";
+    }
+    doc += '}';
+  }
+  return doc;
+}
+
+void BM_JsonReadWide(benchmark::State& state) {
+  const std::string& doc = wide_document(state.range(0));
+  auto v = json::read_json(doc);
+  if (!v || v->members().size() != static_cast<size_t>(state.range(0))) state.SkipWithError("wrong member count");
+  for (auto _ : state) {
+    Arena arena;
+    benchmark::DoNotOptimize(json::read_json(doc, &arena));
+  }
+  report_bytes(state, doc.size());
+}
+
+void BM_YamlReadWide(benchmark::State& state) {
+  std::string text = yaml::write_yaml(*json::read_json(wide_document(state.range(0))), 2);
+  auto v = yaml::read_yaml(text);
+  if (!v || v->members().size() != static_cast<size_t>(state.range(0))) state.SkipWithError("wrong member count");
+  for (auto _ : state) benchmark::DoNotOptimize(yaml::read_yaml(text));
+  report_bytes(state, text.size());
+}
+
 void whole_call(benchmark::State& state, Shape shape, const std::string& options, const char* expect) {
   const std::string& doc = document(shape, state.range(0));
   std::string env = shrink(doc, options);
@@ -258,6 +295,8 @@ BENCHMARK(BM_PruneOnce) TERSOLITE_SIZES;
 BENCHMARK(BM_JsonWrite) TERSOLITE_SIZES;
 BENCHMARK(BM_YamlRead) TERSOLITE_SIZES;
 BENCHMARK(BM_YamlWrite) TERSOLITE_SIZES;
+BENCHMARK(BM_JsonReadWide)->Arg(20000)->Arg(200000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_YamlReadWide)->Arg(20000)->Arg(200000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ShrinkFits) TERSOLITE_SIZES;
 BENCHMARK(BM_ShrinkSample) TERSOLITE_SIZES;
 BENCHMARK(BM_ShrinkCondense) TERSOLITE_SIZES;

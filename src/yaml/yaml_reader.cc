@@ -167,6 +167,55 @@ struct Anchor {
   std::string key_text;  // the text the value takes as a mapping key
 };
 
+// Where each key of a large mapping stands among its members, by hash: an
+// open-addressed table of (hash, position + 1), so that duplicate checks stay
+// linear in the mapping's size and allocate once per doubling.
+class KeyIndex {
+ public:
+  static constexpr size_t kLinearScan = 8;  // mappings this small are scanned
+  static constexpr size_t kMaxPositions = UINT32_MAX - 1;
+
+  // The position of a member whose key `same(position)` says is the one
+  // hashed as `hash`, or none after noting `position` (below kMaxPositions).
+  template <class Same>
+  std::optional<size_t> find_or_add(uint64_t hash, size_t position, Same same) {
+    if (2 * (size_ + 1) > slots_.size()) grow();
+    size_t mask = slots_.size() - 1;
+    auto tag = static_cast<uint32_t>(hash);
+    for (size_t i = tag & mask;; i = (i + 1) & mask) {
+      Slot& s = slots_[i];
+      if (s.position == 0) {
+        s = {tag, static_cast<uint32_t>(position + 1)};
+        ++size_;
+        return std::nullopt;
+      }
+      if (s.tag == tag && same(s.position - 1)) return s.position - 1;
+    }
+  }
+
+ private:
+  // Eight bytes, so that the table of a large mapping stays in the caches.
+  struct Slot {
+    uint32_t tag;       // the hash's lower half, which also picks the slot
+    uint32_t position;  // + 1; 0 when free
+  };
+
+  void grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 4 * kLinearScan : 2 * old.size(), Slot{0, 0});
+    size_t mask = slots_.size() - 1;
+    for (const Slot& s : old) {
+      if (s.position == 0) continue;
+      size_t i = s.tag & mask;
+      while (slots_[i].position != 0) i = (i + 1) & mask;
+      slots_[i] = s;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  size_t size_ = 0;
+};
+
 // One open collection while its events arrive. Its items or members wait on
 // the builder's scratch stacks from `start` on.
 struct Frame {
@@ -174,8 +223,7 @@ struct Frame {
   bool mapping = false;
   std::optional<std::string> key;  // a mapping's key awaiting its value
   std::string anchor;
-  // Position of each key for duplicate lookups in large mappings.
-  std::unordered_multimap<size_t, size_t> index;
+  KeyIndex index;  // once the mapping outgrows a scan
 };
 
 class Builder {
@@ -404,15 +452,23 @@ class Builder {
   // A key already present takes the new value in place.
   void insert_member(Frame& f, std::string key, Value value) {
     Member* members = members_.data() + f.start;
+    size_t count = members_.size() - f.start;
     size_t h = hash_(key);
-    auto range = f.index.equal_range(h);
-    for (auto it = range.first; it != range.second; ++it) {
-      if (members[it->second].key == key) {
-        members[it->second].value = std::move(value);
-        return;
+    std::optional<size_t> at;
+    if (count < KeyIndex::kLinearScan || count >= KeyIndex::kMaxPositions) {
+      for (size_t i = 0; i < count && !at; ++i) {
+        if (members[i].key == key) at = i;
       }
+    } else {
+      if (count == KeyIndex::kLinearScan) {  // the mapping outgrows the scan: index what it has
+        for (size_t i = 0; i < count; ++i) f.index.find_or_add(hash_(members[i].key), i, [](size_t) { return false; });
+      }
+      at = f.index.find_or_add(h, count, [&](size_t i) { return members[i].key == key; });
     }
-    f.index.emplace(h, members_.size() - f.start);
+    if (at) {
+      members[*at].value = std::move(value);
+      return;
+    }
     Text stored = arena_ != nullptr ? Text::borrow(interned(key, h)) : Text(key);
     members_.push_back(Member{std::move(stored), std::move(value)});
   }

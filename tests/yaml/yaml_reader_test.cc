@@ -50,6 +50,39 @@ TEST(YamlReader, TaggedNumberWithTrailingTabsIsAString) {
   EXPECT_EQ(R"({"a":"7\t\t","b":"8 ","c":7})", read_as_json("a: !!int \"7\t\t\"\nb: !!float '8 '\nc: !!int 7"));
 }
 
+// A repeated key keeps its first place and takes the last value, whether the
+// mapping is scanned (small) or indexed (large), and each mapping is its own.
+TEST(YamlReader, RepeatedKeysTakeTheLastValueInTheFirstPlace) {
+  auto mapping = [](int keys, std::initializer_list<std::pair<int, int>> repeats) {
+    std::string yaml;
+    for (int i = 0; i < keys; ++i) yaml += "k" + std::to_string(i) + ": " + std::to_string(i) + "\n";
+    for (auto [key, value] : repeats) yaml += "k" + std::to_string(key) + ": " + std::to_string(value) + "\n";
+    return yaml;
+  };
+  auto expected = [](int keys, std::initializer_list<std::pair<int, int>> repeats) {
+    std::vector<int> values(static_cast<size_t>(keys));
+    for (int i = 0; i < keys; ++i) values[static_cast<size_t>(i)] = i;
+    for (auto [key, value] : repeats) values[static_cast<size_t>(key)] = value;
+    std::string json = "{";
+    for (int i = 0; i < keys; ++i)
+      json += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":" + std::to_string(values[static_cast<size_t>(i)]);
+    return json + "}";
+  };
+  struct Case {
+    int keys;
+    std::initializer_list<std::pair<int, int>> repeats;
+  } cases[] = {
+      {1, {{0, 5}}},
+      {3, {{1, 7}, {1, 8}}},
+      {7, {{0, 70}}},                    // the eighth entry is a repeat: still scanned
+      {8, {{7, 80}, {0, 81}}},           // the mapping is indexed at its ninth entry
+      {9, {{3, 90}}},
+      {2000, {{0, 1}, {1999, 2}, {1000, 3}, {0, 4}}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(expected(c.keys, c.repeats), read_as_json(mapping(c.keys, c.repeats))) << c.keys;
+  EXPECT_EQ(R"({"a":{"a":2,"b":3},"b":{"a":5}})", read_as_json("a: {a: 1, b: 3, a: 2}\nb: {a: 4}\nb: {a: 5}"));
+}
+
 TEST(YamlReader, CombinesDocumentsAndResolvesKeys) {
   struct Case {
     const char* yaml;
