@@ -87,10 +87,6 @@ std::u32string to_u32(std::string_view s) {
   return out;
 }
 
-}  // namespace
-
-namespace {
-
 // ASCII byte classes for the word scan; bytes of longer characters are
 // looked up in the Unicode tables.
 enum ByteClass : uint8_t { kSeparator, kLowerOrDigit, kUpper, kNonAscii };
@@ -137,16 +133,16 @@ void for_each_word(std::string_view text, Emit emit) {
       }
       continue;
     }
-    if (cls != kNonAscii) {
-      char b = text[pos++];
-      if (cls == kSeparator) {
-        if (!flush()) return;
-        prev_lower_or_digit = false;
-        continue;
-      }
-      if (cls == kUpper && prev_lower_or_digit && !current.empty() && !flush()) return;
-      current.push_back(cls == kUpper ? static_cast<char>(b - 'A' + 'a') : b);
-      prev_lower_or_digit = cls == kLowerOrDigit;
+    if (cls == kSeparator) {
+      ++pos;
+      if (!flush()) return;
+      prev_lower_or_digit = false;
+      continue;
+    }
+    if (cls == kUpper) {
+      if (prev_lower_or_digit && !current.empty() && !flush()) return;
+      current.push_back(static_cast<char>(text[pos++] - 'A' + 'a'));
+      prev_lower_or_digit = false;
       continue;
     }
     char32_t c = decode_utf8(text, pos);
@@ -216,6 +212,20 @@ bool is_stopword(std::string_view word) {
   }
 }
 
+// `ascii`: the word's bytes are its characters.
+inline bool useful_word(std::string_view word, bool ascii) {
+  // Five bytes or more always hold two characters.
+  if (word.size() < 2 || (!ascii && word.size() <= 4 && char_count(word) < 2)) return false;
+  if (is_stopword(word)) return false;
+  if (word.size() > 3) return true;
+  return !std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string_view stem_view(std::string_view word) {
+  if (word.size() >= 4 && word.back() == 's' && word[word.size() - 2] != 's') word.remove_suffix(1);
+  return word;
+}
+
 }  // namespace
 
 std::vector<std::string> words(std::string_view text) {
@@ -227,29 +237,7 @@ std::vector<std::string> words(std::string_view text) {
   return out;
 }
 
-namespace {
-
-// `ascii`: the word's bytes are its characters.
-inline bool useful_word(std::string_view word, bool ascii) {
-  // Five bytes or more always hold two characters.
-  if (word.size() < 2 || (!ascii && word.size() <= 4 && char_count(word) < 2)) return false;
-  if (is_stopword(word)) return false;
-  if (word.size() > 3) return true;
-  return !std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-}  // namespace
-
 bool is_useful(std::string_view word) { return useful_word(word, false); }
-
-namespace {
-
-std::string_view stem_view(std::string_view word) {
-  if (word.size() >= 4 && word.back() == 's' && word[word.size() - 2] != 's') word.remove_suffix(1);
-  return word;
-}
-
-}  // namespace
 
 std::string stem(std::string_view word) { return std::string(stem_view(word)); }
 

@@ -16,8 +16,16 @@ std::string write_document(const Value& value, Format format, uint64_t width, si
   if (format == Format::kYaml) return yaml::write_yaml(value, std::max<uint64_t>(width, 2), reserve);
   std::string out;
   out.reserve(reserve);
-  json::write_json(out, value, width, 0);
+  write_document(out, value, format, width);
   return out;
+}
+
+void write_document(std::string& out, const Value& value, Format format, uint64_t width) {
+  if (format == Format::kYaml) {
+    yaml::write_yaml(out, value, std::max<uint64_t>(width, 2));
+  } else {
+    json::write_json(out, value, width, 0);
+  }
 }
 
 namespace {
@@ -61,19 +69,35 @@ SearchResult shrink_search(const Value& document, const Measurement& measured, c
   uint64_t target = budget;
   std::optional<uint64_t> lo, hi;
   int attempts = 0;
+  // The text of an attempt that was not kept: the next one is written into
+  // its room, so that large outputs do not take fresh pages every attempt.
+  std::string spare;
+  auto keep_better = [&spare](std::optional<Attempt>& best, Attempt& attempt, bool better) {
+    if (!better) {
+      spare = std::move(attempt.text);
+      return;
+    }
+    if (best) spare = std::move(best->text);
+    best = std::move(attempt);
+  };
   while (attempts < kMaxAttempts) {
     ++attempts;
     PruneContext ctx(layout, options, scorer);
     ctx.measure_arena = measured.arena.get();
     PruneResult pruned = prune(ctx, document, root, target, 0);
     Attempt attempt;
-    attempt.text = write_document(pruned.value, format, layout.width);
+    attempt.text = std::move(spare);
+    attempt.text.clear();
+    // The measured size is in characters (and only estimated for YAML): a
+    // reservation that most outputs fill without growing.
+    attempt.text.reserve(sat_add(pruned.size, pruned.size / 8 + 64));
+    write_document(attempt.text, pruned.value, format, layout.width);
     attempt.size = char_count(attempt.text);
     uint64_t s = attempt.size;
     attempt.outcome = std::move(ctx).outcome();
 
     if (s <= budget) {
-      if (!best_fit || s > best_fit->size) best_fit = std::move(attempt);
+      keep_better(best_fit, attempt, !best_fit || s > best_fit->size);
       bool keep_going = format == Format::kYaml && budget - s > budget / 200;
       if (!keep_going) break;
       if (hi) {
@@ -87,7 +111,7 @@ SearchResult shrink_search(const Value& document, const Measurement& measured, c
         target = std::max(sat_add(target, 1), saturating_u64(grown));
       }
     } else {
-      if (!best_over || s < best_over->size) best_over = std::move(attempt);
+      keep_better(best_over, attempt, !best_over || s < best_over->size);
       if (lo) {
         if (target <= *lo + 1) break;
         hi = target;

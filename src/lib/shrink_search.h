@@ -32,6 +32,8 @@ struct SearchResult {
 /// Writes `value` in the output format with the layout width; `reserve` is
 /// a guess of the output's byte size.
 std::string write_document(const Value& value, Format format, uint64_t width, size_t reserve = 0);
+/// The same, appended to `out`.
+void write_document(std::string& out, const Value& value, Format format, uint64_t width);
 
 /// A document's measurement, with the memory its nodes live in.
 struct Measurement {

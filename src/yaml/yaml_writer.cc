@@ -303,9 +303,11 @@ std::string write_yaml(const Value& value, uint64_t width, size_t reserve) {
     out.reserve(reserve);
     advise_huge_pages(out.data(), out.capacity());
   }
-  Writer<std::string>(width, out).run(value);
+  write_yaml(out, value, width);
   return out;
 }
+
+void write_yaml(std::string& out, const Value& value, uint64_t width) { Writer<std::string>(width, out).run(value); }
 
 uint64_t yaml_written_size(const Value& value, uint64_t width) {
   CountingSink count;

@@ -13,6 +13,8 @@ namespace tersolite::yaml {
 /// Widths below 2 are raised to 2. `reserve` is the expected size in bytes:
 /// room made up front (untouched memory costs nothing until written).
 std::string write_yaml(const Value& value, uint64_t width, size_t reserve = 0);
+/// The same, appended to `out`.
+void write_yaml(std::string& out, const Value& value, uint64_t width);
 
 /// Characters write_yaml() would write, counted without keeping them.
 uint64_t yaml_written_size(const Value& value, uint64_t width);
