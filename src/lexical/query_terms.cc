@@ -187,29 +187,45 @@ bool same_bytes(const char* a, const char* b, size_t n) {
 }
 
 // Stopwords are ASCII and at most eight bytes long, so each packs into one
-// 64-bit word.
-uint64_t pack(std::string_view w) { return pack(w.data(), w.size()); }
+// 64-bit word; a multiplier found at compile time sends each to a slot of
+// its own, so a word is one multiply and one compare from the answer.
+constexpr uint64_t pack_constant(std::string_view w) {
+  uint64_t x = 0;
+  for (size_t i = 0; i < w.size(); ++i) x |= static_cast<uint64_t>(static_cast<unsigned char>(w[i])) << (8 * i);
+  return x;
+}
+
+constexpr size_t kStopwordSlotBits = 9;
+
+constexpr size_t stopword_slot(uint64_t x, uint64_t multiplier) {
+  return static_cast<size_t>((x * multiplier) >> (64 - kStopwordSlotBits));
+}
+
+struct StopwordTable {
+  uint64_t multiplier = 0;
+  std::array<uint64_t, size_t{1} << kStopwordSlotBits> slots{};
+};
+
+constexpr StopwordTable kStopwordTable = [] {
+  StopwordTable t;
+  for (uint64_t m = 0x9e3779b97f4a7c15ull;; m += 0x2545f4914f6cdd1eull) {
+    t.multiplier = m | 1;
+    t.slots = {};
+    bool distinct = true;
+    for (std::string_view w : kStopwords) {
+      uint64_t& slot = t.slots[stopword_slot(pack_constant(w), t.multiplier)];
+      if (slot != 0) distinct = false;
+      slot = pack_constant(w);
+    }
+    if (distinct) return t;
+  }
+}();
 
 bool is_stopword(std::string_view word) {
   if (word.size() > 8) return false;
-  // An open-addressed table of the packed words: one multiply and a probe
-  // or two, where a search of a sorted table mispredicts its branches.
-  static constexpr size_t kSlots = 256;
-  auto slot = [](uint64_t x) { return static_cast<size_t>((x * 0x9e3779b97f4a7c15ull) >> 56); };
-  static const auto table = [&] {
-    std::array<uint64_t, kSlots> t{};
-    for (std::string_view w : kStopwords) {
-      size_t i = slot(pack(w));
-      while (t[i] != 0) i = (i + 1) % kSlots;
-      t[i] = pack(w);
-    }
-    return t;
-  }();
-  uint64_t x = pack(word);
-  for (size_t i = slot(x);; i = (i + 1) % kSlots) {
-    if (table[i] == x) return true;
-    if (table[i] == 0) return false;
-  }
+  uint64_t x = pack(word.data(), word.size());
+  // Free slots hold 0, which only empty (or all-NUL) words pack to.
+  return x != 0 && kStopwordTable.slots[stopword_slot(x, kStopwordTable.multiplier)] == x;
 }
 
 // `ascii`: the word's bytes are its characters.
