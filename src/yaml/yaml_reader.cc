@@ -168,8 +168,8 @@ struct Anchor {
 };
 
 // Where each key of a large mapping stands among its members, by hash: an
-// open-addressed table of (hash, position + 1), so that duplicate checks stay
-// linear in the mapping's size and allocate once per doubling.
+// open-addressed table of (half the hash, position + 1), so that duplicate
+// checks stay linear in the mapping's size and allocate once per doubling.
 class KeyIndex {
  public:
   static constexpr size_t kLinearScan = 8;  // mappings this small are scanned
