@@ -58,10 +58,14 @@ size_t FieldStatsCollector::field_for(std::optional<size_t> holder, size_t posit
   return field;
 }
 
-void FieldStatsCollector::gather(const PruneContext& ctx, Value::Items records, const SizeNodes& nodes,
-                                 uint64_t depth) {
-  // Top-level records are the only users of slot 0, in order: a record the
-  // reader marked as repeating its predecessor's keys needs no key compared.
+namespace {
+
+// Calls `walk(record, node, index, same_keys)` for each object among the
+// records, in order. Top-level records are the only users of their slot, so
+// a record the reader marked as repeating the keys of the record walked just
+// before it needs no key compared (`same_keys`).
+template <class Walk>
+void walk_records(Value::Items records, const SizeNodes& nodes, Walk walk) {
   bool walked_previous = false;
   for (size_t i = 0; i < records.size() && i < nodes.size(); ++i) {
     const Value& record = records[i];
@@ -69,9 +73,18 @@ void FieldStatsCollector::gather(const PruneContext& ctx, Value::Items records, 
       walked_previous = false;
       continue;
     }
-    gather_into(ctx, record, nodes[i], depth, i, std::nullopt, walked_previous && record.repeats_previous_keys());
+    walk(record, nodes[i], i, walked_previous && record.repeats_previous_keys());
     walked_previous = true;
   }
+}
+
+}  // namespace
+
+void FieldStatsCollector::gather(const PruneContext& ctx, Value::Items records, const SizeNodes& nodes,
+                                 uint64_t depth) {
+  walk_records(records, nodes, [&](const Value& record, const SizeNode& node, size_t i, bool same_keys) {
+    gather_into(ctx, record, node, depth, i, std::nullopt, same_keys);
+  });
 }
 
 void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& record, const SizeNode& node,
@@ -159,16 +172,9 @@ void FieldStatsCollector::recount_condensed(const PruneContext& ctx, Value::Item
   }
   other_cap_.reset();
   for (FieldStats& f : fields_) f.condensed_size_sum = 0;
-  bool walked_previous = false;
-  for (size_t i = 0; i < records.size() && i < nodes.size(); ++i) {
-    const Value& record = records[i];
-    if (!record.is_object()) {
-      walked_previous = false;
-      continue;
-    }
-    recount_into(ctx, record, nodes[i], depth, std::nullopt, walked_previous && record.repeats_previous_keys());
-    walked_previous = true;
-  }
+  walk_records(records, nodes, [&](const Value& record, const SizeNode& node, size_t, bool same_keys) {
+    recount_into(ctx, record, node, depth, std::nullopt, same_keys);
+  });
 }
 
 // The walk of gather_into, for the condensed sizes alone.
