@@ -101,6 +101,28 @@ constexpr std::array<ByteClass, 256> kByteClass = [] {
   return t;
 }();
 
+// Per byte of `x`, bit 7 set when m < byte < n (0 <= m <= 127, n <= 128),
+// without carries between bytes.
+constexpr uint64_t kByteOnes = ~uint64_t{0} / 255;
+inline uint64_t bytes_between(uint64_t x, uint64_t m, uint64_t n) {
+  uint64_t low = x & kByteOnes * 127;
+  return (kByteOnes * (127 + n) - low) & ~x & (low + kByteOnes * (127 - m)) & kByteOnes * 128;
+}
+
+// The length of the run of lower-case ASCII letters and digits that `text`
+// starts with at `pos`, eight bytes at a time.
+size_t lower_run_end(std::string_view text, size_t pos) {
+  for (; pos + 8 <= text.size(); pos += 8) {
+    uint64_t x;
+    std::memcpy(&x, text.data() + pos, 8);
+    uint64_t in_run = bytes_between(x, 'a' - 1, 'z' + 1) | bytes_between(x, '0' - 1, '9' + 1);
+    uint64_t out = ~in_run & kByteOnes * 128;
+    if (out != 0) return pos + static_cast<size_t>(__builtin_ctzll(out)) / 8;
+  }
+  while (pos < text.size() && kByteClass[static_cast<unsigned char>(text[pos])] == kLowerOrDigit) ++pos;
+  return pos;
+}
+
 // Calls `emit(word, ascii)` with each word in text order until it returns
 // false; `ascii`: the word is ASCII only, so its bytes are its characters.
 template <class Emit>
@@ -121,8 +143,7 @@ void for_each_word(std::string_view text, Emit emit) {
     if (cls == kLowerOrDigit) {
       // Most words are runs of lower-case letters and digits: such a run
       // that is a whole word is handed on as it stands in the text.
-      size_t end = pos + 1;
-      while (end < text.size() && class_at(end) == kLowerOrDigit) ++end;
+      size_t end = lower_run_end(text, pos + 1);
       std::string_view run = text.substr(pos, end - pos);
       pos = end;
       prev_lower_or_digit = true;

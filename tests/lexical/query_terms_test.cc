@@ -35,6 +35,52 @@ TEST(Words, SplitsCamelCaseAndLowerCases) {
   for (const auto& c : cases) EXPECT_EQ(c.words, words(c.text)) << c.text;
 }
 
+// ASCII words the plain way, one byte at a time, to check the word scan's
+// runs (read eight bytes at a time) at every offset and length.
+Words ascii_words(std::string_view text) {
+  Words out;
+  std::string current;
+  bool prev_lower_or_digit = false;
+  for (char c : text) {
+    bool lower_or_digit = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    bool upper = c >= 'A' && c <= 'Z';
+    if (!lower_or_digit && !upper) {
+      if (!current.empty()) out.push_back(current);
+      current.clear();
+      prev_lower_or_digit = false;
+      continue;
+    }
+    if (upper && prev_lower_or_digit && !current.empty()) {
+      out.push_back(current);
+      current.clear();
+    }
+    current.push_back(upper ? static_cast<char>(c - 'A' + 'a') : c);
+    prev_lower_or_digit = lower_or_digit;
+  }
+  if (!current.empty()) out.push_back(current);
+  return out;
+}
+
+TEST(Words, MatchesAByteByByteScanOnAsciiText) {
+  const std::string alphabet = "abcxyz0189ABZ _-.:/`{|}@[\x7f";
+  uint64_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<size_t>(seed >> 33);
+  };
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    size_t length = next() % 40;
+    for (size_t i = 0; i < length; ++i) {
+      // Long runs of one class now and then, to cross eight-byte blocks.
+      size_t repeat = next() % 5 == 0 ? next() % 12 : 1;
+      char c = alphabet[next() % alphabet.size()];
+      text.append(repeat, c);
+    }
+    EXPECT_EQ(ascii_words(text), words(text)) << text;
+  }
+}
+
 TEST(IsUseful, DropsStopwordsShortWordsAndShortNumbers) {
   for (const char* w : {"a", "by", "the", "user", "com", "distinct", "between", "https", "42", "123", "x"})
     EXPECT_FALSE(is_useful(w)) << w;
