@@ -180,22 +180,8 @@ void for_each_word(std::string_view text, Emit emit) {
   flush();
 }
 
-// Up to eight bytes as one little-endian word, zero-padded, from loads of
-// fixed width (a copy of a variable length would be read back slowly).
-uint64_t pack(const char* p, size_t n) {
-  auto byte = [p](size_t i) { return static_cast<uint64_t>(static_cast<unsigned char>(p[i])); };
-  if (n >= 4) {
-    uint32_t lo, hi;
-    std::memcpy(&lo, p, 4);
-    std::memcpy(&hi, p + n - 4, 4);
-    return lo | static_cast<uint64_t>(hi) << (8 * (n - 4));
-  }
-  if (n == 0) return 0;
-  return byte(0) | byte(n >> 1) << (8 * (n >> 1)) | byte(n - 1) << (8 * (n - 1));
-}
-
 bool same_bytes(const char* a, const char* b, size_t n) {
-  if (n <= 8) return pack(a, n) == pack(b, n);
+  if (n <= 8) return pack_short(a, n) == pack_short(b, n);
   if (n <= 16) {
     uint64_t a0, a1, b0, b1;
     std::memcpy(&a0, a, 8);
@@ -244,7 +230,7 @@ constexpr StopwordTable kStopwordTable = [] {
 
 bool is_stopword(std::string_view word) {
   if (word.size() > 8) return false;
-  uint64_t x = pack(word.data(), word.size());
+  uint64_t x = pack_short(word.data(), word.size());
   // Free slots hold 0, which only empty (or all-NUL) words pack to.
   return x != 0 && kStopwordTable.slots[stopword_slot(x, kStopwordTable.multiplier)] == x;
 }

@@ -3,6 +3,7 @@
 // table; no output depends on it, since no result follows a table's order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -22,13 +23,27 @@ inline uint64_t mix64(uint64_t x) {
   return x;
 }
 
+/// Up to eight bytes at `p` (n <= 8) as one little-endian word, zero-padded,
+/// from loads of fixed width: a copy of variable length would be read back
+/// slowly, and short keys and words are the most hashed and compared.
+inline uint64_t pack_short(const char* p, size_t n) {
+  auto byte = [p](size_t i) { return static_cast<uint64_t>(static_cast<unsigned char>(p[i])); };
+  if (n >= 4) {
+    uint32_t lo, hi;
+    std::memcpy(&lo, p, 4);
+    std::memcpy(&hi, p + n - 4, 4);
+    return lo | static_cast<uint64_t>(hi) << (8 * (n - 4));
+  }
+  if (n == 0) return 0;
+  return byte(0) | byte(n >> 1) << (8 * (n >> 1)) | byte(n - 1) << (8 * (n - 1));
+}
+
 /// The next table seed, mixed once for the hashes below.
 inline uint64_t next_mixed_hash_seed() { return mix64(next_hash_seed()); }
 
 /// A seeded hash for string keys: FNV-1a over eight-byte words, the last
-/// one read whole (overlapping, or from a few loads when the key is short),
-/// then the finaliser. Inline: the keys hashed most are words and keys of a
-/// few bytes.
+/// one read whole (overlapping, or packed when the key is shorter), then the
+/// finaliser. Inline: the keys hashed most are words and keys of a few bytes.
 struct SeededStringHash {
   using is_transparent = void;  // look up by string_view without a copy
   uint64_t seed = next_mixed_hash_seed();
@@ -42,23 +57,17 @@ struct SeededStringHash {
       h ^= h >> 29;
     };
     if (n >= 8) {
-      for (size_t i = 0; i + 8 < n; i += 8) add(load<uint64_t>(p + i));
-      add(load<uint64_t>(p + n - 8));
-    } else if (n >= 4) {
-      add(load<uint32_t>(p) | load<uint32_t>(p + n - 4) << 32);
+      uint64_t w;
+      for (size_t i = 0; i + 8 < n; i += 8) {
+        std::memcpy(&w, p + i, 8);
+        add(w);
+      }
+      std::memcpy(&w, p + n - 8, 8);
+      add(w);
     } else if (n > 0) {
-      auto byte = [p](size_t i) { return static_cast<uint64_t>(static_cast<unsigned char>(p[i])); };
-      add(byte(0) << 16 | byte(n >> 1) << 8 | byte(n - 1));
+      add(pack_short(p, n));
     }
     return static_cast<size_t>(mix64(h ^ n));
-  }
-
- private:
-  template <class Word>
-  static uint64_t load(const char* at) {
-    Word w;
-    std::memcpy(&w, at, sizeof w);
-    return w;
   }
 };
 
