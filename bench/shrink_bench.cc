@@ -262,18 +262,27 @@ size_t rapid_write(const rapidjson::Value& v) {
   return out.GetSize();
 }
 
+// Whether RapidJSON reads the document and writes it back at its length.
+bool rapid_round_trips(const std::string& doc) {
+  rapidjson::Document d;
+  d.Parse<kRapidParseFlags>(doc.data(), doc.size());
+  return !d.HasParseError() && rapid_write(d) == doc.size();
+}
+
 void BM_RapidRoundtrip(benchmark::State& state) {
   const std::string& doc = document(Shape::kIssues, state.range(0));
+  if (!rapid_round_trips(doc)) state.SkipWithError("RapidJSON changes the text");
   for (auto _ : state) {
     rapidjson::Document d;
     d.Parse<kRapidParseFlags>(doc.data(), doc.size());
-    if (d.HasParseError() || rapid_write(d) != doc.size()) state.SkipWithError("RapidJSON changes the text");
+    benchmark::DoNotOptimize(rapid_write(d));
   }
   report_bytes(state, doc.size());
 }
 
 void BM_RapidWorstCase(benchmark::State& state) {
   const std::string& doc = document(Shape::kIssues, state.range(0));
+  if (!rapid_round_trips(doc)) state.SkipWithError("RapidJSON changes the text");
   for (auto _ : state) {
     rapidjson::Document d;
     d.Parse<kRapidParseFlags>(doc.data(), doc.size());
