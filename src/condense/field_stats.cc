@@ -135,8 +135,9 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& reco
       if (t.empty()) {
         f.not_numeric = f.not_date = true;
       } else {
-        if (!is_numeric_text(t)) f.not_numeric = true;
-        if (!is_date_text(t)) f.not_date = true;
+        // Once one value says no, the others need not be looked at.
+        if (!f.not_numeric && !is_numeric_text(t)) f.not_numeric = true;
+        if (!f.not_date && !is_date_text(t)) f.not_date = true;
         if (is_id_text(t)) ++f.id_like;
       }
     }
