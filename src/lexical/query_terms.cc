@@ -147,7 +147,8 @@ void for_each_word(std::string_view text, Emit emit) {
       std::string_view run = text.substr(pos, end - pos);
       pos = end;
       prev_lower_or_digit = true;
-      if (current.empty() && (end == text.size() || class_at(end) == kSeparator || class_at(end) == kUpper)) {
+      // The run ends the word unless a longer character goes on with it.
+      if (current.empty() && (end == text.size() || class_at(end) != kNonAscii)) {
         if (!emit(run, true)) return;
       } else {
         current.append(run);
@@ -364,8 +365,6 @@ void TokenSet::insert(std::string_view token, size_t chars) {
   pool_.append(token);
   slots_[slot] = static_cast<uint32_t>(entries_.size());
 }
-
-void TokenSet::insert(std::string_view token) { insert(token, static_cast<size_t>(char_count(token))); }
 
 void TokenSet::insert_all(const TokenSet& other) {
   for (size_t i = 0; i < other.size(); ++i) insert(other.token(i), other.chars(i));

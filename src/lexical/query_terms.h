@@ -34,7 +34,6 @@ class TokenSet {
 
   /// Adds `token`, of `chars` characters, unless it is there.
   void insert(std::string_view token, size_t chars);
-  void insert(std::string_view token);
   void insert_all(const TokenSet& other);
   /// Empties the set, keeping its room.
   void clear();
