@@ -1,0 +1,204 @@
+// A JSON reader for the view. JSON.parse would lose what the view must show
+// as written: number literals ("1.50", "1e400", 2^64) and duplicate keys.
+//
+// Nodes are small plain objects:
+//   {t: 'o', keys: [...], vals: [...]}   object, members in order, duplicates kept
+//   {t: 'a', items: [...]}               array
+//   {t: 's', v: 'text'}                  string
+//   {t: 'n', v: '1.50'}                  number, its literal text
+//   {t: 'b', v: true}                    boolean
+//   {t: 'z'}                             null
+
+const WS = new Uint8Array(128);
+for (const c of [0x20, 0x09, 0x0a, 0x0d]) WS[c] = 1;
+
+const ESCAPES = { 0x22: '"', 0x5c: '\\', 0x2f: '/', 0x62: '\b', 0x66: '\f', 0x6e: '\n', 0x72: '\r', 0x74: '\t' };
+
+export class JsonSyntaxError extends Error {}
+
+/** Reads a JSON text into view nodes; throws JsonSyntaxError with the offset. */
+export function parseJson(text) {
+  let i = 0;
+  const n = text.length;
+  // Containers are built with an explicit stack: documents may nest deeper
+  // than the JavaScript call stack allows.
+  const stack = [];
+  let key = null;
+  let root;
+
+  const fail = (what) => {
+    throw new JsonSyntaxError(`${what} at offset ${i}`);
+  };
+  const skip = () => {
+    while (i < n) {
+      const c = text.charCodeAt(i);
+      if (c < 128 && WS[c]) i++;
+      else break;
+    }
+  };
+  const readString = () => {
+    // i is just past the opening quote
+    let start = i;
+    let out = '';
+    for (;;) {
+      if (i >= n) fail('unterminated string');
+      const c = text.charCodeAt(i);
+      if (c === 0x22) {
+        out += text.slice(start, i);
+        i++;
+        return out;
+      }
+      if (c === 0x5c) {
+        out += text.slice(start, i);
+        const e = text.charCodeAt(i + 1);
+        if (e === 0x75) {
+          const hex = text.slice(i + 2, i + 6);
+          if (!/^[0-9a-fA-F]{4}$/.test(hex)) fail('bad \\u escape');
+          out += String.fromCharCode(parseInt(hex, 16));
+          i += 6;
+        } else {
+          const r = ESCAPES[e];
+          if (r === undefined) fail('bad escape');
+          out += r;
+          i += 2;
+        }
+        start = i;
+        continue;
+      }
+      if (c < 0x20) fail('control character in string');
+      i++;
+    }
+  };
+  const NUM = /-?(?:0|[1-9][0-9]*)(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?/y;
+  const readScalar = () => {
+    const c = text.charCodeAt(i);
+    if (c === 0x22) {
+      i++;
+      return { t: 's', v: readString() };
+    }
+    if (text.startsWith('true', i)) {
+      i += 4;
+      return { t: 'b', v: true };
+    }
+    if (text.startsWith('false', i)) {
+      i += 5;
+      return { t: 'b', v: false };
+    }
+    if (text.startsWith('null', i)) {
+      i += 4;
+      return { t: 'z' };
+    }
+    NUM.lastIndex = i;
+    const m = NUM.exec(text);
+    if (!m || m[0].length === 0) fail('unexpected character');
+    i += m[0].length;
+    return { t: 'n', v: m[0] };
+  };
+  const attach = (node) => {
+    const top = stack[stack.length - 1];
+    if (!top) root = node;
+    else if (top.t === 'a') top.items.push(node);
+    else {
+      top.keys.push(key);
+      top.vals.push(node);
+    }
+  };
+
+  skip();
+  for (;;) {
+    if (i >= n) fail('unexpected end of input');
+    const top = stack[stack.length - 1];
+    // Expecting a value (after '[', ',' or ':' or at the start).
+    let c = text.charCodeAt(i);
+    if (top && top.t === 'o') {
+      // Expecting a key.
+      if (c !== 0x22) fail('expected string key');
+      i++;
+      key = readString();
+      skip();
+      if (text.charCodeAt(i) !== 0x3a) fail("expected ':'");
+      i++;
+      skip();
+      c = text.charCodeAt(i);
+    }
+    if (c === 0x7b || c === 0x5b) {
+      const node = c === 0x7b ? { t: 'o', keys: [], vals: [] } : { t: 'a', items: [] };
+      attach(node);
+      stack.push(node);
+      i++;
+      skip();
+      const close = c === 0x7b ? 0x7d : 0x5d;
+      if (text.charCodeAt(i) !== close) continue;
+      i++;
+      stack.pop();
+    } else {
+      attach(readScalar());
+    }
+    // After a value: ',' continues the container, a bracket closes it.
+    for (;;) {
+      skip();
+      const cur = stack[stack.length - 1];
+      if (!cur) {
+        if (i < n) fail('trailing characters');
+        return root;
+      }
+      const d = text.charCodeAt(i);
+      if (d === 0x2c) {
+        i++;
+        skip();
+        break;
+      }
+      if ((cur.t === 'a' && d === 0x5d) || (cur.t === 'o' && d === 0x7d)) {
+        i++;
+        stack.pop();
+        continue;
+      }
+      fail(cur.t === 'a' ? "expected ',' or ']'" : "expected ',' or '}'");
+    }
+  }
+}
+
+/** JSON text of a string (as the library writes it: non-ASCII unescaped). */
+export function quoteJson(s) {
+  // JSON.stringify escapes lone surrogates, which the library never produces.
+  return JSON.stringify(s);
+}
+
+/** Writes a node back as compact JSON text. */
+export function writeJson(node) {
+  const parts = [];
+  const walk = (x) => {
+    switch (x.t) {
+      case 'o':
+        parts.push('{');
+        for (let k = 0; k < x.keys.length; k++) {
+          if (k) parts.push(',');
+          parts.push(quoteJson(x.keys[k]), ':');
+          walk(x.vals[k]);
+        }
+        parts.push('}');
+        break;
+      case 'a':
+        parts.push('[');
+        x.items.forEach((it, k) => {
+          if (k) parts.push(',');
+          walk(it);
+        });
+        parts.push(']');
+        break;
+      case 's':
+        parts.push(quoteJson(x.v));
+        break;
+      case 'n':
+        parts.push(x.v);
+        break;
+      case 'b':
+        parts.push(x.v ? 'true' : 'false');
+        break;
+      default:
+        parts.push('null');
+    }
+  };
+  walk(node);
+  return parts.join('');
+}
