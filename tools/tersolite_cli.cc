@@ -5,7 +5,9 @@
 // Built on the public C API only. Flags become members of an options object
 // appended after those of --options, so a flag overrides the raw member of
 // the same name (the library lets a later duplicate member win).
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -28,6 +30,7 @@
 
 #include "envelope_reader.h"
 #include "tersolite.h"
+#include "view_page.h"
 
 namespace {
 
@@ -146,6 +149,34 @@ std::string merge_options(const std::string& raw, const std::string& members) {
   return "{" + inner + (empty ? members.substr(1) : members) + "}";
 }
 
+// Writes `text` to `path` through a temporary file beside it, so that a
+// failed run never leaves half a file.
+bool write_file_atomically(const std::string& path, std::string_view text) {
+  std::string tmp = path + ".tmp" + std::to_string(getpid());
+  FILE* f = std::fopen(tmp.c_str(), "wb");
+  if (f == nullptr) return false;
+  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  ok = (std::fclose(f) == 0) && ok;
+  if (ok && std::rename(tmp.c_str(), path.c_str()) == 0) return true;
+  std::remove(tmp.c_str());
+  return false;
+}
+
+// The document as the library reads it, written as compact JSON: the view
+// reads only JSON, and sees what the library saw (YAML included).
+std::optional<std::string> document_as_json(std::string_view document, const std::string& options) {
+  std::string normalise =
+      merge_options(options, ",\"max_chars\":18446744073709551615,\"format\":\"json\",\"indent\":0");
+  size_t len = 0;
+  uint8_t* out = tersolite_shrink(reinterpret_cast<const uint8_t*>(document.data()), document.size(),
+                                  reinterpret_cast<const uint8_t*>(normalise.data()), normalise.size(), &len);
+  std::optional<Json> env = tersolite_cli::parse_json(std::string_view(reinterpret_cast<const char*>(out), len));
+  tersolite_free(out, len);
+  const Json* text = env ? env->get("text") : nullptr;
+  if (text == nullptr) return std::nullopt;
+  return text->text;
+}
+
 std::string count_text(const Json* j) { return j ? j->text : "?"; }
 
 void print_report(const Json& report) {
@@ -202,6 +233,7 @@ int main(int argc, char** argv) {
   std::optional<std::string> format, input_format, strategy, query, scorer;
   std::vector<std::string> protect;
   bool explain = false, no_keep_last = false, report = false, envelope = false;
+  std::string view_path;
 
   app.add_option("file", file, "Document to read, or - for standard input")->capture_default_str();
   app.add_option("--max-chars", max_chars, "Budget: characters of the written output (default 10000)");
@@ -226,6 +258,8 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_flag("--report", report, "Print a short report of what was cut to standard error");
   app.add_flag("--envelope", envelope, "Print the raw JSON envelope instead of the document");
+  app.add_option("--view", view_path,
+                 "Also write FILE.html: a page showing the original beside the answer, what was cut marked");
   CLI11_PARSE(app, argc, argv);
 
   std::string members;
@@ -272,6 +306,15 @@ int main(int argc, char** argv) {
                                   reinterpret_cast<const uint8_t*>(options.data()), options.size(),
                                   &len);
   std::string_view env(reinterpret_cast<const char*>(out), len);
+  // The page is built while the input and the envelope are at hand, and
+  // written once the answer is out.
+  std::optional<std::string> page;
+  constexpr std::string_view kSuccess = "{\"ok\":true,\"text\":";
+  bool ok = env.substr(0, kSuccess.size()) == kSuccess;
+  if (!view_path.empty() && ok) {
+    if (std::optional<std::string> original_json = document_as_json(document, options))
+      page = tersolite_cli::view_page(*original_json, env, options, file);
+  }
   input.release();
   if (envelope) {
     std::fwrite(env.data(), 1, env.size(), stdout);
@@ -280,9 +323,7 @@ int main(int argc, char** argv) {
   // A success envelope starts with its text, which may be the whole
   // document: it is decoded straight to standard output, and only the
   // report after it is parsed.
-  constexpr std::string_view kSuccess = "{\"ok\":true,\"text\":";
   std::optional<tersolite_cli::Json> parsed;
-  bool ok = env.substr(0, kSuccess.size()) == kSuccess;
   if (ok) {
     std::string_view literal = env.substr(kSuccess.size());
     size_t used = tersolite_cli::decode_string_to(literal, envelope ? nullptr : stdout);
@@ -300,6 +341,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::fflush(stdout);  // the document before the report, on a shared terminal
+  if (!view_path.empty() && (!page || !write_file_atomically(view_path, *page))) {
+    std::fprintf(stderr, "tersolite: cannot write %s: %s\n", view_path.c_str(), std::strerror(errno));
+    return 2;
+  }
   if (report) print_report(*parsed->get("report"));
   return 0;
 }
