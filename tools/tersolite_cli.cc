@@ -313,7 +313,7 @@ int main(int argc, char** argv) {
   bool ok = env.substr(0, kSuccess.size()) == kSuccess;
   if (!view_path.empty() && ok) {
     if (std::optional<std::string> original_json = document_as_json(document, options))
-      page = tersolite_cli::view_page(*original_json, env, options, file);
+      page = tersolite_cli::view_page(*original_json, env, options, file == "-" ? "standard input" : file);
   }
   input.release();
   if (envelope) {

@@ -43,6 +43,7 @@ renderView(document.getElementById('view'), {
   original: data('tsv-original'),
   envelope: data('tsv-envelope'),
   options: data('tsv-options'),
+  title: document.title.replace(/^tersolite: /, ''),
 });
 )js";
 

