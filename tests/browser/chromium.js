@@ -47,6 +47,9 @@ export async function watchedPage(browser, allowed, size = { width: 1400, height
   page.on('request', (r) => {
     if (!allowed(r.url())) faults.push(`request: ${r.url()}`);
   });
+  page.on('response', (r) => {
+    if (r.status() >= 400) faults.push(`HTTP ${r.status()}: ${r.url()}`);
+  });
   page.on('requestfailed', (r) => {
     if (allowed(r.url())) faults.push(`failed: ${r.url()} ${r.failure()?.errorText}`);
   });
