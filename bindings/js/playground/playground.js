@@ -1,7 +1,7 @@
 // The playground: a document, the options, and the view of what the
 // library made of them, updated as either changes. The library runs in a
 // worker; this page only sends requests and draws answers.
-import { parseJson, renderView } from '../view/index.js';
+import { readJson, renderView } from '../view/index.js';
 import { examples } from './examples.js';
 
 const $ = (id) => document.getElementById(id);
@@ -82,7 +82,7 @@ function schedule(delay = 150) {
 
 function show(request, reply) {
   const env = JSON.parse(reply.envelope);
-  if (reply.original !== null) original = { text: request.doc, tree: parseJson(reply.original) };
+  if (reply.original !== null) original = { text: request.doc, tree: readJson(reply.original) };
   else if (request.original) original = null;
   if (!env.ok) {
     status(env.error, true);

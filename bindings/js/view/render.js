@@ -4,7 +4,7 @@
 // long lists and strings are shown a piece at a time, so a large original
 // costs little more than reading it.
 
-import { parseJson } from './json.js';
+import { readJson } from './json.js';
 import { parseTersoliteYaml } from './yaml.js';
 import { align, countCuts, SAME } from './align.js';
 
@@ -593,13 +593,13 @@ export function readAnswer(envelope, options = {}) {
     const indent = options.indent ?? 2;
     return parseTersoliteYaml(env.text, indent);
   }
-  return parseJson(env.text);
+  return readJson(env.text);
 }
 
 /**
  * Renders the view into `container` (its content is replaced).
  *   original  the document as JSON text (YAML documents: as the library reads
- *             them, written as JSON), or a tree from parseJson
+ *             them, written as JSON), or a tree from readJson or parseJson
  *   envelope  the library's envelope (text or parsed)
  *   options   the request's options (object or JSON text)
  *   answer    optional: the answer as a tree, when the caller has read it
@@ -617,7 +617,7 @@ export function renderView(container, { original, envelope, options = {}, answer
   }
   // The marks let a test or a curious reader see where the time goes.
   performance.mark('tsv:start');
-  const o = typeof original === 'string' ? parseJson(original) : original;
+  const o = typeof original === 'string' ? readJson(original) : original;
   const a = answer ?? readAnswer(env, opts);
   performance.mark('tsv:parsed');
   const pair = align(o, a, opts);

@@ -4,7 +4,7 @@
 // answer as it says, and every item and member on both sides is accounted for.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { parseJson, writeJson } from '../json.js';
+import { readJson, writeJson } from '../json.js';
 import { align, countCuts, SAME } from '../align.js';
 import { parseTersoliteYaml } from '../yaml.js';
 import { documents } from './documents.js';
@@ -84,7 +84,7 @@ test('alignment agrees with the library on generated documents', { skip: !cliPat
     const yamlIn = name.endsWith('#1') && !name.startsWith('lookalikes');
     const input = yamlIn ? JSON.parse(shrinkEnvelope(doc, { max_chars: 1e15, format: 'yaml' })).text : doc;
     const originalJson = asJson(input);
-    const original = parseJson(originalJson);
+    const original = readJson(originalJson);
     const full = [...originalJson].length;
     for (const [k, options] of OPTION_SETS.entries()) {
       for (const share of [0.01, 0.08, 0.3, 0.7, 1.2]) {
@@ -92,7 +92,7 @@ test('alignment agrees with the library on generated documents', { skip: !cliPat
         const opts = { ...options, max_chars: Math.max(20, Math.round(full * share)) };
         const env = JSON.parse(shrinkEnvelope(input, opts));
         assert.ok(env.ok, `${name} ${JSON.stringify(opts)}: ${env.error}`);
-        const answer = env.report.format === 'yaml' ? parseTersoliteYaml(env.text, opts.indent ?? 2) : parseJson(env.text);
+        const answer = env.report.format === 'yaml' ? parseTersoliteYaml(env.text, opts.indent ?? 2) : readJson(env.text);
         const pair = align(original, answer, opts);
         const where = `${name} ${JSON.stringify(opts)}`;
         const fault = checkPair(pair, original, answer, '');
