@@ -72,7 +72,6 @@ function schedule(delay = 150) {
     if (!doc.trim()) {
       status('paste or drop a document to begin');
       $('view').replaceChildren();
-      $('answer').textContent = '';
       return;
     }
     status('shrinking…');
@@ -87,7 +86,6 @@ function show(request, reply) {
   if (!env.ok) {
     status(env.error, true);
     renderView($('view'), { envelope: env });
-    $('answer').textContent = '';
     return;
   }
   const r = env.report;
@@ -98,7 +96,6 @@ function show(request, reply) {
   const started = performance.now();
   renderView($('view'), { original: original.tree, envelope: env, options: request.options });
   const drawn = performance.now() - started;
-  $('answer').textContent = env.text;
   status(
     `${fmt(r.output_chars)} of ${fmt(r.input_chars)} chars, budget ${fmt(r.max_chars)}` +
       `${r.fits ? '' : ' (does not fit)'} · shrunk in ${fmt(reply.ms.toFixed(1))} ms, drawn in ${fmt(drawn.toFixed(1))} ms`,

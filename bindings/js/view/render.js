@@ -448,7 +448,7 @@ class Tree {
   }
 }
 
-function header(report, counts, options, protect, title) {
+function header(report, answerText, counts, options, protect, title) {
   const head = el('section', 'tsv-head');
   if (title) head.append(el('h1', 'tsv-title', title));
   const input = report.input_chars;
@@ -517,6 +517,15 @@ function header(report, counts, options, protect, title) {
   }
   head.append(legend);
 
+  // The request as sent, less the budget shown above.
+  const asked = Object.entries(options).filter(([k]) => k !== 'max_chars');
+  if (asked.length) {
+    const line = el('div', 'tsv-options');
+    line.append(el('span', 'tsv-dim', 'options '));
+    for (const [k, v] of asked) line.append(el('code', null, `${k}: ${JSON.stringify(v)}`));
+    head.append(line);
+  }
+
   const tables = el('div', 'tsv-tables');
   if (report.dropped_fields?.length) {
     tables.append(table('Dropped fields', ['path', 'items'], report.dropped_fields, 'tsv-dropped'));
@@ -524,7 +533,14 @@ function header(report, counts, options, protect, title) {
   if (report.field_decisions?.length) {
     tables.append(table('Field decisions', ['path', 'score', 'kept', 'relevance'], report.field_decisions, 'tsv-decisions'));
   }
-  if (tables.childElementCount) head.append(tables);
+  const text = el('details', 'tsv-table tsv-text');
+  text.append(el('summary', null, `Answer text (${fmt(report.output_chars)} chars)`));
+  text.addEventListener('toggle', () => {
+    // Written out on first opening only: the text may be long.
+    if (text.open && !text.querySelector('pre')) text.append(el('pre', null, answerText));
+  });
+  tables.append(text);
+  head.append(tables);
   return head;
 }
 
@@ -630,10 +646,10 @@ export function renderView(container, { original, envelope, options = {}, answer
     stringsShortened: counts.stringsShortened,
     unexplained: counts.unexplained,
   });
-  root.append(header(env.report, counts, opts, protect, title));
+  root.append(header(env.report, env.text, counts, opts, protect, title));
   const grid = el('div', 'tsv-grid');
   const cols = el('div', 'tsv-cols');
-  cols.append(el('div', null, 'Original'), el('div', null, 'Answer'));
+  cols.append(el('div', null, `Original (${env.report.input_format})`), el('div', null, `Answer (${env.report.format})`));
   grid.append(cols);
   const tree = new Tree(root, protect);
   tree.pair(grid, pair, o, a, { depth: 0, label: null, path: [] });
