@@ -31,6 +31,8 @@
 //                                          marker: answer index of the marker member or -1
 //   {k: 'odd', o, a}                       not explained by any operation
 
+import { sameLazy } from './json.js';
+
 export const SAME = Object.freeze({ k: 'same' });
 
 const GAP = /^…\[([1-9][0-9]*) items omitted\]$/;
@@ -133,6 +135,8 @@ class Aligner {
       case 'z':
         return SAME;
       default: {
+        // Large unchanged subtrees are compared without building their nodes.
+        if (sameLazy(o, a)) return SAME;
         let byA = this.memo.get(a);
         if (!byA) this.memo.set(a, (byA = []));
         for (const m of byA) if (m.o === o && m.proj === proj) return m.r;

@@ -331,6 +331,39 @@ function countMembers(value) {
   return m;
 }
 
+/**
+ * Whether two nodes from readJson hold equal values, decided on the
+ * engine's values without building nodes; undefined when either node did
+ * not come from the engine's reader.
+ */
+export function sameLazy(x, y) {
+  const lazy = (n) => n instanceof LazyArray || n instanceof LazyObject;
+  if (!lazy(x) || !lazy(y)) return undefined;
+  // Numbers were checked to read back as written, so equal numbers were
+  // written alike.
+  const stack = [x.raw, y.raw];
+  while (stack.length) {
+    const b = stack.pop();
+    const a = stack.pop();
+    if (a === b) continue;
+    if (a === null || b === null || typeof a !== 'object' || typeof b !== 'object') return false;
+    if (Array.isArray(a)) {
+      if (!Array.isArray(b) || a.length !== b.length) return false;
+      for (let i = 0; i < a.length; i++) stack.push(a[i], b[i]);
+    } else {
+      if (Array.isArray(b)) return false;
+      const ka = Object.keys(a);
+      const kb = Object.keys(b);
+      if (ka.length !== kb.length) return false;
+      for (let i = 0; i < ka.length; i++) {
+        if (ka[i] !== kb[i]) return false;
+        stack.push(a[ka[i]], b[kb[i]]);
+      }
+    }
+  }
+  return true;
+}
+
 /** As parseJson, faster on large texts; the nodes' contents are built on first use. */
 export function readJson(text) {
   const members = scanForEngine(text);
