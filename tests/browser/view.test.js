@@ -98,6 +98,7 @@ const cases = [
   { name: 'logs', file: () => docFile('logs'), args: ['--max-chars', '2000'], shot: true },
   { name: 'catalog', file: () => docFile('catalog'), args: ['--max-chars', '600', '--indent', '0'] },
   { name: 'lookalikes', file: () => docFile('lookalikes'), args: ['--max-chars', '700'] },
+  { name: 'nested', file: () => docFile('nested'), args: ['--max-chars', '400'] },
   { name: 'long-string', file: () => docFile('longString'), args: ['--max-chars', '900'] },
   { name: 'fits', file: () => join(root, 'examples/issues.json'), args: ['--max-chars', '100000'] },
 ];
