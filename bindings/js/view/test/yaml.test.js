@@ -21,7 +21,7 @@ test('YAML written by the library reads back as its JSON', { skip }, () => {
   const docs = [...documents(7, 1).map((d) => d.doc), ...extra];
   for (const doc of docs) {
     const json = JSON.parse(shrinkEnvelope(doc, { ...NO_LIMIT, format: 'json', indent: 0 })).text;
-    for (const indent of [2, 4]) {
+    for (const indent of [2, 3, 4]) {
       const yaml = JSON.parse(shrinkEnvelope(doc, { ...NO_LIMIT, format: 'yaml', indent })).text;
       assert.equal(writeJson(parseTersoliteYaml(yaml, indent)), writeJson(parseJson(json)), `indent ${indent}:\n${yaml}`);
     }
