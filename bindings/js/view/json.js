@@ -1,5 +1,8 @@
 // A JSON reader for the view. JSON.parse would lose what the view must show
 // as written: number literals ("1.50", "1e400", 2^64) and duplicate keys.
+// It is lenient in one way: a raw control character inside a string is
+// taken as it is (the texts it reads come from the library, which escapes
+// them).
 //
 // Nodes are small plain objects:
 //   {t: 'o', keys: [...], vals: [...]}   object, members in order, duplicates kept
