@@ -124,7 +124,7 @@ function search() {
 /** [{name, text, options}]: each example with the options it shows off. */
 export const examples = [
   { name: 'Issue tracker response (JSON)', make: issues, options: { max_chars: 2000 } },
-  { name: 'Issue tracker, condensed (JSON)', make: issues, options: { max_chars: 1500, array_strategy: 'condense', explain: true, query: 'billing regression' } },
+  { name: 'Issue tracker, condensed (JSON)', make: issues, options: { max_chars: 3000, array_strategy: 'condense', explain: true, query: 'billing regression' } },
   { name: 'Kubernetes pod list (YAML)', make: pods, options: { max_chars: 1800 } },
   { name: 'Service logs (JSON)', make: logs, options: { max_chars: 2500, protect: '/entries/*/level' } },
   { name: 'Search results (JSON)', make: search, options: { max_chars: 1600, query: 'retry' } },
