@@ -59,6 +59,13 @@ test('playground: examples, a pasted document, the budget slider', { skip }, asy
     await page.select('#example', String(i));
     state = await nextView(page, state.generation);
     assert.deepEqual(state.view, state.report, `example ${i}: ${state.status}`);
+    const name = await page.$eval('#example', (el) => el.selectedOptions[0].textContent);
+    if (/condensed/.test(name)) {
+      const condensed = await page.$eval('[data-counter="arrays_condensed"] b', (el) => Number(el.textContent));
+      assert.ok(condensed > 0, `${name} condenses`);
+      assert.ok(await page.$('.tsv-decisions tbody tr'), `${name} explains`);
+      await page.screenshot({ path: join(shots, 'playground-condensed.png') });
+    }
   }
 
   // A pasted YAML document.
