@@ -9,6 +9,10 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 test -L "$prefix/lib/libtersolite.so" -a -L "$prefix/lib/libtersolite.so.0" -a -f "$prefix/lib/libtersolite.so.0.2.1"
 test -x "$prefix/bin/tersolite"
+bash -n "$prefix/share/bash-completion/completions/tersolite"
+if command -v help2man >/dev/null; then
+  grep -q 'Exit status' "$prefix/share/man/man1/tersolite.1"
+fi
 
 cmake -S "$source/tests/consumer" -B "$prefix/consumer" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$prefix/consumer" >/dev/null

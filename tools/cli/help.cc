@@ -8,7 +8,7 @@ namespace tersolite_cli {
 
 namespace {
 
-constexpr const char* kIntro = R"(Usage: tersolite [FLAG]... [FILE]...
+constexpr const char* kIntro = R"(Usage: tersolite [OPTION]... [FILE]...
 Shrink JSON or YAML documents to a budget of characters, saying in place what was cut.
 
 Each FILE is one document (standard input when there is none, or for "-"),
@@ -25,7 +25,7 @@ Examples:
                                               every record, its most useful fields
   tersolite --format yaml -m 800 config.json  YAML out
 
-Flags:
+Options:
 )";
 
 constexpr const char* kOutro = R"(
@@ -36,15 +36,16 @@ Markers in the output:
   "…": "12 keys omitted"              12 members of an object are missing
 
 Exit status:
-  0  success: every document was shrunk
-  1  a document or the options were rejected: "tersolite: [FILE: ]<message>"
+  0  success
+  1  a document or the options were rejected: "tersolite: <message>"
   2  usage or I/O error: "tersolite: <message>", e.g. "cannot read FILE: <reason>"
   3  with --strict: an answer does not fit its budget
-When several apply, the first of 2, 1, 3 wins. Without --strict, an answer that
-does not fit is printed all the same and standard error says so in one line.
-With --lines, a line that fails is reported as "tersolite: FILE:LINE: <message>"
-and the run goes on (with --envelope its error envelope takes its line).
-When the reader of standard output goes away (| head), the run ends quietly.
+When several apply, the first of 2, 1, 3 wins. Messages about one of several
+documents name it first, "tersolite: FILE: <message>" (with --lines
+"tersolite: FILE:LINE: <message>"), and the run goes on; with --envelope, a
+line's error envelope takes its line. Without --strict, an answer that does not
+fit is printed all the same, and standard error says so in one line. When the
+reader of standard output goes away (| head), the run ends quietly.
 )";
 
 std::string flag_line(const Flag& f) {
