@@ -26,7 +26,9 @@ std::optional<std::string> options_error(const std::string& options) {
 }  // namespace
 
 Status run(const Settings& settings) {
-  Messages messages(isatty(STDERR_FILENO) == 1);
+  // Progress on a terminal, unless the answers are written to the same one.
+  bool progress = isatty(STDERR_FILENO) == 1 && (!settings.output.empty() || isatty(STDOUT_FILENO) != 1);
+  Messages messages(progress);
   if (auto error = options_error(settings.options)) {
     messages.say(*error);
     return kRejected;
