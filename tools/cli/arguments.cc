@@ -1,5 +1,8 @@
 // Flags to Settings. CLI11 splits the command line; every message and
 // status the user sees is ours.
+#include <sched.h>
+
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +23,14 @@ namespace tersolite_cli {
 namespace {
 
 constexpr unsigned kMaxJobs = 1024;
+
+// The cores this process may run on (taskset and containers can allow
+// fewer than the machine has).
+unsigned usable_cores() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return static_cast<unsigned>(CPU_COUNT(&set));
+  return std::max(1u, std::thread::hardware_concurrency());
+}
 
 int usage_error(const std::string& message) {
   std::fprintf(stderr, "tersolite: %s (see tersolite --help)\n", message.c_str());
@@ -155,7 +166,7 @@ std::optional<int> read_run_flags(const Parsed& p, Settings& s) {
     if (out->empty()) return usage_error("--output needs a file name");
     s.output = *out;
   }
-  s.jobs = std::max(1u, std::thread::hardware_concurrency());
+  s.jobs = usable_cores();
   if (const std::string* jobs = p.last("jobs")) {
     std::optional<uint64_t> n = parse_count(*jobs);
     if (!n || *n < 1 || *n > kMaxJobs)

@@ -11,8 +11,10 @@
 namespace tersolite_cli {
 
 namespace {
+// Answers leave in large writes; stdio takes the size only with a buffer.
 constexpr size_t kBufferSize = size_t{1} << 20;
-}
+char stdout_buffer[kBufferSize];
+}  // namespace
 
 Output::~Output() {
   if (!finished_) finish(false);
@@ -20,7 +22,7 @@ Output::~Output() {
 
 std::string Output::open(const std::string& path) {
   if (path.empty()) {
-    std::setvbuf(stdout, nullptr, _IOFBF, kBufferSize);
+    std::setvbuf(stdout, stdout_buffer, _IOFBF, kBufferSize);
     return {};
   }
   path_ = path;
@@ -43,7 +45,8 @@ std::string Output::open(const std::string& path) {
     unlink(temp_.c_str());
     return std::strerror(error);
   }
-  std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
+  buffer_ = std::make_unique<char[]>(kBufferSize);
+  std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);
   return {};
 }
 

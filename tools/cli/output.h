@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,7 @@ class Output {
   FILE* file_ = stdout;
   std::string path_;
   std::string temp_;
+  std::unique_ptr<char[]> buffer_;  // the temporary file's, until it is closed
   int error_ = 0;
   bool finished_ = false;
 };
