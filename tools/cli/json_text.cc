@@ -2,48 +2,94 @@
 
 #include <charconv>
 
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
+#include <simdjson.h>
 
 #include "tersolite.h"
 
 namespace tersolite_cli {
 
+namespace dom = simdjson::dom;
+using simdjson::error_code;
+
 namespace {
 
-// RapidJSON's in-place reading over a buffer with an end: past the end it
-// reads the NUL that ends a text, so a cut-short envelope is an error and
-// never a read beyond its buffer.
-class BoundedInsituStream {
- public:
-  using Ch = char;
-  BoundedInsituStream(char* begin, size_t size) : head_(begin), src_(begin), end_(begin + size) {}
-  Ch Peek() const { return src_ < end_ ? *src_ : '\0'; }
-  Ch Take() { return src_ < end_ ? *src_++ : '\0'; }
-  size_t Tell() const { return static_cast<size_t>(src_ - head_); }
-  Ch* PutBegin() { return dst_ = src_; }
-  void Put(Ch c) { *dst_++ = c; }
-  void Flush() {}
-  size_t PutEnd(Ch* begin) { return static_cast<size_t>(dst_ - begin); }
+// A scalar as text: strings unescaped, numbers in their shortest exact form.
+error_code scalar_text(dom::element value, std::string& out) {
+  switch (value.type()) {
+    case dom::element_type::STRING:
+      out.assign(std::string_view(value));
+      return simdjson::SUCCESS;
+    case dom::element_type::BOOL:
+      out = bool(value) ? "true" : "false";
+      return simdjson::SUCCESS;
+    case dom::element_type::INT64:
+      out = std::to_string(int64_t(value));
+      return simdjson::SUCCESS;
+    case dom::element_type::UINT64:
+      out = std::to_string(uint64_t(value));
+      return simdjson::SUCCESS;
+    case dom::element_type::DOUBLE: {
+      char digits[32];
+      auto [end, ec] = std::to_chars(digits, digits + sizeof digits, double(value));
+      out.assign(digits, end);
+      return simdjson::SUCCESS;
+    }
+    case dom::element_type::NULL_VALUE:
+      out = "null";
+      return simdjson::SUCCESS;
+    default:
+      return simdjson::INCORRECT_TYPE;
+  }
+}
 
- private:
-  char* head_;
-  char* src_;
-  char* end_;
-  char* dst_ = nullptr;
-};
+error_code read_fields(dom::element value, Fields& fields) {
+  dom::object object;
+  if (error_code e = value.get_object().get(object)) return e;
+  for (auto [key, v] : object) {
+    std::string text;
+    if (error_code e = scalar_text(v, text)) return e;
+    fields.add(std::string(key), std::move(text));
+  }
+  return simdjson::SUCCESS;
+}
 
-// Numbers are read as numbers: RapidJSON 1.1's in-place reading points a
-// number read as text at its end rather than its start.
-constexpr unsigned kEnvelopeFlags = rapidjson::kParseInsituFlag | rapidjson::kParseStopWhenDoneFlag;
+error_code read_report(dom::element value, Report& report) {
+  dom::object object;
+  if (error_code e = value.get_object().get(object)) return e;
+  for (auto [key, v] : object) {
+    if (!v.is_array()) {
+      std::string text;
+      if (error_code e = scalar_text(v, text)) return e;
+      report.scalars.add(std::string(key), std::move(text));
+      continue;
+    }
+    std::vector<Fields> items;
+    for (dom::element item : dom::array(v))
+      if (error_code e = read_fields(item, items.emplace_back())) return e;
+    report.lists.emplace_back(std::string(key), std::move(items));
+  }
+  return simdjson::SUCCESS;
+}
 
 }  // namespace
 
 std::string quote_json(std::string_view text) {
-  rapidjson::StringBuffer buffer;
-  rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-  writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
-  return {buffer.GetString(), buffer.GetSize()};
+  static const char* kHex = "0123456789abcdef";
+  std::string out = "\"";
+  for (char ch : text) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += ch;
+    } else if (c < 0x20) {
+      out += "\\u00";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += ch;
+    }
+  }
+  return out + "\"";
 }
 
 std::string merge_options(const std::string& raw, const std::string& members) {
@@ -57,28 +103,47 @@ std::string merge_options(const std::string& raw, const std::string& members) {
 }
 
 bool asks_for_yaml(const std::string& raw) {
-  rapidjson::Document doc;
-  doc.Parse(raw.data(), raw.size());
-  if (doc.HasParseError() || !doc.IsObject()) return false;
+  dom::parser parser;
+  dom::object object;
+  if (parser.parse(raw).get_object().get(object)) return false;
   bool yaml = false;
-  for (const auto& m : doc.GetObject())  // the last duplicate wins, as in the library
-    if (m.name == "format") yaml = m.value.IsString() && std::string_view(m.value.GetString()) == "yaml";
+  for (auto [key, value] : object)  // the last duplicate wins, as in the library
+    if (key == "format") yaml = value.is_string() && std::string_view(value) == "yaml";
   return yaml;
+}
+
+const std::string& Fields::get(std::string_view name) const {
+  static const std::string kMissing = "?";
+  for (const auto& [key, text] : members_)
+    if (key == name) return text;
+  return kMissing;
+}
+
+const std::vector<Fields>& Report::list(std::string_view name) const {
+  static const std::vector<Fields> kNone;
+  for (const auto& [key, items] : lists)
+    if (key == name) return items;
+  return kNone;
 }
 
 Envelope::Envelope(Envelope&& other) noexcept { *this = std::move(other); }
 
 Envelope& Envelope::operator=(Envelope&& other) noexcept {
   if (this != &other) {
-    tersolite_free(data_, size_);
+    clear();
     data_ = std::exchange(other.data_, nullptr);
     size_ = std::exchange(other.size_, 0);
-    doc_ = std::move(other.doc_);
   }
   return *this;
 }
 
-Envelope::~Envelope() { tersolite_free(data_, size_); }
+Envelope::~Envelope() { clear(); }
+
+void Envelope::clear() {
+  tersolite_free(data_, size_);
+  data_ = nullptr;
+  size_ = 0;
+}
 
 Envelope Envelope::shrink(std::string_view input, const std::string& options) {
   Envelope e;
@@ -87,30 +152,29 @@ Envelope Envelope::shrink(std::string_view input, const std::string& options) {
   return e;
 }
 
-bool Envelope::parse() {
-  doc_ = std::make_unique<rapidjson::Document>();
-  BoundedInsituStream stream(reinterpret_cast<char*>(data_), size_);
-  doc_->ParseStream<kEnvelopeFlags>(stream);
-  if (doc_->HasParseError() || !doc_->IsObject() || !doc_->HasMember("ok") || !(*doc_)["ok"].IsBool()) return false;
-  if (!ok()) return doc_->HasMember("error") && (*doc_)["error"].IsString();
-  return doc_->HasMember("text") && (*doc_)["text"].IsString() && doc_->HasMember("report") &&
-         (*doc_)["report"].IsObject();
-}
+struct EnvelopeReader::State {
+  dom::parser parser;
+  simdjson::padded_string padded;
+};
 
-bool Envelope::ok() const { return (*doc_)["ok"].GetBool(); }
+EnvelopeReader::EnvelopeReader() : state_(std::make_unique<State>()) {}
+EnvelopeReader::~EnvelopeReader() = default;
 
-std::string Envelope::member_text(const rapidjson::Value& object, const char* key) {
-  auto it = object.FindMember(key);
-  if (it == object.MemberEnd()) return "?";
-  const rapidjson::Value& v = it->value;
-  if (v.IsString()) return {v.GetString(), v.GetStringLength()};
-  if (v.IsBool()) return v.GetBool() ? "true" : "false";
-  if (v.IsUint64()) return std::to_string(v.GetUint64());
-  if (v.IsInt64()) return std::to_string(v.GetInt64());
-  if (!v.IsNumber()) return "?";
-  char digits[32];
-  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, v.GetDouble());  // shortest exact form
-  return std::string(digits, end);
+bool EnvelopeReader::read(Envelope& envelope) {
+  ok_ = false;
+  error_ = text_ = {};
+  report_ = {};
+  // simdjson reads a little past the end of a text, so it reads a padded
+  // copy; the original goes at once, so a large answer is held twice at most.
+  state_->padded = simdjson::padded_string(envelope.raw());
+  envelope.clear();
+  dom::object root;
+  if (state_->parser.parse(state_->padded).get_object().get(root)) return false;
+  dom::element ok, error, text, report;
+  if (root["ok"].get(ok) || ok.get_bool().get(ok_)) return false;
+  if (!ok_) return !root["error"].get(error) && !error.get_string().get(error_);
+  return !root["text"].get(text) && !text.get_string().get(text_) && !root["report"].get(report) &&
+         !read_report(report, report_);
 }
 
 }  // namespace tersolite_cli

@@ -1,5 +1,5 @@
 // Small JSON texts the tool writes or looks into: option members, the
-// options object, and the library's envelope (read with RapidJSON).
+// options object, and the library's envelope (read with simdjson).
 #pragma once
 
 #include <cstddef>
@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
-
-#include <rapidjson/document.h>
+#include <utility>
+#include <vector>
 
 namespace tersolite_cli {
 
@@ -23,6 +23,28 @@ std::string merge_options(const std::string& raw, const std::string& members);
 /// Whether the options object `raw` asks for YAML output.
 bool asks_for_yaml(const std::string& raw);
 
+/// The members of a JSON object whose values are strings, numbers (as
+/// written), booleans or null, as text.
+class Fields {
+ public:
+  void add(std::string name, std::string text) { members_.emplace_back(std::move(name), std::move(text)); }
+  /// The member's text; "?" when it is missing.
+  const std::string& get(std::string_view name) const;
+
+ private:
+  std::vector<std::pair<std::string, std::string>> members_;
+};
+
+/// The envelope's report: its scalar members, and its arrays of objects.
+struct Report {
+  Fields scalars;
+  std::vector<std::pair<std::string, std::vector<Fields>>> lists;
+
+  const std::string& get(std::string_view name) const { return scalars.get(name); }
+  /// The array member `name`; empty when it is missing.
+  const std::vector<Fields>& list(std::string_view name) const;
+};
+
 /// The answer of one tersolite_shrink() call, owned.
 class Envelope {
  public:
@@ -32,31 +54,37 @@ class Envelope {
   ~Envelope();
 
   static Envelope shrink(std::string_view input, const std::string& options);
-
-  /// The envelope as the library wrote it; only until parse().
+  /// The envelope as the library wrote it.
   std::string_view raw() const { return {reinterpret_cast<const char*>(data_), size_}; }
-  /// Reads the envelope in place (its strings are decoded where they lie,
-  /// so raw() is spent). False when it is not the expected object.
-  bool parse();
-
-  bool ok() const;
-  std::string_view error() const { return string_member("error"); }
-  std::string_view text() const { return string_member("text"); }
-  const rapidjson::Value& report() const { return (*doc_)["report"]; }
-
-  /// A string, number or boolean member of `object`, as text; "?" when
-  /// it is missing.
-  static std::string member_text(const rapidjson::Value& object, const char* key);
+  /// Releases it.
+  void clear();
 
  private:
-  std::string_view string_member(const char* key) const {
-    const rapidjson::Value& v = (*doc_)[key];
-    return {v.GetString(), v.GetStringLength()};
-  }
-
   uint8_t* data_ = nullptr;
   size_t size_ = 0;
-  std::unique_ptr<rapidjson::Document> doc_;
+};
+
+/// Reads envelopes; what it returns stays valid until the next read().
+class EnvelopeReader {
+ public:
+  EnvelopeReader();
+  ~EnvelopeReader();
+
+  /// Reads `envelope` and releases it. False when it is not the expected
+  /// object.
+  bool read(Envelope& envelope);
+
+  bool ok() const { return ok_; }
+  std::string_view error() const { return error_; }
+  std::string_view text() const { return text_; }
+  const Report& report() const { return report_; }
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+  bool ok_ = false;
+  std::string_view error_, text_;
+  Report report_;
 };
 
 }  // namespace tersolite_cli

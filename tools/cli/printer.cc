@@ -7,13 +7,13 @@ namespace tersolite_cli {
 namespace {
 
 // "412 strings_truncated, 3 arrays_sampled", the counters that are not 0.
-std::string cut_counts(const rapidjson::Value& report) {
+std::string cut_counts(const Report& report) {
   static const char* kCounters[] = {"strings_truncated", "arrays_sampled",     "items_omitted",
                                     "objects_trimmed",   "keys_omitted",       "containers_collapsed",
                                     "arrays_condensed",  "protected_omitted", "fields_dropped"};
   std::string cut;
   for (const char* key : kCounters) {
-    std::string n = Envelope::member_text(report, key);
+    const std::string& n = report.get(key);
     if (n == "0") continue;
     cut += (cut.empty() ? "" : ", ") + n + " " + key;
   }
@@ -22,12 +22,11 @@ std::string cut_counts(const rapidjson::Value& report) {
 
 // The lines of a report array, one per item, made by `line`.
 template <class Line>
-std::string list_lines(const rapidjson::Value& report, const char* key, const char* title, Line line) {
-  auto it = report.FindMember(key);
-  if (it == report.MemberEnd() || !it->value.IsArray() || it->value.Empty()) return {};
+std::string list_lines(const Report& report, const char* key, const char* title, Line line) {
+  const std::vector<Fields>& items = report.list(key);
+  if (items.empty()) return {};
   std::string out = std::string("  ") + title + ":\n";
-  for (const auto& item : it->value.GetArray())
-    if (item.IsObject()) out += "    " + line(item) + "\n";
+  for (const Fields& item : items) out += "    " + line(item) + "\n";
   return out;
 }
 
@@ -50,30 +49,30 @@ bool Printer::print(Document& doc) {
 }
 
 void Printer::print_answer(Document& doc, const std::string& label) {
-  Envelope& envelope = doc.envelope;
   if (settings_.envelope) {
-    output_.write(envelope.raw());
+    output_.write(doc.envelope.raw());
     output_.write("\n");
   }
-  if (!envelope.parse()) return fail(kUsage, label + "the library's answer could not be read");
+  EnvelopeReader& envelope = reader_;
+  if (!envelope.read(doc.envelope)) return fail(kUsage, label + "the library's answer could not be read");
   if (!envelope.ok()) return fail(kRejected, label + std::string(envelope.error()));
   if (!settings_.envelope) {
     std::string_view text = envelope.text();
     output_.write(text);
     if (text.empty() || text.back() != '\n') output_.write("\n");
   }
-  const rapidjson::Value& report = envelope.report();
+  const Report& report = envelope.report();
   if (settings_.report) print_report(report, label);
-  if (Envelope::member_text(report, "fits") == "false") {
-    std::string line = label + "the answer has " + Envelope::member_text(report, "output_chars") +
-                       " characters, over the budget of " + Envelope::member_text(report, "max_chars");
+  if (report.get("fits") == "false") {
+    std::string line = label + "the answer has " + report.get("output_chars") + " characters, over the budget of " +
+                       report.get("max_chars");
     if (settings_.strict) fail(kOverBudget, line);
     else warn(line);
   }
 }
 
-void Printer::print_report(const rapidjson::Value& report, const std::string& label) {
-  auto m = [&](const char* key) { return Envelope::member_text(report, key); };
+void Printer::print_report(const Report& report, const std::string& label) {
+  auto m = [&](const char* key) { return report.get(key); };
   std::string out = "tersolite: " + label + m("input_chars") + " -> " + m("output_chars") + " chars (budget " +
                     m("max_chars") + ", " + (m("fits") == "true" ? "fits" : "does not fit") + "), " +
                     m("format") + " output from " + m("input_format") + " input\n";
@@ -81,14 +80,14 @@ void Printer::print_report(const rapidjson::Value& report, const std::string& la
     out += "  nothing cut: the document fits as written\n";
   } else {
     out += "  cut: " + cut_counts(report) + "\n";
-    out += list_lines(report, "dropped_fields", "dropped fields", [](const rapidjson::Value& d) {
-      return Envelope::member_text(d, "path") + " (in " + Envelope::member_text(d, "items") +
+    out += list_lines(report, "dropped_fields", "dropped fields", [](const Fields& d) {
+      return d.get("path") + " (in " + d.get("items") +
              " items)";
     });
-    out += list_lines(report, "field_decisions", "field decisions (score, relevance)", [](const rapidjson::Value& d) {
-      return std::string(Envelope::member_text(d, "kept") == "true" ? "kept   " : "dropped") + " " +
-             Envelope::member_text(d, "score") + "  " + Envelope::member_text(d, "relevance") +
-             "  " + Envelope::member_text(d, "path");
+    out += list_lines(report, "field_decisions", "field decisions (score, relevance)", [](const Fields& d) {
+      return std::string(d.get("kept") == "true" ? "kept   " : "dropped") + " " +
+             d.get("score") + "  " + d.get("relevance") +
+             "  " + d.get("path");
     });
   }
   output_.flush();  // the document before its report, on a shared terminal

@@ -24,7 +24,7 @@ class Printer {
 
  private:
   void print_answer(Document& doc, const std::string& label);
-  void print_report(const rapidjson::Value& report, const std::string& label);
+  void print_report(const Report& report, const std::string& label);
   void warn(const std::string& line);
   void fail(Status status, const std::string& line);
 
@@ -33,6 +33,7 @@ class Printer {
   Messages& messages_;
   bool name_documents_;
   Status status_ = kSuccess;
+  EnvelopeReader reader_;
 };
 
 }  // namespace tersolite_cli

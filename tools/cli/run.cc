@@ -18,8 +18,9 @@ namespace {
 // one message rather than one per document.
 std::optional<std::string> options_error(const std::string& options) {
   Envelope envelope = Envelope::shrink("null", options);
-  if (!envelope.parse()) return "the library's answer could not be read";
-  if (!envelope.ok()) return std::string(envelope.error());
+  EnvelopeReader reader;
+  if (!reader.read(envelope)) return "the library's answer could not be read";
+  if (!reader.ok()) return std::string(reader.error());
   return std::nullopt;
 }
 
