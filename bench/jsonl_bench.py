@@ -8,7 +8,9 @@ one per line, of sizes spread evenly on a log scale from 1 KB to 1 MB, then
 shrinks it to 2,000 characters per line with `tersolite -l -jN -m 2000`,
 RUNS times per N in turn (j1, j2, j1, j2, ...). Prints documents/s, MB/s
 and peak memory (the child's maximum resident set) of every run, then the
-medians and the -j2 / -j1 speed-up.
+medians and the -j2 / -j1 speed-up. The cpu seconds and cores used of each
+run show how much of the machine it had: on a shared machine, a -j2 run
+that gets fewer than two cores cannot be twice as fast.
 """
 import argparse
 import json
@@ -65,7 +67,7 @@ def count_lines(path):
 
 
 def timed(cli, path, jobs):
-    """(seconds, peak MiB) of one run; its output is discarded."""
+    """(seconds, cpu seconds, peak MiB) of one run; its output is discarded."""
     start = time.monotonic()
     pid = os.fork()
     if pid == 0:
@@ -76,7 +78,7 @@ def timed(cli, path, jobs):
     seconds = time.monotonic() - start
     if os.waitstatus_to_exitcode(status) != 0:
         raise SystemExit("tersolite failed with status %d" % os.waitstatus_to_exitcode(status))
-    return seconds, usage.ru_maxrss / 1024
+    return seconds, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
 
 
 def main():
@@ -97,10 +99,12 @@ def main():
     results = {j: [] for j in jobs}
     for run in range(a.runs):
         for j in jobs:
-            seconds, peak = timed(a.cli, path, j)
+            seconds, cpu, peak = timed(a.cli, path, j)
             results[j].append(seconds)
-            print("run %d -j%d: %.2f s, %.0f documents/s, %.1f MB/s, peak %.0f MiB, load %.2f" %
-                  (run + 1, j, seconds, docs / seconds, size / 1e6 / seconds, peak, os.getloadavg()[0]))
+            # cpu / wall below the job count says other processes had the cores.
+            print("run %d -j%d: %.2f s, %.0f documents/s, %.1f MB/s, cpu %.2f s (%.2f cores), peak %.0f MiB, load %.2f" %
+                  (run + 1, j, seconds, docs / seconds, size / 1e6 / seconds, cpu, cpu / seconds, peak,
+                   os.getloadavg()[0]))
     if a.runs == 0:
         return
     medians = {j: statistics.median(results[j]) for j in jobs}

@@ -71,6 +71,8 @@ CASES = [
     ("standard input by default", ["-c", "-m", "600"], ISSUES, 0, ONE, ""),
     ("--protect takes one value", ["--protect", "/0/id", "-c", "-m", "600", "{issues}"], b"not json", 0,
      lambda out: json.loads(out)[0]["id"] == 2100453000, ""),
+    ("after --, names are files", ["-c", "-m", "600", "{issues}", "--", "{issues}"], b"", 0, ONE * 2, ""),
+    ("after --, a dash is a file name", ["--", "-x"], b"", 2, "", "tersolite: cannot read -x: No such file or directory\n"),
     ("-c is --indent 0", ["--indent", "0", "-m", "600", "{issues}"], b"", 0, ONE, ""),
     ("YAML out ends with one line feed", ["--format", "yaml", "{yaml}"], b"", 0,
      "name: tersolite\nitems:\n  - one\n  - two\n", ""),

@@ -113,15 +113,19 @@ std::optional<int> split(int argc, char** argv, Parsed& p) {
     }
   }
   app.add_option("files", p.files);
+  // Everything after "--" is a file; CLI11 sees only what comes before.
+  int end = 1;
+  while (end < argc && std::strcmp(argv[end], "--") != 0) ++end;
   try {
-    app.parse(argc, argv);
+    app.parse(end, argv);
   } catch (const CLI::ParseError&) {
+    // Rare once values are checked above, e.g. --strict=yes.
     return usage_error("cannot make sense of the arguments");
   }
-  for (const std::string& extra : app.remaining()) {
-    return usage_error((extra.size() > 1 && extra[0] == '-' ? "unknown flag " : "unexpected argument ") + extra);
-  }
-  return std::nullopt;
+  for (int i = end + 1; i < argc; ++i) p.files.push_back(argv[i]);
+  if (app.remaining().empty()) return std::nullopt;
+  std::string extra = app.remaining().front();
+  return usage_error((extra.size() > 1 && extra[0] == '-' ? "unknown flag " : "unexpected argument ") + extra);
 }
 
 // The options object: --options, then a member for every flag that sets

@@ -36,14 +36,9 @@ Printer::Printer(const Settings& settings, Output& output, Messages& messages, b
     : settings_(settings), output_(output), messages_(messages), name_documents_(name_documents) {}
 
 bool Printer::print(Document& doc) {
-  std::string label;
-  if (name_documents_) label = doc.name + (doc.line ? ":" + std::to_string(doc.line) : "") + ": ";
-  if (!doc.read_error.empty()) {
-    fail(kUsage, "cannot read " + doc.name + (doc.line ? ":" + std::to_string(doc.line) : "") + ": " +
-                     doc.read_error);
-  } else {
-    print_answer(doc, label);
-  }
+  std::string where = doc.name + (doc.line ? ":" + std::to_string(doc.line) : "");
+  if (!doc.read_error.empty()) fail(kUsage, "cannot read " + where + ": " + doc.read_error);
+  else print_answer(doc, name_documents_ ? where + ": " : "");
   messages_.count(doc.bytes().size());
   return !output_.closed();
 }
@@ -53,15 +48,14 @@ void Printer::print_answer(Document& doc, const std::string& label) {
     output_.write(doc.envelope.raw());
     output_.write("\n");
   }
-  EnvelopeReader& envelope = reader_;
-  if (!envelope.read(doc.envelope)) return fail(kUsage, label + "the library's answer could not be read");
-  if (!envelope.ok()) return fail(kRejected, label + std::string(envelope.error()));
+  if (!reader_.read(doc.envelope)) return fail(kUsage, label + "the library's answer could not be read");
+  if (!reader_.ok()) return fail(kRejected, label + std::string(reader_.error()));
   if (!settings_.envelope) {
-    std::string_view text = envelope.text();
+    std::string_view text = reader_.text();
     output_.write(text);
     if (text.empty() || text.back() != '\n') output_.write("\n");
   }
-  const Report& report = envelope.report();
+  const Report& report = reader_.report();
   if (settings_.report) print_report(report, label);
   if (report.get("fits") == "false") {
     std::string line = label + "the answer has " + report.get("output_chars") + " characters, over the budget of " +
