@@ -113,6 +113,8 @@ CASES = [
     ("report", ["--report", "-m", "600", "-c", "{issues}"], b"", 0, ONE,
      re.compile(r"tersolite: 15541 -> \d+ chars \(budget 600, fits\), json output from json input\n  cut: .*\n", re.S)),
     # JSON Lines.
+    ("JSON Lines without --lines gets a hint", ["{lines}"], b"", 1, "",
+     re.compile(r"tersolite: invalid JSON input: unexpected trailing characters at line 3.* \(JSON Lines\? use --lines\)\n")),
     ("lines, a bad one in the middle", ["-l", "{lines}"], b"", 1, '{"a":1}\n[1,2]\n',
      re.compile(r"tersolite: {lines}:3: invalid JSON input.*\n")),
     ("lines from standard input", ["--lines"], b'{"a":1}\r\n\n   \n[2]', 0, '{"a":1}\n[2]\n', ""),

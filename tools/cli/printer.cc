@@ -32,6 +32,13 @@ std::string list_lines(const Report& report, const char* key, const char* title,
 
 }  // namespace
 
+// A second document after the first usually means JSON Lines.
+std::string Printer::lines_hint(std::string_view error) const {
+  bool second_line = error.find("trailing characters at line ") != std::string_view::npos &&
+                     error.find("trailing characters at line 1,") == std::string_view::npos;
+  return !settings_.lines && second_line ? " (JSON Lines? use --lines)" : "";
+}
+
 Printer::Printer(const Settings& settings, Output& output, Messages& messages, bool name_documents)
     : settings_(settings), output_(output), messages_(messages), name_documents_(name_documents) {}
 
@@ -49,7 +56,7 @@ void Printer::print_answer(Document& doc, const std::string& label) {
     output_.write("\n");
   }
   if (!reader_.read(doc.envelope)) return fail(kUsage, label + "the library's answer could not be read");
-  if (!reader_.ok()) return fail(kRejected, label + std::string(reader_.error()));
+  if (!reader_.ok()) return fail(kRejected, label + std::string(reader_.error()) + lines_hint(reader_.error()));
   if (!settings_.envelope) {
     std::string_view text = reader_.text();
     output_.write(text);

@@ -25,6 +25,7 @@ class Printer {
  private:
   void print_answer(Document& doc, const std::string& label);
   void print_report(const Report& report, const std::string& label);
+  std::string lines_hint(std::string_view error) const;
   void warn(const std::string& line);
   void fail(Status status, const std::string& line);
 
