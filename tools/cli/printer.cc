@@ -43,7 +43,8 @@ Printer::Printer(const Settings& settings, Output& output, Messages& messages, b
     : settings_(settings), output_(output), messages_(messages), name_documents_(name_documents) {}
 
 bool Printer::print(Document& doc) {
-  std::string where = doc.name + (doc.line ? ":" + std::to_string(doc.line) : "");
+  std::string where = doc.name;
+  if (doc.line) where.append(":").append(std::to_string(doc.line));
   if (!doc.read_error.empty()) fail(kUsage, "cannot read " + where + ": " + doc.read_error);
   else print_answer(doc, name_documents_ ? where + ": " : "");
   messages_.count(doc.bytes().size());
