@@ -180,6 +180,11 @@ def output_file_cases():
     status, _, err = run(["-o", F["folder"], F["issues"]])
     if status != 2 or err != f"tersolite: cannot write {F['folder']}: Is a directory\n":
         problems.append(f"-o onto a folder: {status} {err!r}")
+    if os.path.exists("/dev/full"):
+        with open("/dev/full", "wb") as full:
+            p = subprocess.run([CLI, "-l", "-"], input=LINES_IN, stdout=full, stderr=subprocess.PIPE, timeout=60)
+        if p.returncode != 2 or not p.stderr.startswith(b"tersolite: cannot write standard output: "):
+            problems.append(f"a full disk: {p.returncode} {p.stderr!r}")
     leftovers = [n for n in os.listdir(ROOT) if ".tmp-" in n]
     if leftovers:
         problems.append(f"temporary files left: {leftovers}")

@@ -20,6 +20,8 @@ class Output {
   std::string open(const std::string& path);
   void write(std::string_view bytes);
   void flush();
+  /// Writing failed: the run should stop.
+  bool failed() const { return error_ != 0; }
   /// The reader went away (a closed pipe): the run should stop quietly.
   bool closed() const { return error_ == EPIPE; }
   /// Why writing failed, or empty.

@@ -48,7 +48,7 @@ bool Printer::print(Document& doc) {
   if (!doc.read_error.empty()) fail(kUsage, "cannot read " + where + ": " + doc.read_error);
   else print_answer(doc, name_documents_ ? where + ": " : "");
   messages_.count(doc.bytes().size());
-  return !output_.closed();
+  return !output_.failed();
 }
 
 void Printer::print_answer(Document& doc, const std::string& label) {

@@ -18,7 +18,7 @@ class Printer {
 
   /// Prints `doc`'s answer, or why there is none. When it is called, the
   /// document's bytes, the options and the raw envelope are all intact.
-  /// False when the output is gone and the run should stop.
+  /// False when writing failed and the run should stop.
   bool print(Document& doc);
   Status status() const { return status_; }
 
