@@ -9,7 +9,8 @@ namespace tersolite_cli {
 namespace {
 
 constexpr const char* kIntro = R"(Usage: tersolite [OPTION]... [FILE]...
-Shrink JSON or YAML documents to a budget of characters, saying in place what was cut.
+Shrink JSON or YAML documents to a budget of characters, saying in place
+what was cut.
 
 Each FILE is one document (standard input when there is none, or for "-"),
 shrunk on its own with the same options. Answers are written to standard output
@@ -22,7 +23,7 @@ Examples:
   tersolite -l -m 2000 -o small.jsonl big.jsonl
                                               JSON Lines: one answer per line
   tersolite --strategy condense --query "open bugs" -m 1200 issues.json
-                                              every record, its most useful fields
+                                              every record, its best fields
   tersolite --format yaml -m 800 config.json  YAML out
 
 Options:
@@ -30,10 +31,10 @@ Options:
 
 constexpr const char* kOutro = R"(
 Markers in the output:
-  "text…[+120 chars]"                 the rest of a string, 120 characters, was cut
-  "text…[+3 lines, 80 chars]"         ... 3 more lines (or sections) were cut
-  "…[37 items omitted]"               37 items of an array are missing here
-  "…": "12 keys omitted"              12 members of an object are missing
+  "text…[+120 chars]"            the rest of a string, 120 characters, was cut
+  "text…[+3 lines, 80 chars]"    ... 3 more lines (or sections) were cut
+  "…[37 items omitted]"          37 items of an array are missing here
+  "…": "12 keys omitted"         12 members of an object are missing
 
 Exit status:
   0  success
@@ -52,7 +53,7 @@ std::string flag_line(const Flag& f) {
   std::string names = f.short_name ? std::string("  -") + f.short_name + ", " : std::string("      ");
   names += std::string("--") + f.long_name;
   if (f.value_name) names += std::string(" ") + f.value_name;
-  constexpr size_t kColumn = 32;
+  constexpr size_t kColumn = 30;
   names += names.size() + 2 <= kColumn ? std::string(kColumn - names.size(), ' ') : "\n" + std::string(kColumn, ' ');
   return names + f.help + "\n";
 }
