@@ -4,8 +4,11 @@
 // for nothing on the network.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "source.h"
 
 namespace tersolite_cli {
 
@@ -15,5 +18,10 @@ namespace tersolite_cli {
 /// document in the page's title.
 std::string view_page(std::string_view original_json, std::string_view envelope, std::string_view options,
                       std::string_view title);
+
+/// The page for a shrunk document, read again as JSON with `options`;
+/// nothing when it was not read or was rejected.
+/// REQUIRES: `doc`'s bytes and envelope are still there (before printing).
+std::optional<std::string> view_page_for(const Document& doc, const std::string& options);
 
 }  // namespace tersolite_cli

@@ -1,5 +1,6 @@
 #include "view_page.h"
 
+#include "json_text.h"
 #include "view_assets.h"  // kViewScript, kViewStyle: generated from bindings/js/view
 
 namespace tersolite_cli {
@@ -72,6 +73,18 @@ std::string view_page(std::string_view original_json, std::string_view envelope,
   page += kBoot;
   page += "</script>\n</body>\n</html>\n";
   return page;
+}
+
+std::optional<std::string> view_page_for(const Document& doc, const std::string& options) {
+  constexpr std::string_view kSuccess = "{\"ok\":true,";
+  if (!doc.read_error.empty() || doc.envelope.raw().substr(0, kSuccess.size()) != kSuccess) return std::nullopt;
+  // The view reads only JSON, and should see what the library saw: the
+  // document is written again as compact JSON, with nothing cut.
+  Envelope as_json = Envelope::shrink(
+      doc.bytes(), merge_options(options, ",\"max_chars\":18446744073709551615,\"format\":\"json\",\"indent\":0"));
+  EnvelopeReader reader;
+  if (!reader.read(as_json) || !reader.ok()) return std::nullopt;
+  return view_page(reader.text(), doc.envelope.raw(), options, doc.name == "<stdin>" ? "standard input" : doc.name);
 }
 
 }  // namespace tersolite_cli
