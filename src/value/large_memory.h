@@ -41,6 +41,16 @@ void* allocate_large(size_t bytes);
 /// as reading 20 KB of JSON); the rest is freed.
 void release_large(void* block, size_t bytes);
 
+/// A block of `new_bytes` holding the first `old_bytes` of `block` (null
+/// when `old_bytes` is 0), which is given up. Large blocks grow without
+/// holding the old and the new bytes at once: on Linux their pages are
+/// remapped rather than copied, and advised for huge pages. Give the last
+/// one back with free_growing_block().
+void* grow_block(void* block, size_t old_bytes, size_t new_bytes);
+
+/// Gives back a block from grow_block() of `bytes` (the size last asked for).
+void free_growing_block(void* block, size_t bytes);
+
 /// A std::allocator for vectors that may grow as long as the document.
 template <class T>
 struct LargeAllocator {

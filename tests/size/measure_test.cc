@@ -336,5 +336,59 @@ TEST(Measure, ContainerSizesNotedByTheReaderAgreeWithTheWriter) {
   EXPECT_GT(noted, 1000u);
 }
 
+// A scalar's text in JSON: plain and escaped strings (noted by the reader),
+// non-ASCII, numbers and the literals.
+std::string scalar_text(size_t i) {
+  switch (i % 7) {
+    case 0: return std::to_string(i * 7919);
+    case 1: return "\"tag" + std::to_string(i) + "\"";
+    case 2: return "\"tab\\there \\u00e9\"";
+    case 3: return "\"caf\xC3\xA9 cr\xC3\xA8me, a longer text that a marker would shorten\"";
+    case 4: return i % 2 ? "true" : "false";
+    case 5: return "null";
+    default: return "-1.5e" + std::to_string(i % 300);
+  }
+}
+
+// Large documents are read with some containers' elements left where the
+// reader gathered them: the tree and its notes must be what a plain read
+// gives.
+TEST(Measure, LargeContainersReadInPlaceMatchTheOwnedRead) {
+  auto items = [](size_t n, bool pairs) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i) {
+      if (i) s += ',';
+      s += pairs ? "[" + scalar_text(i) + "," + scalar_text(i + 1) + "]" : scalar_text(i);
+    }
+    return s;
+  };
+  std::string members;
+  for (size_t i = 0; i < 50000; ++i) members += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":" + scalar_text(i);
+  const std::string docs[] = {
+      "[" + items(100000, false) + "]",           // the top level
+      "{" + members + "}",                         // a top-level object
+      "{\"wrap\":[" + items(70000, false) + "]}",  // the first container of its kind
+      "[1,[" + items(70000, false) + "]]",         // after an element: copied
+      "[[" + items(70000, true) + "]]",            // noted in place
+      "{\"a\":[[" + items(70000, true) + "]],\"b\":{" + members + "}}",
+  };
+  size_t noted = 0;
+  for (const std::string& doc : docs) {
+    SCOPED_TRACE(doc.substr(0, 40));
+    auto owned = json::read_json(doc);
+    ASSERT_TRUE(owned);
+    for (uint64_t width : {0, 2}) {
+      Arena arena;
+      auto read = json::read_json(doc, &arena, width);
+      ASSERT_TRUE(read);
+      ASSERT_TRUE(*read == *owned);
+      check_notes(*read, width, 0, noted);
+      PathStack path;
+      EXPECT_EQ(written(*owned, width, 0), measure({Layout{width}}, *read, 0, path, false).full);
+    }
+  }
+  EXPECT_GT(noted, 0u);
+}
+
 }  // namespace
 }  // namespace tersolite
