@@ -78,6 +78,7 @@ class ArrayLayout {
 // same keys make the same shape, found without sorting them again (and,
 // when the reader marked the record, without reading them again).
 uint64_t item_shape(Value::Items items, const SizeNodes& kids, uint64_t i) {
+  if (!items[i].is_object()) return shape_hash(items[i]);  // the kind alone
   const SizeNode& node = kids[i];
   if (!node.shape_known && i > 0 && kids[i - 1].shape_known &&
       (items[i].repeats_previous_keys() || same_keys(items[i], items[i - 1]))) {

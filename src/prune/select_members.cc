@@ -15,7 +15,7 @@ namespace tersolite {
 
 namespace {
 
-FieldFeatures member_features(const Member& m, const SizeNode& node, size_t position,
+FieldFeatures member_features(const Member& m, uint64_t full_size, size_t position,
                               const std::optional<QueryTerms>& query) {
   FieldFeatures f;
   const Value& v = m.value;
@@ -41,7 +41,7 @@ FieldFeatures member_features(const Member& m, const SizeNode& node, size_t posi
     }
   }
   f.relevance = std::max(f.key_relevance, f.value_relevance);
-  f.mean_size = static_cast<double>(node.full);
+  f.mean_size = static_cast<double>(full_size);
   f.mean_position = static_cast<double>(position);
   f.constant = false;
   f.numeric = v.is_number() || (v.is_string() && is_numeric_text(v.text()));
@@ -65,14 +65,18 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
   const Layout& layout = ctx.layout;
   uint64_t n = members.size();
 
-  std::vector<uint64_t> key_cost(n);
+  // Loops over every member read kids.sizes(), which keeps no node for a
+  // scalar (see SizeNodes). A member costs at least its key and minimum.
+  std::vector<uint64_t> least(n);
   uint64_t all_min = container_overhead(layout, n, depth);
   bool any_protected = false;
   for (size_t i = 0; i < n; ++i) {
-    key_cost[i] = member_key_cost(layout, members[i].key);
-    all_min += key_cost[i] + kids[i].min;
-    any_protected = any_protected || kids[i].holds_protected;
+    SizeNodes::Sizes sizes = kids.sizes(i);
+    least[i] = member_key_cost(layout, members[i].key) + sizes.min;
+    all_min += least[i];
+    any_protected = any_protected || sizes.holds_protected;
   }
+  auto is_protected = [&](size_t i) { return any_protected && kids.sizes(i).holds_protected; };
   auto marker = [&](uint64_t m) { return keys_marker_member_size(layout, m); };
   // Size of k kept members whose keys and minimums sum to `running`.
   auto base_of = [&](uint64_t k, uint64_t running) {
@@ -89,7 +93,7 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
     // The longest prefix that fits with the marker for the rest.
     uint64_t running = 0;
     for (size_t k = 1; k <= n; ++k) {
-      uint64_t next = running + key_cost[k - 1] + kids[k - 1].min;
+      uint64_t next = running + least[k - 1];
       if (container_overhead(layout, k + 1, depth) + next + marker(n - k) > budget) break;
       running = next;
       kept.push_back(k - 1);
@@ -106,9 +110,8 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
       auto query = analyse_query(ctx.options.query, ctx.ignore_query);
       std::vector<double> score(n);
       for (size_t i = 0; i < n; ++i) {
-        score[i] = kids[i].holds_protected
-                       ? std::numeric_limits<double>::infinity()
-                       : ctx.scorer.score(member_features(members[i], kids[i], i, query));
+        score[i] = is_protected(i) ? std::numeric_limits<double>::infinity()
+                                   : ctx.scorer.score(member_features(members[i], kids.sizes(i).full, i, query));
       }
       order.resize(n);
       std::iota(order.begin(), order.end(), 0);
@@ -120,20 +123,20 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
       for (size_t i = 0; i < n; ++i) limit[i] = tier_factor(score[i]) * static_cast<double>(budget);
     } else {
       for (size_t i = 0; i < n; ++i) {
-        if (kids[i].holds_protected) order.push_back(i);
+        if (is_protected(i)) order.push_back(i);
       }
       for (size_t i = 0; i < n; ++i) {
-        if (!kids[i].holds_protected) order.push_back(i);
+        if (!is_protected(i)) order.push_back(i);
       }
     }
     uint64_t running = 0;
     for (size_t i : order) {
       uint64_t a = kept.size();
-      uint64_t next = running + key_cost[i] + kids[i].min;
+      uint64_t next = running + least[i];
       uint64_t e = a + 1 + (a + 1 < n);
       uint64_t need = next + container_overhead(layout, e, depth) + (a + 1 < n ? marker(n - a - 1) : 0);
       bool accept = ranked ? need <= saturating_u64(limit[i])
-                           : kids[i].holds_protected || need <= budget;
+                           : is_protected(i) || need <= budget;
       if (!accept) {
         if (ranked) continue;
         break;

@@ -217,6 +217,93 @@ void SizeNodes::allocate(size_t n, Arena* arena) {
 
 namespace {
 
+// A scalar's measurement.
+void measure_scalar(SizeNode& node, const Value& value, bool is_protected) {
+  node.is_protected = node.holds_protected = is_protected;
+  node.protected_leaves = is_protected ? 1 : 0;
+  node.expanded = true;
+  if (!value.is_string()) {
+    node.full = node.min = scalar_written_size(value);
+    return;
+  }
+  StringSizes sizes = string_sizes(value);
+  node.full = sizes.written;
+  node.chars = sizes.chars;
+  node.min = is_protected ? node.full : std::min(node.full, chars_marker_size(sizes.chars));
+}
+
+// Child i of a container of `n`, whose first child's Value is at `first`,
+// `stride` bytes apart.
+const Value& child_at(const char* first, size_t stride, size_t i) {
+  return *reinterpret_cast<const Value*>(first + i * stride);
+}
+
+}  // namespace
+
+void SizeNodes::make_later(const Value& container, bool is_protected, Arena& arena) {
+  size_t n = container.size();
+  auto* later = static_cast<Later*>(arena.allocate(sizeof(Later)));
+  size_t chunks = (n + kChunk - 1) / kChunk;
+  later->chunks = static_cast<SizeNode**>(arena.allocate(chunks * sizeof(SizeNode*)));
+  std::fill_n(later->chunks, chunks, nullptr);
+  if (container.is_array()) {
+    later->first = reinterpret_cast<const char*>(container.items().data());
+    later->stride = sizeof(Value);
+  } else {
+    later->first = reinterpret_cast<const char*>(&container.members().data()->value);
+    later->stride = sizeof(Member);
+  }
+  later->is_protected = is_protected;
+  later->arena = &arena;
+  later_ = later;
+  meta_ = n | kLater;
+}
+
+const SizeNode& SizeNodes::made_later(size_t i) const {
+  SizeNode*& chunk = later_->chunks[i / kChunk];
+  if (chunk == nullptr) {
+    size_t start = i / kChunk * kChunk;
+    size_t count = std::min(kChunk, size() - start);
+    chunk = static_cast<SizeNode*>(later_->arena->allocate(count * sizeof(SizeNode)));
+    for (size_t k = 0; k < count; ++k)
+      measure_scalar(*new (chunk + k) SizeNode(), child_at(later_->first, later_->stride, start + k),
+                     later_->is_protected);
+  }
+  return chunk[i % kChunk];
+}
+
+SizeNodes::Sizes SizeNodes::sizes(size_t i) const {
+  if (!(meta_ & kLater) || later_->chunks[i / kChunk] != nullptr) {
+    const SizeNode& node = (*this)[i];
+    return {node.full, node.min, node.holds_protected};
+  }
+  SizeNode node;
+  measure_scalar(node, child_at(later_->first, later_->stride, i), later_->is_protected);
+  return {node.full, node.min, node.holds_protected};
+}
+
+namespace {
+
+// Containers with more children than this keep no node per scalar child
+// until a step asks for one (see SizeNodes).
+constexpr size_t kFewChildren = 256;
+
+// Whether `value` is a container whose children's nodes are better made
+// when asked for: a large one of scalars alone, measured into an arena.
+bool scalars_wait(const MeasureSettings& settings, const Value& value) {
+  if (settings.arena == nullptr || value.size() <= kFewChildren) return false;
+  if (value.is_array()) {
+    for (const Value& item : value.items()) {
+      if (!item.is_scalar()) return false;
+    }
+  } else {
+    for (const Member& m : value.members()) {
+      if (!m.value.is_scalar()) return false;
+    }
+  }
+  return true;
+}
+
 // Whether protection can depend on the path, which is then kept up to date.
 bool tracks_path(const MeasureSettings& settings) {
   return (settings.patterns && !settings.patterns->empty()) || (settings.pinned && !settings.pinned->empty());
@@ -248,27 +335,23 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
   node.is_protected = protected_by_ancestor ||
                       (track && settings.patterns && matches_protect(*settings.patterns, path)) ||
                       (track && settings.pinned && settings.pinned->contains(path));
-  if (!keep && !track && !node.is_protected && !value.is_scalar()) {
-    // Nothing below is kept or protected: only the size is needed.
+  if (value.is_scalar()) {
+    measure_scalar(node, value, node.is_protected);
+    return;
+  }
+  // Only the sizes are needed when nothing below is kept or protected, and
+  // when children_of() will make the nodes of scalar children later.
+  if (!track && ((!keep && !node.is_protected) || (keep && scalars_wait(settings, value)))) {
     uint64_t n = value.size();
     node.full = written_size(layout, value, depth);
     uint64_t collapsed = value.is_array() ? collapsed_array_size(layout, n, depth) : collapsed_object_size(layout, n, depth);
-    node.min = n == 0 ? node.full : std::min(node.full, collapsed);
+    node.min = n == 0 || node.is_protected ? node.full : std::min(node.full, collapsed);
+    // Only scalars below a container whose scalars wait.
+    node.protected_leaves = node.is_protected ? n : 0;
+    node.holds_protected = node.is_protected;
     return;
   }
   switch (value.kind()) {
-    case Kind::kNull:
-    case Kind::kBool:
-    case Kind::kNumber:
-      node.full = node.min = scalar_written_size(value);
-      break;
-    case Kind::kString: {
-      StringSizes sizes = string_sizes(value);
-      node.full = sizes.written;
-      node.chars = sizes.chars;
-      node.min = node.is_protected ? node.full : std::min(node.full, chars_marker_size(sizes.chars));
-      break;
-    }
     case Kind::kArray: {
       const auto& items = value.items();
       if (keep) node.children.allocate(items.size(), settings.arena);
@@ -323,10 +406,10 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
       node.holds_protected = kept > 0;
       break;
     }
+    default: break;
   }
-  if (value.is_scalar()) node.protected_leaves = node.is_protected ? 1 : 0;
   node.holds_protected = node.holds_protected || node.is_protected;
-  node.expanded = keep || value.is_scalar();
+  node.expanded = keep;
 }
 
 }  // namespace
@@ -343,6 +426,11 @@ const SizeNodes& children_of(const MeasureSettings& settings, const Value& value
   if (node.expanded) return node.children;
   // Without patterns or pinned paths, protection comes from the ancestors
   // alone, so the path does not matter here.
+  node.expanded = true;
+  if (scalars_wait(settings, value)) {
+    node.children.make_later(value, node.is_protected, *settings.arena);
+    return node.children;
+  }
   PathStack path;
   size_t n = value.size();
   node.children.allocate(n, settings.arena);
@@ -350,7 +438,6 @@ const SizeNodes& children_of(const MeasureSettings& settings, const Value& value
     const Value& child = value.is_array() ? value.items()[i] : value.members()[i].value;
     measure_into(node.children.emplace_back(), settings, false, child, depth + 1, path, node.is_protected, levels);
   }
-  node.expanded = true;
   return node.children;
 }
 

@@ -64,6 +64,12 @@ struct SizeNode;
 
 /// The measured children of a node: an exactly sized array in an arena, or
 /// on the heap when there is none (freed with the list).
+///
+/// A large container of scalars alone keeps no node per scalar until a
+/// step asks for one: its nodes are made from the scalars (and their
+/// reader's notes) a chunk at a time, in the arena, so that sampling a few
+/// thousand items of an array of millions costs nodes for those alone.
+/// Loops over every child should use sizes(), which keeps nothing.
 class SizeNodes {
  public:
   SizeNodes() = default;
@@ -84,19 +90,44 @@ class SizeNodes {
   SizeNode& emplace_back();
   /// REQUIRES: fewer nodes than allocated.
   void push_back(SizeNode&& node);
+  /// Nodes for the scalar children of `container`, made when first asked
+  /// for, protected when `is_protected`, in `arena`.
+  /// REQUIRES: nothing allocated yet; every child is a scalar.
+  void make_later(const Value& container, bool is_protected, Arena& arena);
 
-  size_t size() const { return static_cast<size_t>(meta_ & ~kHeap); }
+  size_t size() const { return static_cast<size_t>(meta_ & kSizeMask); }
   bool empty() const { return size() == 0; }
   const SizeNode& operator[](size_t i) const;
-  SizeNode& operator[](size_t i);
-  const SizeNode* begin() const { return data_; }
-  const SizeNode* end() const;
+
+  /// What a loop over every child needs of child i.
+  struct Sizes {
+    uint64_t full;
+    uint64_t min;
+    bool holds_protected;
+  };
+  Sizes sizes(size_t i) const;
 
  private:
   static constexpr uint64_t kHeap = uint64_t{1} << 63;
-  SizeNode* data_ = nullptr;
-  uint64_t meta_ = 0;  // size, and kHeap when data_ is ours to free
+  static constexpr uint64_t kLater = uint64_t{1} << 62;
+  static constexpr uint64_t kSizeMask = kLater - 1;
+  static constexpr size_t kChunk = 256;
+  // Scalar children whose nodes are made a chunk at a time.
+  struct Later {
+    const char* first;  // the first child's Value
+    size_t stride;      // bytes from one child's Value to the next
+    bool is_protected;
+    Arena* arena;
+    SizeNode** chunks;  // null until made
+  };
+  const SizeNode& made_later(size_t i) const;
+  union {
+    SizeNode* data_ = nullptr;
+    Later* later_;  // when kLater
+  };
+  uint64_t meta_ = 0;  // size, kHeap when data_ is ours to free, kLater
 };
+
 
 struct SizeNode {
   // One per item or member, in order, once measured. Large documents keep
@@ -121,9 +152,11 @@ struct SizeNode {
 // Large documents are mostly nodes: keep them small.
 static_assert(sizeof(SizeNode) == 48);
 
-inline const SizeNode& SizeNodes::operator[](size_t i) const { return data_[i]; }
-inline SizeNode& SizeNodes::operator[](size_t i) { return data_[i]; }
-inline const SizeNode* SizeNodes::end() const { return data_ + size(); }
+inline const SizeNode& SizeNodes::operator[](size_t i) const {
+  if (meta_ & kLater) [[unlikely]]
+    return made_later(i);
+  return data_[i];
+}
 
 inline SizeNodes::~SizeNodes() {
   if (!(meta_ & kHeap)) return;  // an arena's nodes go with the arena

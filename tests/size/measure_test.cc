@@ -390,5 +390,71 @@ TEST(Measure, LargeContainersReadInPlaceMatchTheOwnedRead) {
   EXPECT_GT(noted, 0u);
 }
 
+// Large containers of scalars make their children's nodes only when asked
+// for: every figure must be what measuring them at once gives, whichever
+// child is asked for first, and sizes() must agree without making any.
+TEST(Measure, ScalarNodesMadeLaterMatchTheOnesMadeAtOnce) {
+  struct Case {
+    size_t n;
+    bool object;
+    bool is_protected;
+  } cases[] = {
+      {256, false, false}, {257, false, false}, {600, false, false}, {1024, false, true},
+      {300, true, false},  {777, true, true},   {513, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.n << (c.object ? " members" : " items") << (c.is_protected ? ", protected" : ""));
+    std::string text = c.object ? "{" : "[";
+    for (size_t i = 0; i < c.n; ++i) {
+      if (i) text += ',';
+      if (c.object) text += "\"m" + std::to_string(i) + "\":";
+      text += scalar_text(i);
+    }
+    text += c.object ? "}" : "]";
+    Arena doc_arena;
+    auto doc = json::read_json(text, &doc_arena, 2);
+    ASSERT_TRUE(doc);
+    Arena arena;
+    const MeasureSettings later{Layout{2}, nullptr, nullptr, &arena};
+    const MeasureSettings at_once{Layout{2}};
+    for (uint64_t levels : {uint64_t{0}, uint64_t{1}, kAllLevels}) {
+      PathStack path;
+      SizeNode a = measure(later, *doc, 1, path, c.is_protected, levels);
+      SizeNode b = measure(at_once, *doc, 1, path, c.is_protected, levels);
+      ASSERT_EQ(b.full, a.full);
+      ASSERT_EQ(b.min, a.min);
+      ASSERT_EQ(b.protected_leaves, a.protected_leaves);
+      ASSERT_EQ(b.holds_protected, a.holds_protected);
+      const SizeNodes& kids = children_of(later, *doc, a, 1);
+      const SizeNodes& expected = children_of(at_once, *doc, b, 1);
+      ASSERT_EQ(c.n, kids.size());
+      ASSERT_EQ(c.n, expected.size());
+      // Asked for out of order: the last chunk, then every other child.
+      std::vector<size_t> order{c.n - 1};
+      for (size_t i = 0; i < c.n; i += 2) order.push_back(i);
+      for (size_t i = 1; i < c.n; i += 2) order.push_back(i);
+      for (size_t i : order) {
+        const SizeNode& e = expected[i];
+        SizeNodes::Sizes before = kids.sizes(i);
+        const SizeNode& k = kids[i];
+        SizeNodes::Sizes after = kids.sizes(i);
+        ASSERT_EQ(e.full, k.full) << i;
+        ASSERT_EQ(e.min, k.min) << i;
+        ASSERT_EQ(e.protected_leaves, k.protected_leaves) << i;
+        ASSERT_EQ(e.is_protected, k.is_protected) << i;
+        ASSERT_EQ(e.holds_protected, k.holds_protected) << i;
+        if ((c.object ? doc->members()[i].value : doc->items()[i]).is_string()) {
+          ASSERT_EQ(e.chars, k.chars) << i;
+        }
+        for (const SizeNodes::Sizes& s : {before, after}) {
+          ASSERT_EQ(e.full, s.full) << i;
+          ASSERT_EQ(e.min, s.min) << i;
+          ASSERT_EQ(e.holds_protected, s.holds_protected) << i;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tersolite
