@@ -1,7 +1,7 @@
-// Memory for the big blocks of a document (arena blocks, the scratch and
-// size arrays as long as the document): advised for huge pages, so that
-// touching 100 MB costs a few hundred page faults instead of 25,000, and
-// kept for the next request within a bound.
+// Memory for the big blocks of a document (arena blocks, size arrays, the
+// reader's element stacks): advised for huge pages, so that touching 100 MB
+// costs a few hundred page faults instead of 25,000. Nothing is kept once
+// a request is done.
 #pragma once
 
 #include <cstddef>
@@ -29,16 +29,11 @@ inline void advise_huge_pages(void* data, size_t size) {
 #endif
 }
 
-/// `bytes` for a block of working memory: one a recent request gave back
-/// when there is one of about that size, else from malloc (aligned to huge
+/// `bytes` for a block of working memory, from malloc (aligned to huge
 /// pages and advised when large). Give it back with release_large().
 void* allocate_large(size_t bytes);
 
 /// Gives back a block from allocate_large() of `bytes` (the size asked for).
-/// Up to 32 MiB of such blocks in all are kept for the next requests, so
-/// that a host calling again and again does not pay the kernel for fresh
-/// pages every time (on this kind of machine, a page fault costs as much
-/// as reading 20 KB of JSON); the rest is freed.
 void release_large(void* block, size_t bytes);
 
 /// A block of `new_bytes` holding the first `old_bytes` of `block` (null
@@ -50,20 +45,5 @@ void* grow_block(void* block, size_t old_bytes, size_t new_bytes);
 
 /// Gives back a block from grow_block() of `bytes` (the size last asked for).
 void free_growing_block(void* block, size_t bytes);
-
-/// A std::allocator for vectors that may grow as long as the document.
-template <class T>
-struct LargeAllocator {
-  using value_type = T;
-  LargeAllocator() = default;
-  template <class U>
-  LargeAllocator(const LargeAllocator<U>&) {}  // NOLINT(google-explicit-constructor)
-  T* allocate(size_t n) { return static_cast<T*>(allocate_large(n * sizeof(T))); }
-  void deallocate(T* p, size_t n) { release_large(p, n * sizeof(T)); }
-  template <class U>
-  friend bool operator==(const LargeAllocator&, const LargeAllocator<U>&) {
-    return true;
-  }
-};
 
 }  // namespace tersolite
