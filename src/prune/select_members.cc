@@ -104,11 +104,11 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
     // Candidates in order; each is accepted while the object stays under its
     // limit. Protected-first selection accepts protected members always.
     std::vector<size_t> order;
-    std::vector<double> limit(n, static_cast<double>(budget));
+    std::vector<double> score;
     bool ranked = ctx.options.array_strategy == ArrayStrategy::kCondense;
     if (ranked) {
       auto query = analyse_query(ctx.options.query, ctx.ignore_query);
-      std::vector<double> score(n);
+      score.resize(n);
       for (size_t i = 0; i < n; ++i) {
         score[i] = is_protected(i) ? std::numeric_limits<double>::infinity()
                                    : ctx.scorer.score(member_features(members[i], kids.sizes(i).full, i, query));
@@ -119,8 +119,10 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
       auto key = [&](size_t i) {
         return std::isnan(score[i]) ? -std::numeric_limits<double>::infinity() : score[i];
       };
-      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return key(a) > key(b); });
-      for (size_t i = 0; i < n; ++i) limit[i] = tier_factor(score[i]) * static_cast<double>(budget);
+      // Ties in their first order, as a stable sort would leave them, without
+      // its buffer as long as the object.
+      std::sort(order.begin(), order.end(),
+                [&](size_t a, size_t b) { return key(a) > key(b) || (key(a) == key(b) && a < b); });
     } else {
       for (size_t i = 0; i < n; ++i) {
         if (is_protected(i)) order.push_back(i);
@@ -135,7 +137,8 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
       uint64_t next = running + least[i];
       uint64_t e = a + 1 + (a + 1 < n);
       uint64_t need = next + container_overhead(layout, e, depth) + (a + 1 < n ? marker(n - a - 1) : 0);
-      bool accept = ranked ? need <= saturating_u64(limit[i])
+      // A member's limit is the budget scaled by its score's tier.
+      bool accept = ranked ? need <= saturating_u64(tier_factor(score[i]) * static_cast<double>(budget))
                            : is_protected(i) || need <= budget;
       if (!accept) {
         if (ranked) continue;
