@@ -232,76 +232,13 @@ void measure_scalar(SizeNode& node, const Value& value, bool is_protected) {
   node.min = is_protected ? node.full : std::min(node.full, chars_marker_size(sizes.chars));
 }
 
-// Child i of a container of `n`, whose first child's Value is at `first`,
-// `stride` bytes apart.
-const Value& child_at(const char* first, size_t stride, size_t i) {
-  return *reinterpret_cast<const Value*>(first + i * stride);
-}
-
-}  // namespace
-
-void SizeNodes::make_later(const Value& container, bool is_protected, Arena& arena) {
-  size_t n = container.size();
-  auto* later = static_cast<Later*>(arena.allocate(sizeof(Later)));
-  size_t chunks = (n + kChunk - 1) / kChunk;
-  later->chunks = static_cast<SizeNode**>(arena.allocate(chunks * sizeof(SizeNode*)));
-  std::fill_n(later->chunks, chunks, nullptr);
-  if (container.is_array()) {
-    later->first = reinterpret_cast<const char*>(container.items().data());
-    later->stride = sizeof(Value);
-  } else {
-    later->first = reinterpret_cast<const char*>(&container.members().data()->value);
-    later->stride = sizeof(Member);
-  }
-  later->is_protected = is_protected;
-  later->arena = &arena;
-  later_ = later;
-  meta_ = n | kLater;
-}
-
-const SizeNode& SizeNodes::made_later(size_t i) const {
-  SizeNode*& chunk = later_->chunks[i / kChunk];
-  if (chunk == nullptr) {
-    size_t start = i / kChunk * kChunk;
-    size_t count = std::min(kChunk, size() - start);
-    chunk = static_cast<SizeNode*>(later_->arena->allocate(count * sizeof(SizeNode)));
-    for (size_t k = 0; k < count; ++k)
-      measure_scalar(*new (chunk + k) SizeNode(), child_at(later_->first, later_->stride, start + k),
-                     later_->is_protected);
-  }
-  return chunk[i % kChunk];
-}
-
-SizeNodes::Sizes SizeNodes::sizes(size_t i) const {
-  if (!(meta_ & kLater) || later_->chunks[i / kChunk] != nullptr) {
-    const SizeNode& node = (*this)[i];
-    return {node.full, node.min, node.holds_protected};
-  }
-  SizeNode node;
-  measure_scalar(node, child_at(later_->first, later_->stride, i), later_->is_protected);
-  return {node.full, node.min, node.holds_protected};
-}
-
-namespace {
-
-// Containers with more children than this keep no node per scalar child
-// until a step asks for one (see SizeNodes).
+// Containers with more children than this, measured into an arena with
+// nothing protected, keep no node per child until a step asks for one (see
+// SizeNodes).
 constexpr size_t kFewChildren = 256;
 
-// Whether `value` is a container whose children's nodes are better made
-// when asked for: a large one of scalars alone, measured into an arena.
-bool scalars_wait(const MeasureSettings& settings, const Value& value) {
-  if (settings.arena == nullptr || value.size() <= kFewChildren) return false;
-  if (value.is_array()) {
-    for (const Value& item : value.items()) {
-      if (!item.is_scalar()) return false;
-    }
-  } else {
-    for (const Member& m : value.members()) {
-      if (!m.value.is_scalar()) return false;
-    }
-  }
-  return true;
+bool children_wait(const MeasureSettings& settings, const Value& value, bool is_protected) {
+  return settings.arena != nullptr && !is_protected && value.size() > kFewChildren;
 }
 
 // Whether protection can depend on the path, which is then kept up to date.
@@ -339,16 +276,13 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
     measure_scalar(node, value, node.is_protected);
     return;
   }
-  // Only the sizes are needed when nothing below is kept or protected, and
-  // when children_of() will make the nodes of scalar children later.
-  if (!track && ((!keep && !node.is_protected) || (keep && scalars_wait(settings, value)))) {
+  // Only the sizes are needed when nothing below is kept or protected, or
+  // when children_of() will make the children's nodes later.
+  if (!track && !node.is_protected && (!keep || children_wait(settings, value, false))) {
     uint64_t n = value.size();
     node.full = written_size(layout, value, depth);
     uint64_t collapsed = value.is_array() ? collapsed_array_size(layout, n, depth) : collapsed_object_size(layout, n, depth);
-    node.min = n == 0 || node.is_protected ? node.full : std::min(node.full, collapsed);
-    // Only scalars below a container whose scalars wait.
-    node.protected_leaves = node.is_protected ? n : 0;
-    node.holds_protected = node.is_protected;
+    node.min = n == 0 ? node.full : std::min(node.full, collapsed);
     return;
   }
   switch (value.kind()) {
@@ -412,7 +346,62 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
   node.expanded = keep;
 }
 
+// Child i of a container whose first child's Value is at `first`, `stride`
+// bytes apart.
+const Value& child_at(const char* first, size_t stride, size_t i) {
+  return *reinterpret_cast<const Value*>(first + i * stride);
+}
+
 }  // namespace
+
+void SizeNodes::make_later(const Value& container, const Layout& layout, uint64_t depth, Arena& arena) {
+  size_t n = container.size();
+  auto* later = static_cast<Later*>(arena.allocate(sizeof(Later)));
+  size_t chunks = (n + kChunk - 1) / kChunk;
+  later->chunks = static_cast<SizeNode**>(arena.allocate(chunks * sizeof(SizeNode*)));
+  std::fill_n(later->chunks, chunks, nullptr);
+  if (container.is_array()) {
+    later->first = reinterpret_cast<const char*>(container.items().data());
+    later->stride = sizeof(Value);
+  } else {
+    later->first = reinterpret_cast<const char*>(&container.members().data()->value);
+    later->stride = sizeof(Member);
+  }
+  later->layout = layout;
+  later->depth = depth;
+  later->arena = &arena;
+  later_ = later;
+  meta_ = n | kLater;
+}
+
+// Each child is measured as children_of() measures a child, without kept
+// levels: its own children are made when asked for in turn.
+void SizeNodes::measure_later(SizeNode& node, size_t i) const {
+  PathStack unused;
+  measure_into(node, {later_->layout, nullptr, nullptr, later_->arena}, false,
+               child_at(later_->first, later_->stride, i), later_->depth, unused, false, 0);
+}
+
+const SizeNode& SizeNodes::made_later(size_t i) const {
+  SizeNode*& chunk = later_->chunks[i / kChunk];
+  if (chunk == nullptr) {
+    size_t start = i / kChunk * kChunk;
+    size_t count = std::min(kChunk, size() - start);
+    chunk = static_cast<SizeNode*>(later_->arena->allocate(count * sizeof(SizeNode)));
+    for (size_t k = 0; k < count; ++k) measure_later(*new (chunk + k) SizeNode(), start + k);
+  }
+  return chunk[i % kChunk];
+}
+
+SizeNodes::Sizes SizeNodes::sizes(size_t i) const {
+  if (!(meta_ & kLater) || later_->chunks[i / kChunk] != nullptr) {
+    const SizeNode& node = (*this)[i];
+    return {node.full, node.min, node.holds_protected};
+  }
+  SizeNode node;
+  measure_later(node, i);
+  return {node.full, node.min, node.holds_protected};
+}
 
 SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t depth, PathStack& path,
                  bool protected_by_ancestor, uint64_t levels) {
@@ -427,8 +416,8 @@ const SizeNodes& children_of(const MeasureSettings& settings, const Value& value
   // Without patterns or pinned paths, protection comes from the ancestors
   // alone, so the path does not matter here.
   node.expanded = true;
-  if (scalars_wait(settings, value)) {
-    node.children.make_later(value, node.is_protected, *settings.arena);
+  if (children_wait(settings, value, node.is_protected)) {
+    node.children.make_later(value, settings.layout, depth + 1, *settings.arena);
     return node.children;
   }
   PathStack path;

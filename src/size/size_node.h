@@ -65,11 +65,11 @@ struct SizeNode;
 /// The measured children of a node: an exactly sized array in an arena, or
 /// on the heap when there is none (freed with the list).
 ///
-/// A large container of scalars alone keeps no node per scalar until a
-/// step asks for one: its nodes are made from the scalars (and their
-/// reader's notes) a chunk at a time, in the arena, so that sampling a few
-/// thousand items of an array of millions costs nodes for those alone.
-/// Loops over every child should use sizes(), which keeps nothing.
+/// A large container measured into an arena keeps no node per child until
+/// a step asks for one: its children are measured 256 at a time when first
+/// asked for, so that sampling a few thousand items of an array of
+/// millions costs nodes for those alone. Loops over every child should use
+/// sizes(), which keeps nothing.
 class SizeNodes {
  public:
   SizeNodes() = default;
@@ -90,10 +90,10 @@ class SizeNodes {
   SizeNode& emplace_back();
   /// REQUIRES: fewer nodes than allocated.
   void push_back(SizeNode&& node);
-  /// Nodes for the scalar children of `container`, made when first asked
-  /// for, protected when `is_protected`, in `arena`.
-  /// REQUIRES: nothing allocated yet; every child is a scalar.
-  void make_later(const Value& container, bool is_protected, Arena& arena);
+  /// Nodes for the children of `container`, measured in `layout` at
+  /// `depth` when first asked for, unprotected, in `arena`.
+  /// REQUIRES: nothing allocated yet.
+  void make_later(const Value& container, const Layout& layout, uint64_t depth, Arena& arena);
 
   size_t size() const { return static_cast<size_t>(meta_ & kSizeMask); }
   bool empty() const { return size() == 0; }
@@ -112,14 +112,16 @@ class SizeNodes {
   static constexpr uint64_t kLater = uint64_t{1} << 62;
   static constexpr uint64_t kSizeMask = kLater - 1;
   static constexpr size_t kChunk = 256;
-  // Scalar children whose nodes are made a chunk at a time.
+  // Children whose nodes are made a chunk at a time.
   struct Later {
     const char* first;  // the first child's Value
     size_t stride;      // bytes from one child's Value to the next
-    bool is_protected;
+    Layout layout;
+    uint64_t depth;     // the children's
     Arena* arena;
     SizeNode** chunks;  // null until made
   };
+  void measure_later(SizeNode& node, size_t i) const;
   const SizeNode& made_later(size_t i) const;
   union {
     SizeNode* data_ = nullptr;
@@ -136,17 +138,13 @@ struct SizeNode {
   mutable SizeNodes children;
   uint64_t full = 0;  // characters written in full
   uint64_t min = 0;   // smallest size allowed; <= full
-  union {
-    uint64_t chars = 0;      // strings: characters of the text
-    mutable uint64_t shape;  // objects: shape fingerprint, once shape_known
-  };
+  uint64_t chars = 0;  // strings: characters of the text
   // Protected scalars at or below: fewer than the document's bytes, so 48
   // bits are plenty, and the flags share the word.
   uint64_t protected_leaves : 48 = 0;
   bool is_protected : 1 = false;     // this node itself
   bool holds_protected : 1 = false;  // scalars and arrays: is_protected; objects: also any child
   mutable bool expanded : 1 = false;  // children holds every child
-  mutable bool shape_known : 1 = false;
 };
 
 // Large documents are mostly nodes: keep them small.
@@ -260,17 +258,5 @@ uint64_t keys_marker_member_size(const Layout& layout, uint64_t count);
 
 /// Shape fingerprint: the kind, and for objects the set of distinct keys.
 uint64_t shape_hash(const Value& value);
-
-/// The shape fingerprint of `value`, whose measurement is `node`: computed
-/// when first asked for (only array sampling needs it), then kept. Only
-/// objects' shapes take work; the others' are not kept.
-inline uint64_t shape_of(const Value& value, const SizeNode& node) {
-  if (!value.is_object()) return shape_hash(value);
-  if (!node.shape_known) {
-    node.shape = shape_hash(value);
-    node.shape_known = true;
-  }
-  return node.shape;
-}
 
 }  // namespace tersolite
