@@ -25,7 +25,7 @@ class Arena {
       release_large(blocks_, blocks_->bytes);
       blocks_ = next;
     }
-    for (const Adopted& a : adopted_) free_growing_block(a.block, a.bytes);
+    for (const Adopted& a : adopted_) release_large(a.block, a.bytes);
   }
 
   /// Takes a block of `bytes` from grow_block(), to free it with the arena.

@@ -30,7 +30,7 @@ class ElementStack {
   ElementStack& operator=(const ElementStack&) = delete;
   ~ElementStack() {
     resize(0);
-    if (block_ != nullptr) free_growing_block(block_, block_bytes());
+    if (block_ != nullptr) release_large(block_, block_bytes());
   }
 
   size_t size() const { return size_; }

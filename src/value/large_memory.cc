@@ -4,22 +4,6 @@
 
 namespace tersolite {
 
-void* allocate_large(size_t bytes) {
-  void* p = nullptr;
-  if (bytes >= kHugePage) {
-    p = std::aligned_alloc(kHugePage, (bytes + kHugePage - 1) & ~(kHugePage - 1));
-    if (p != nullptr) advise_huge_pages(p, bytes);
-  }
-  if (p == nullptr) p = std::malloc(bytes);
-  if (p == nullptr) std::abort();  // memory exhaustion ends the process
-  return p;
-}
-
-void release_large(void* block, size_t bytes) {
-  (void)bytes;
-  std::free(block);
-}
-
 namespace {
 
 // Blocks from this size on are mapped on their own, so that they can be
@@ -30,6 +14,42 @@ constexpr size_t kPage = 4096;
 size_t whole_pages(size_t bytes) { return (bytes + kPage - 1) & ~(kPage - 1); }
 
 }  // namespace
+
+// Large blocks are mapped on their own rather than taken from malloc: freed,
+// they go back to the kernel at once, where malloc would keep them, and
+// keep taking more, in a heap fragmented by blocks of every size that a
+// host calling again and again never sees shrink.
+void* allocate_large(size_t bytes) {
+#if defined(__linux__)
+  if (bytes >= kMappedFrom) {
+    // Mapped with a huge page of slack, then trimmed to start on one.
+    size_t size = whole_pages(bytes);
+    void* p = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) std::abort();  // memory exhaustion ends the process
+    auto start = reinterpret_cast<uintptr_t>(p);
+    auto aligned = (start + kHugePage - 1) & ~uintptr_t{kHugePage - 1};
+    size_t lead = aligned - start;
+    if (lead > 0) munmap(p, lead);
+    munmap(reinterpret_cast<void*>(aligned + size), kHugePage - lead);
+    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(aligned);
+  }
+#endif
+  void* p = std::malloc(bytes);
+  if (p == nullptr) std::abort();  // memory exhaustion ends the process
+  return p;
+}
+
+void release_large(void* block, size_t bytes) {
+#if defined(__linux__)
+  if (bytes >= kMappedFrom) {
+    munmap(block, whole_pages(bytes));
+    return;
+  }
+#endif
+  (void)bytes;
+  std::free(block);
+}
 
 void* grow_block(void* block, size_t old_bytes, size_t new_bytes) {
 #if defined(__linux__)
@@ -53,17 +73,6 @@ void* grow_block(void* block, size_t old_bytes, size_t new_bytes) {
   void* p = std::realloc(block, new_bytes);
   if (p == nullptr) std::abort();  // memory exhaustion ends the process
   return p;
-}
-
-void free_growing_block(void* block, size_t bytes) {
-#if defined(__linux__)
-  if (bytes >= kMappedFrom) {
-    munmap(block, whole_pages(bytes));
-    return;
-  }
-#endif
-  (void)bytes;
-  std::free(block);
 }
 
 }  // namespace tersolite

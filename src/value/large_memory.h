@@ -29,21 +29,20 @@ inline void advise_huge_pages(void* data, size_t size) {
 #endif
 }
 
-/// `bytes` for a block of working memory, from malloc (aligned to huge
-/// pages and advised when large). Give it back with release_large().
+/// `bytes` for a block of working memory: mapped on its own, aligned to
+/// huge pages and advised when large, else from malloc. Give it back with
+/// release_large().
 void* allocate_large(size_t bytes);
 
-/// Gives back a block from allocate_large() of `bytes` (the size asked for).
+/// Gives back a block from allocate_large() or grow_block() of `bytes` (the
+/// size last asked for).
 void release_large(void* block, size_t bytes);
 
 /// A block of `new_bytes` holding the first `old_bytes` of `block` (null
 /// when `old_bytes` is 0), which is given up. Large blocks grow without
 /// holding the old and the new bytes at once: on Linux their pages are
 /// remapped rather than copied, and advised for huge pages. Give the last
-/// one back with free_growing_block().
+/// one back with release_large() and its size.
 void* grow_block(void* block, size_t old_bytes, size_t new_bytes);
-
-/// Gives back a block from grow_block() of `bytes` (the size last asked for).
-void free_growing_block(void* block, size_t bytes);
 
 }  // namespace tersolite
