@@ -10,7 +10,8 @@
 # machine the memory freed by the last run is then handed back, and each
 # run pays again for the pages it touches. MODE=both (the default) prints
 # both. SHAPES picks the generated documents (default: all of docgen's);
-# JQ=0 leaves jq out (its column then reads 0).
+# JQ=0 leaves jq out (its column then reads 0). CLI=path times another
+# tersolite CLI (an earlier build) in place of this tree's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 .ci/deps rapidjson-dev jq
@@ -27,6 +28,7 @@ mkdir -p "$dir"
 cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null
 bin=build/bench
+cli=${CLI:-$bin/tersolite}
 [[ -x $bin/bench/rapidjson_roundtrip ]] || { echo "rapidjson-dev is needed for the comparison" >&2; exit 1; }
 
 # median_run CMD...: prints "seconds peak_MiB" (medians of the runs). Wall time
@@ -62,9 +64,9 @@ for shape in "${shapes[@]}"; do
       read -r rt rm < <(median_run $bin/bench/rapidjson_roundtrip "$file")
       jt=0 jm=0
       ((jq)) && read -r jt jm < <(median_run jq -c . "$file")
-      read -r ft fm < <(median_run $bin/tersolite --max-chars 18446744073709551615 --indent 0 "$file")
-      read -r st sm < <(median_run $bin/tersolite --max-chars 10000 --indent 0 "$file")
-      read -r ct cm < <(median_run $bin/tersolite --max-chars 10000 --indent 0 --strategy condense "$file")
+      read -r ft fm < <(median_run $cli --max-chars 18446744073709551615 --indent 0 "$file")
+      read -r st sm < <(median_run $cli --max-chars 10000 --indent 0 "$file")
+      read -r ct cm < <(median_run $cli --max-chars 10000 --indent 0 --strategy condense "$file")
       printf '%-13s %4s | %s | %s | %s | %s | %s | %6sx %5sx %8sx\n' "$shape $m" "$mb" "$(cell "$rt" "$rm")" \
         "$(cell "$jt" "$jm")" "$(cell "$ft" "$fm")" "$(cell "$st" "$sm")" "$(cell "$ct" "$cm")" \
         "$(ratio "$st" "$rt")" "$(ratio "$jt" "$st")" "$(ratio "$ct" "$st")"
@@ -79,7 +81,7 @@ echo
 printf '%-13s %4s | %-17s | %-10s\n' yaml MB "sample 10k" "s per MB"
 for mb in "${sizes[@]}"; do
   file="$dir/issues-$mb.yaml"
-  [[ -f $file ]] || $bin/tersolite --max-chars 18446744073709551615 --format yaml "$dir/issues-$mb.json" >"$file"
-  read -r yt ym < <(median_run $bin/tersolite --max-chars 10000 "$file")
+  [[ -f $file ]] || $cli --max-chars 18446744073709551615 --format yaml "$dir/issues-$mb.json" >"$file"
+  read -r yt ym < <(median_run $cli --max-chars 10000 "$file")
   printf '%-7s %4s | %s | %10.4f\n' issues "$mb" "$(cell "$yt" "$ym")" "$(awk -v a="$yt" -v b="$mb" 'BEGIN {print a / b}')"
 done
