@@ -208,9 +208,9 @@ void SizeNodes::allocate(size_t n, Arena* arena) {
   static_assert(alignof(SizeNode) <= Arena::kAlign);
   if (n == 0) return;
   if (arena != nullptr) {
-    data_ = static_cast<SizeNode*>(arena->allocate(n * sizeof(SizeNode)));
+    data_ = arena->allocate(n * sizeof(SizeNode));
   } else {
-    data_ = static_cast<SizeNode*>(allocate_large(n * sizeof(SizeNode)));
+    data_ = allocate_large(n * sizeof(SizeNode));
     meta_ = kHeap;
   }
 }
@@ -278,7 +278,7 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
   }
   // Only the sizes are needed when nothing below is kept or protected, or
   // when children_of() will make the children's nodes later.
-  if (!track && !node.is_protected && (!keep || children_wait(settings, value, false))) {
+  if (!track && !node.is_protected && (!keep || children_wait(settings, value, node.is_protected))) {
     uint64_t n = value.size();
     node.full = written_size(layout, value, depth);
     uint64_t collapsed = value.is_array() ? collapsed_array_size(layout, n, depth) : collapsed_object_size(layout, n, depth);
@@ -370,7 +370,7 @@ void SizeNodes::make_later(const Value& container, const Layout& layout, uint64_
   later->layout = layout;
   later->depth = depth;
   later->arena = &arena;
-  later_ = later;
+  data_ = later;
   meta_ = n | kLater;
 }
 
@@ -378,23 +378,23 @@ void SizeNodes::make_later(const Value& container, const Layout& layout, uint64_
 // levels: its own children are made when asked for in turn.
 void SizeNodes::measure_later(SizeNode& node, size_t i) const {
   PathStack unused;
-  measure_into(node, {later_->layout, nullptr, nullptr, later_->arena}, false,
-               child_at(later_->first, later_->stride, i), later_->depth, unused, false, 0);
+  measure_into(node, {later()->layout, nullptr, nullptr, later()->arena}, false,
+               child_at(later()->first, later()->stride, i), later()->depth, unused, false, 0);
 }
 
 const SizeNode& SizeNodes::made_later(size_t i) const {
-  SizeNode*& chunk = later_->chunks[i / kChunk];
+  SizeNode*& chunk = later()->chunks[i / kChunk];
   if (chunk == nullptr) {
     size_t start = i / kChunk * kChunk;
     size_t count = std::min(kChunk, size() - start);
-    chunk = static_cast<SizeNode*>(later_->arena->allocate(count * sizeof(SizeNode)));
+    chunk = static_cast<SizeNode*>(later()->arena->allocate(count * sizeof(SizeNode)));
     for (size_t k = 0; k < count; ++k) measure_later(*new (chunk + k) SizeNode(), start + k);
   }
   return chunk[i % kChunk];
 }
 
 SizeNodes::Sizes SizeNodes::sizes(size_t i) const {
-  if (!(meta_ & kLater) || later_->chunks[i / kChunk] != nullptr) {
+  if (!(meta_ & kLater) || later()->chunks[i / kChunk] != nullptr) {
     const SizeNode& node = (*this)[i];
     return {node.full, node.min, node.holds_protected};
   }

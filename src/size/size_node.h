@@ -123,13 +123,11 @@ class SizeNodes {
   };
   void measure_later(SizeNode& node, size_t i) const;
   const SizeNode& made_later(size_t i) const;
-  union {
-    SizeNode* data_ = nullptr;
-    Later* later_;  // when kLater
-  };
-  uint64_t meta_ = 0;  // size, kHeap when data_ is ours to free, kLater
+  SizeNode* nodes() const { return static_cast<SizeNode*>(data_); }
+  Later* later() const { return static_cast<Later*>(data_); }  // when kLater
+  void* data_ = nullptr;  // the nodes, or the Later when kLater
+  uint64_t meta_ = 0;     // size, kHeap when data_ is ours to free, kLater
 };
-
 
 struct SizeNode {
   // One per item or member, in order, once measured. Large documents keep
@@ -153,23 +151,23 @@ static_assert(sizeof(SizeNode) == 48);
 inline const SizeNode& SizeNodes::operator[](size_t i) const {
   if (meta_ & kLater) [[unlikely]]
     return made_later(i);
-  return data_[i];
+  return nodes()[i];
 }
 
 inline SizeNodes::~SizeNodes() {
   if (!(meta_ & kHeap)) return;  // an arena's nodes go with the arena
-  for (size_t i = 0; i < size(); ++i) data_[i].~SizeNode();
+  for (size_t i = 0; i < size(); ++i) nodes()[i].~SizeNode();
   release_large(data_, size() * sizeof(SizeNode));
 }
 
 inline SizeNode& SizeNodes::emplace_back() {
-  SizeNode* slot = new (data_ + size()) SizeNode();
+  SizeNode* slot = new (nodes() + size()) SizeNode();
   ++meta_;
   return *slot;
 }
 
 inline void SizeNodes::push_back(SizeNode&& node) {
-  new (data_ + size()) SizeNode(std::move(node));
+  new (nodes() + size()) SizeNode(std::move(node));
   ++meta_;
 }
 
