@@ -393,8 +393,11 @@ const SizeNode& SizeNodes::made_later(size_t i) const {
   return chunk[i % kChunk];
 }
 
+// A scalar is measured again at no cost; a container's node is kept, so
+// that its subtree is not walked again by the next loop.
 SizeNodes::Sizes SizeNodes::sizes(size_t i) const {
-  if (!(meta_ & kLater) || later()->chunks[i / kChunk] != nullptr) {
+  if (!(meta_ & kLater) || later()->chunks[i / kChunk] != nullptr ||
+      !child_at(later()->first, later()->stride, i).is_scalar()) {
     const SizeNode& node = (*this)[i];
     return {node.full, node.min, node.holds_protected};
   }

@@ -99,7 +99,8 @@ class SizeNodes {
   bool empty() const { return size() == 0; }
   const SizeNode& operator[](size_t i) const;
 
-  /// What a loop over every child needs of child i.
+  /// What a loop over every child needs of child i, without keeping a
+  /// node for it when it is a scalar.
   struct Sizes {
     uint64_t full;
     uint64_t min;
