@@ -362,6 +362,9 @@ TEST(Measure, LargeContainersReadInPlaceMatchTheOwnedRead) {
     }
     return s;
   };
+  std::string numbers = "[0";
+  for (size_t i = 1; i < 300000; ++i) numbers += "," + std::to_string(i % 1000);
+  numbers += "]";
   std::string members;
   for (size_t i = 0; i < 50000; ++i) members += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":" + scalar_text(i);
   const std::string docs[] = {
@@ -371,6 +374,7 @@ TEST(Measure, LargeContainersReadInPlaceMatchTheOwnedRead) {
       "[1,[" + items(70000, false) + "]]",         // after an element: copied
       "[[" + items(70000, true) + "]]",            // noted in place
       "{\"a\":[[" + items(70000, true) + "]],\"b\":{" + members + "}}",
+      numbers,  // elements past 2 MiB: a block of their own, grown by moving it
   };
   size_t noted = 0;
   for (const std::string& doc : docs) {
