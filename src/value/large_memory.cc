@@ -1,10 +1,23 @@
 #include "value/large_memory.h"
 
+#ifndef __wasi__
 #include <mutex>
+#endif
 
 namespace tersolite {
 
 namespace {
+
+#ifdef __wasi__
+// A WebAssembly instance runs one thread, and its C++ runtime has no mutex.
+struct Mutex {};
+struct Lock {
+  explicit Lock(Mutex&) {}
+};
+#else
+using Mutex = std::mutex;
+using Lock = std::lock_guard<std::mutex>;
+#endif
 
 constexpr size_t kMinKept = size_t{64} << 10;
 constexpr size_t kMaxKept = size_t{16} << 20;
@@ -15,7 +28,7 @@ class BlockCache {
  public:
   void* take(size_t bytes) {
     if (bytes < kMinKept || bytes > kMaxKept) return nullptr;
-    std::lock_guard<std::mutex> lock(mutex_);
+    Lock lock(mutex_);
     // The smallest block that serves, if it is not more than twice the need.
     size_t best = count_;
     for (size_t i = 0; i < count_; ++i) {
@@ -32,7 +45,7 @@ class BlockCache {
 
   bool keep(void* p, size_t bytes) {
     if (bytes < kMinKept || bytes > kMaxKept) return false;
-    std::lock_guard<std::mutex> lock(mutex_);
+    Lock lock(mutex_);
     if (closed_ || count_ == kSlots || total_ + bytes > kMaxKeptTotal) return false;
     blocks_[count_++] = {p, bytes};
     total_ += bytes;
@@ -42,7 +55,7 @@ class BlockCache {
   // Frees every kept block and keeps no more: the library is being
   // unloaded or the process is ending.
   void close() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    Lock lock(mutex_);
     for (size_t i = 0; i < count_; ++i) std::free(blocks_[i].p);
     count_ = total_ = 0;
     closed_ = true;
@@ -54,7 +67,7 @@ class BlockCache {
     void* p;
     size_t bytes;
   };
-  std::mutex mutex_;
+  Mutex mutex_;
   Kept blocks_[kSlots] = {};
   size_t count_ = 0;
   size_t total_ = 0;
