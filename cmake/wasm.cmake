@@ -1,6 +1,12 @@
 # The WebAssembly build: tersolite.wasm, exporting the four C functions and
 # its memory, for the JavaScript package in bindings/js (which gets a copy).
 
+# The wasm32 C++ runtime has no exceptions (nor threads). Bulk memory turns
+# memcpy and memset into single instructions, which the byte-copying
+# writers lean on; it, sign extension and saturating float conversion are
+# in every engine the package targets.
+add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions> -mbulk-memory -msign-ext -mnontrapping-fptoint)
+
 # libyaml, built from Debian's source package (fetched at configure time,
 # never kept in the repository).
 set(TERSOLITE_LIBYAML_SOURCE "${CMAKE_BINARY_DIR}/_deps/libyaml" CACHE PATH

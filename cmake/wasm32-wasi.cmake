@@ -30,9 +30,6 @@ if(NOT TERSOLITE_WASI_SYSROOT)
 endif()
 set(CMAKE_SYSROOT "${TERSOLITE_WASI_SYSROOT}")
 
-# The wasm32 libc++ has no exceptions and no threads.
-set(CMAKE_C_FLAGS_INIT "")
-set(CMAKE_CXX_FLAGS_INIT "-fno-exceptions")
 
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -13,7 +13,7 @@ const PANIC = '{"ok":false,"error":"internal error (panic) in tersolite"}';
 // After a call that left the instance's memory larger than this, the
 // instance is dropped, so that one huge document does not pin its memory
 // for the life of the host; the next call starts a fresh one.
-const KEEP_MEMORY_BYTES = 64 << 20;
+const KEEP_MEMORY_BYTES = 128 << 20;
 const ERRNO_NOSYS = 52;
 
 export class TersoliteError extends Error {

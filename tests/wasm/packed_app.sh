@@ -13,8 +13,22 @@ tarball=$(cd "$src/bindings/js" && npm pack --silent --pack-destination "$dest")
 cd "$dest"
 echo '{"name": "tersolite-smoke", "private": true, "type": "module"}' > package.json
 npm install --offline --no-audit --no-fund --silent "./$tarball"
-cp "$src/tests/wasm/smoke.mjs" .
+cp "$src/tests/wasm/smoke.mjs" "$src/tests/wasm/types_check.ts" .
 echo 'import { smoke } from "./smoke.mjs"; console.log(await smoke());' > run_smoke.mjs
+
+# The README's examples, as a reader would copy them: the Node.js script,
+# the browser page and the edge worker (the smoke test runs the latter two).
+python3 - "$src/README.md" <<'PY'
+import re, sys
+text = open(sys.argv[1], encoding="utf-8").read()
+start = text.index("## JavaScript and WebAssembly")
+section = text[start:text.find("\n## ", start + 1)]
+for lang, code in re.findall(r"```(js|html)\n(.*?)```", section, re.S):
+    name = ("readme_page.html" if lang == "html" else
+            "readme_edge_worker.mjs" if "export default" in code else "readme_node.mjs")
+    with open(name, "w", encoding="utf-8") as f:
+        f.write(code)
+PY
 
 # The tarball holds the package and nothing else.
 expected="package/README.md package/package.json package/tersolite.d.ts package/tersolite.js package/tersolite.wasm package/worker.js"

@@ -19,6 +19,17 @@ function check(ok, what) {
   if (!ok) throw new Error(`smoke test failed: ${what}`);
 }
 
+// The README's edge worker, called as its host would call it.
+async function edgeWorker() {
+  const worker = (await import('./readme_edge_worker.mjs')).default;
+  const post = (query, body) => worker.fetch(new Request(`http://localhost/${query}`, { method: 'POST', body }));
+  let response = await post('?max_chars=400', JSON.stringify(doc));
+  check(response.status === 200 && response.headers.get('x-tersolite-fits') === 'true', 'edge worker status');
+  check((await response.text()) === shrink(doc, { maxChars: 400 }).text, 'edge worker text');
+  response = await post('', '{"a": ');
+  check(response.status === 400 && /^invalid JSON input/.test(await response.text()), 'edge worker error');
+}
+
 export async function smoke() {
   await init();
   const envelope = shrinkEnvelope(JSON.stringify(doc), '{"max_chars":400,"arguments":{"query":"errors"}}');
@@ -35,5 +46,6 @@ export async function smoke() {
   const fromWorker = await shrinkAsync(doc, options);
   closeWorker();
   check(fromWorker.text === text, 'shrinkAsync() result');
+  await edgeWorker();
   return `tersolite ${version()}: ${report.input_chars} -> ${report.output_chars} characters, envelope identical`;
 }

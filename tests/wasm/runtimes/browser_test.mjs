@@ -1,5 +1,5 @@
-// Runs the smoke test of the packed package (tests/wasm/packed_app.sh) in
-// a page of headless Chromium (Debian's), served from this machine's
+// Runs the smoke test of the packed package (tests/wasm/packed_app.sh), and
+// the README's page, in headless Chromium (Debian's), served from this machine's
 // loopback. Skipped (77) without Chromium or puppeteer-core.
 //
 //   node tests/wasm/runtimes/browser_test.mjs APP_DIR [SCREENSHOT.png]
@@ -46,7 +46,7 @@ const page = `<!doctype html>
   }
 </script></body></html>`;
 
-const types = { '.js': 'text/javascript', '.mjs': 'text/javascript', '.wasm': 'application/wasm', '.json': 'application/json' };
+const types = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.mjs': 'text/javascript', '.wasm': 'application/wasm', '.json': 'application/json' };
 const server = createServer((req, res) => {
   const path = normalize(decodeURIComponent(new URL(req.url, 'http://localhost').pathname));
   if (path === '/favicon.ico') {
@@ -89,8 +89,18 @@ try {
     failed = (await tab.$eval('body', (b) => b.dataset.result)) !== 'pass';
     console.log(await tab.$eval('#status', (e) => e.textContent));
     if (screenshot) await tab.screenshot({ path: screenshot });
+    // The README's page, as written.
+    await tab.goto(`${url}readme_page.html`);
+    await tab.waitForFunction(() => document.getElementById('out')?.textContent, { timeout: 30000 });
+    const shown = await tab.$eval('#out', (e) => e.textContent);
+    if (!/"station": "Zürich"/.test(shown) || !/items omitted/.test(shown)) {
+      messages.push(`the README page shows: ${shown}`);
+      failed = true;
+    }
+    if (screenshot) await tab.screenshot({ path: screenshot.replace(/\.png$/, '-readme.png') });
   } catch (e) {
     messages.push(String(e));
+    failed = true;
   }
   if (messages.length) console.log(messages.join('\n'));
 } finally {
