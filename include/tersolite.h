@@ -42,6 +42,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* The version of this header; tersolite_version() gives the library's. A
+ * host may compare the two to notice a header and a library that differ. */
+#define TERSOLITE_VERSION_MAJOR 0
+#define TERSOLITE_VERSION_MINOR 2
+#define TERSOLITE_VERSION_PATCH 1
+
 #if defined(_WIN32)
 #define TERSOLITE_EXPORT __declspec(dllexport)
 #else

@@ -67,4 +67,10 @@ extern "C" TERSOLITE_EXPORT void tersolite_free(uint8_t* ptr, size_t len) noexce
   std::free(ptr);
 }
 
-extern "C" TERSOLITE_EXPORT const char* tersolite_version(void) noexcept { return "0.2.1"; }
+#define TERSOLITE_TEXT(x) TERSOLITE_TEXT_(x)
+#define TERSOLITE_TEXT_(x) #x
+
+extern "C" TERSOLITE_EXPORT const char* tersolite_version(void) noexcept {
+  return TERSOLITE_TEXT(TERSOLITE_VERSION_MAJOR) "." TERSOLITE_TEXT(TERSOLITE_VERSION_MINOR) "." TERSOLITE_TEXT(
+      TERSOLITE_VERSION_PATCH);
+}

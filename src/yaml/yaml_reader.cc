@@ -111,6 +111,43 @@ std::optional<std::string> int_text(std::string_view s) {
   return std::to_string(magnitude);
 }
 
+}  // namespace
+
+// Fixed notation alone would pick, among equally short texts, the one
+// nearest the binary value (6e60 becomes 5999...424), so take the shortest
+// round-trip digits from the scientific form and place the point here.
+std::string shortest_positional(double d) {
+  if (d == 0) return "0";
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
+  std::string_view sci(buf, static_cast<size_t>(r.ptr - buf));
+  std::string out;
+  if (sci.front() == '-') {
+    out += '-';
+    sci.remove_prefix(1);
+  }
+  size_t e = sci.find('e');
+  std::string digits(1, sci[0]);
+  if (e > 1) digits.append(sci.substr(2, e - 2));  // after "d."
+  std::string_view exponent = sci.substr(e + 1);
+  if (exponent.front() == '+') exponent.remove_prefix(1);
+  int exp10 = 0;
+  std::from_chars(exponent.data(), exponent.data() + exponent.size(), exp10);
+  // The value is 0.digits times 10^point.
+  long point = exp10 + 1;
+  auto ndigits = static_cast<long>(digits.size());
+  if (point <= 0) {
+    out.append("0.").append(static_cast<size_t>(-point), '0').append(digits);
+  } else if (point >= ndigits) {
+    out.append(digits).append(static_cast<size_t>(point - ndigits), '0');
+  } else {
+    out.append(digits, 0, static_cast<size_t>(point)).append(".").append(digits, static_cast<size_t>(point));
+  }
+  return out;
+}
+
+namespace {
+
 // A real: its own text when that is a JSON number, else the shortest
 // positional decimal of its float, else (infinities, NaN) the text itself.
 Value real_value(std::string_view s) {
@@ -119,13 +156,8 @@ Value real_value(std::string_view s) {
   char* end = nullptr;
   double d = std::strtod(copy.c_str(), &end);
   if (end == copy.c_str() + copy.size() && !copy.empty() && std::isfinite(d)) {
-    char buf[512];
-    auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
-    if (r.ec == std::errc()) {
-      std::string text(buf, r.ptr);
-      if (text == "-0") text.erase(0, 1);
-      if (is_json_number(text)) return Value::number(text);
-    }
+    std::string text = shortest_positional(d);
+    if (is_json_number(text)) return Value::number(text);
   }
   return Value::string(copy);
 }
@@ -232,7 +264,9 @@ class Builder {
     yaml_parser_initialize(&parser_);
     yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(text.data()),
                                  text.size());
-    yaml_parser_set_encoding(&parser_, YAML_UTF8_ENCODING);
+    // No yaml_parser_set_encoding: left to detect the (already checked)
+    // UTF-8 itself, libyaml skips a byte-order mark instead of counting it
+    // in error positions.
   }
   ~Builder() { yaml_parser_delete(&parser_); }
   Builder(const Builder&) = delete;

@@ -26,4 +26,8 @@ inline constexpr uint64_t kMinAliasBudget = 1000000;
 /// REQUIRES: `text` is valid UTF-8.
 [[nodiscard]] Expected<Value, std::string> read_yaml(std::string_view text, Arena* arena = nullptr);
 
+/// The shortest decimal that reads back as `d`, written without exponent
+/// (no point when integral; zero of either sign is "0"). REQUIRES: finite.
+std::string shortest_positional(double d);
+
 }  // namespace tersolite::yaml

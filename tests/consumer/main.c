@@ -15,5 +15,8 @@ int main(void) {
   fwrite(env, 1, len, stdout);
   putchar('\n');
   tersolite_free(env, len);
-  return ok ? 0 : 1;
+  char header[32];
+  snprintf(header, sizeof header, "%d.%d.%d", TERSOLITE_VERSION_MAJOR, TERSOLITE_VERSION_MINOR,
+           TERSOLITE_VERSION_PATCH);
+  return ok && strcmp(header, tersolite_version()) == 0 ? 0 : 1;
 }

@@ -16,18 +16,26 @@ npm install --offline --no-audit --no-fund --silent "./$tarball"
 cp "$src/tests/wasm/smoke.mjs" "$src/tests/wasm/types_check.ts" .
 echo 'import { smoke } from "./smoke.mjs"; console.log(await smoke());' > run_smoke.mjs
 
-# The README's examples, as a reader would copy them: the Node.js script,
-# the browser page and the edge worker (the smoke test runs the latter two).
+# The README's examples, as a reader would copy them: the Node.js script
+# (with the output the README shows), the browser page and the edge worker.
 python3 - "$src/README.md" <<'PY'
 import re, sys
 text = open(sys.argv[1], encoding="utf-8").read()
 start = text.index("## JavaScript and WebAssembly")
 section = text[start:text.find("\n## ", start + 1)]
-for lang, code in re.findall(r"```(js|html)\n(.*?)```", section, re.S):
-    name = ("readme_page.html" if lang == "html" else
-            "readme_edge_worker.mjs" if "export default" in code else "readme_node.mjs")
-    with open(name, "w", encoding="utf-8") as f:
-        f.write(code)
+for lang, code in re.findall(r"```(\w+)\n(.*?)```", section, re.S):
+    name = None
+    if lang == "html":
+        name = "readme_page.html"
+    elif "export default" in code:
+        name = "readme_edge_worker.mjs"
+    elif "await init()" in code:
+        name = "readme_node.mjs"
+    elif lang == "console" and code.startswith("$ node shrink.mjs\n"):
+        name, code = "readme_node.expected", code.split("\n", 1)[1]
+    if name:
+        with open(name, "w", encoding="utf-8") as f:
+            f.write(code)
 PY
 
 # The tarball holds the package and nothing else.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -118,6 +120,77 @@ TEST(YamlReader, ReportsErrorsWithPositions) {
   for (const auto& c : cases) EXPECT_EQ(std::string("error: ") + c.error, read_as_json(c.yaml)) << c.yaml;
 }
 
+TEST(YamlReader, ByteOrderMarkDoesNotShiftErrorPositions) {
+  // Positions count from after the mark, as the JSON reader's do.
+  const std::string bom = "\xEF\xBB\xBF";
+  for (const char* text : {"a: [1", "a: \"\\uZZZZ\"", "a: b\n c: d"}) {
+    EXPECT_EQ(read_as_json(text), read_as_json(bom + text)) << text;
+  }
+  EXPECT_EQ("{\"a\":1}", read_as_json(bom + "a: 1"));
+}
+
+// Reference: the fewest significant digits that read back as `d` (printf
+// rounds correctly), then the point placed by hand.
+std::string reference_positional(double d) {
+  if (d == 0) return "0";
+  char buf[64];
+  for (int precision = 0;; ++precision) {
+    std::snprintf(buf, sizeof buf, "%.*e", precision, d);
+    if (std::strtod(buf, nullptr) == d) break;
+  }
+  std::string sci = buf;
+  std::string sign = sci[0] == '-' ? "-" : "";
+  if (!sign.empty()) sci.erase(0, 1);
+  size_t e = sci.find('e');
+  std::string digits = sci.substr(0, 1) + (e > 1 ? sci.substr(2, e - 2) : "");
+  int point = std::atoi(sci.c_str() + e + 1) + 1;
+  int n = static_cast<int>(digits.size());
+  if (point <= 0) return sign + "0." + std::string(-point, '0') + digits;
+  if (point >= n) return sign + digits + std::string(point - n, '0');
+  return sign + digits.substr(0, point) + "." + digits.substr(point);
+}
+
+TEST(YamlReader, RealsWithLargeExponentsAreWrittenAsTheShortestDecimal) {
+  struct Case {
+    const char* yaml;
+    std::string json;
+  } cases[] = {
+      {"06e060", "6" + std::string(60, '0')},
+      {"1.e20", "1" + std::string(20, '0')},
+      {"+1e30", "1" + std::string(30, '0')},
+      {"01e25", "1" + std::string(25, '0')},
+      {".5e-3", "0.0005"},
+      {"-.5e-3", "-0.0005"},
+      {"-0.e0", "0"},
+      {"+.1e1", "1"},
+      {"2e0076", "2e0076"},  // already a JSON number: kept as written
+      {"+1.7976931348623157e308", "17976931348623157" + std::string(292, '0')},
+      {"+4.9e-324", "0." + std::string(323, '0') + "5"},
+      {"+1e-400", "0"},
+      {"+1e400", "\"+1e400\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.json, read_as_json(c.yaml)) << c.yaml;
+
+  std::vector<double> values = {0.0, -0.0, 5e-324, -5e-324, 2.2250738585072009e-308,
+                                2.2250738585072014e-308, 1.7976931348623157e308};
+  uint64_t state = 0x9E3779B97F4A7C15;
+  for (int exp10 = -330; exp10 <= 310; ++exp10) {
+    for (int digits = 1; digits <= 17; ++digits) {
+      state = state * 6364136223846793005 + 1442695040888963407;
+      uint64_t mantissa = (state >> 11) % 100000000000000000ULL;
+      std::string text = std::to_string(mantissa).substr(0, static_cast<size_t>(digits)) + "e" +
+                         std::to_string(exp10 - digits + 1);
+      double d = std::strtod(text.c_str(), nullptr);
+      if (std::isfinite(d)) values.push_back((state & 1) ? -d : d);
+    }
+  }
+  for (double d : values) {
+    std::string text = shortest_positional(d);
+    ASSERT_EQ(reference_positional(d), text) << std::hexfloat << d;
+    EXPECT_EQ(std::strtod(text.c_str(), nullptr), d == 0 ? 0.0 : d) << text;
+  }
+}
+
 TEST(YamlReader, LimitsNesting) {
   std::string ok(512, '['), deep(513, '[');
   ok += "1" + std::string(512, ']');
@@ -186,7 +259,9 @@ const std::set<std::string> kLibyamlDeviations = {
 TEST(YamlConformance, LoadsAndRejectsAsTheSuiteSays) {
   namespace fs = std::filesystem;
   fs::path dir = fs::path(TERSOLITE_SHARED_DIR) / "conformance/yaml";
-  if (!fs::is_directory(dir)) GTEST_SKIP() << "no conformance suite at " << dir;
+  if (!fs::is_directory(dir))
+    GTEST_SKIP() << "needs the public YAML test suite (one folder per case with in.yaml, in.json, error) in " << dir
+                 << "; configure with -DTERSOLITE_SHARED_DIR=<folder holding conformance/yaml>";
   int checked = 0, compared = 0;
   std::vector<std::string> failures;
   for (const auto& entry : fs::directory_iterator(dir)) {

@@ -5,11 +5,13 @@
     >>> r.report.fits
     True
 
-`shrink` takes the document as text (`str`), bytes (UTF-8 JSON or YAML) or
-any JSON-serialisable object, and the options as keyword arguments named
-like the members of the options object (`max_chars`, `indent`, `format`,
-`array_strategy`, `protect`, ...). `query="..."` is the host's query; it
-becomes the `arguments` member, as does `arguments=` given directly.
+`shrink` takes the document as text (`str`), bytes (UTF-8 JSON or YAML), a
+`pathlib.Path` (the file's bytes) or any JSON-serialisable object, and the
+options as typed keyword arguments. Calls release the GIL while the library
+works, so threads shrink in parallel.
+
+The shared library is the one installed inside this package, unless
+`TERSOLITE_LIBRARY` names another or `load(path)` is called first.
 """
 
 from __future__ import annotations
@@ -19,11 +21,14 @@ import ctypes.util
 import dataclasses
 import json
 import os
+import pathlib
 import threading
-from typing import Any, List, Optional, Union
+from typing import Any, List, Optional, Sequence, Union
 
-__all__ = ["shrink", "load", "version", "Result", "Report", "FieldDecision", "DroppedField", "TersoliteError"]
+__version__ = "0.2.1"
 
+__all__ = ["shrink", "load", "version", "Result", "Report", "FieldDecision", "DroppedField", "TersoliteError",
+           "__version__"]
 
 class TersoliteError(Exception):
     """The library answered with an error envelope; the message is its text."""
@@ -31,6 +36,7 @@ class TersoliteError(Exception):
 
 @dataclasses.dataclass(frozen=True)
 class FieldDecision:
+    """How condensing scored one field: kept or dropped, and why."""
     path: str
     score: float
     kept: bool
@@ -39,12 +45,14 @@ class FieldDecision:
 
 @dataclasses.dataclass(frozen=True)
 class DroppedField:
+    """A field condensing dropped, and from how many records."""
     path: str
     items: int
 
 
 @dataclasses.dataclass(frozen=True)
 class Report:
+    """What was cut; the members of the envelope's report, in its order."""
     input_chars: int
     output_chars: int
     max_chars: int
@@ -67,12 +75,14 @@ class Report:
 
 @dataclasses.dataclass(frozen=True)
 class Result:
+    """The shrunk document, exactly as written, and its report."""
     text: str
     report: Report
 
 
 _lock = threading.Lock()
 _lib: Optional[ctypes.CDLL] = None
+_BUNDLED = pathlib.Path(__file__).resolve().parent / "libtersolite.so"
 
 
 def _candidates() -> List[str]:
@@ -80,22 +90,24 @@ def _candidates() -> List[str]:
     env = os.environ.get("TERSOLITE_LIBRARY")
     if env:
         found.append(env)
+    if _BUNDLED.exists():
+        found.append(str(_BUNDLED))
     name = ctypes.util.find_library("tersolite")
     if name:
         found.append(name)
-    found += ["libtersolite.so.0", "libtersolite.so", "/usr/local/lib/libtersolite.so.0"]
-    return found
+    return found + ["libtersolite.so.0"]
 
 
-def load(path: Optional[str] = None) -> ctypes.CDLL:
+def load(path: Union[str, "os.PathLike[str]", None] = None) -> ctypes.CDLL:
     """Loads the shared library from `path`, else from TERSOLITE_LIBRARY, else
-    from the installed location, and keeps it for later calls."""
+    the one inside this package, else the system's, and keeps it for later
+    calls. Raises OSError when none loads."""
     global _lib
     with _lock:
         if path is None and _lib is not None:
             return _lib
         errors = []
-        for candidate in [path] if path else _candidates():
+        for candidate in [os.fspath(path)] if path is not None else _candidates():
             try:
                 lib = ctypes.CDLL(candidate)
             except OSError as e:
@@ -115,16 +127,48 @@ def load(path: Optional[str] = None) -> ctypes.CDLL:
 
 
 def version() -> str:
-    """The library's version text."""
+    """The loaded library's version text."""
     return load().tersolite_version().decode()
 
 
 def _document_bytes(doc: Any) -> bytes:
     if isinstance(doc, bytes):
         return doc
+    if isinstance(doc, (bytearray, memoryview)):
+        return bytes(doc)
     if isinstance(doc, str):
         return doc.encode("utf-8")
-    return json.dumps(doc, ensure_ascii=False, separators=(",", ":")).encode("utf-8")
+    if isinstance(doc, os.PathLike):
+        return pathlib.Path(doc).read_bytes()
+    try:
+        return json.dumps(doc, ensure_ascii=False, allow_nan=False, separators=(",", ":")).encode("utf-8")
+    except ValueError as e:  # NaN or infinity: JSON has no such numbers
+        raise ValueError(f"doc cannot be written as JSON: {e}") from None
+
+
+_U64 = 1 << 64
+
+
+def _count(name: str, value: Any) -> int:
+    if isinstance(value, bool) or not isinstance(value, int):
+        raise TypeError(f"{name} must be an int, not {type(value).__name__}")
+    if not 0 <= value < _U64:
+        raise ValueError(f"{name} must be a non-negative integer below 2**64, not {value}")
+    return value
+
+
+def _flag(name: str, value: Any) -> bool:
+    if not isinstance(value, bool):
+        raise TypeError(f"{name} must be a bool, not {type(value).__name__}")
+    return value
+
+
+def _choice(name: str, value: Any, choices: Sequence[str]) -> str:
+    if not isinstance(value, str):
+        raise TypeError(f"{name} must be a str, not {type(value).__name__}")
+    if value.lower().replace("-", "_") not in choices:
+        raise ValueError(f"{name} must be one of {', '.join(map(repr, choices))}, not {value!r}")
+    return value
 
 
 def _report(raw: dict) -> Report:
@@ -134,16 +178,92 @@ def _report(raw: dict) -> Report:
     return Report(**values)
 
 
-def shrink(doc: Union[str, bytes, Any], *, query: Optional[str] = None, library: Optional[str] = None,
-           **options: Any) -> Result:
-    """Shrinks `doc` as the options ask; raises TersoliteError on an error envelope."""
-    lib = load(library) if library else load()
+def shrink(doc: Union[str, bytes, "os.PathLike[str]", Any], *,
+           max_chars: int = 10000,
+           indent: int = 2,
+           format: str = "auto",
+           input_format: str = "auto",
+           array_strategy: str = "sample",
+           protect: Union[str, Sequence[str]] = (),
+           query: Optional[str] = None,
+           arguments: Any = None,
+           field_scorer: str = "heuristic",
+           explain: bool = False,
+           keep_last_item: bool = True,
+           max_samples: int = 3,
+           min_partial_chars: int = 40,
+           string_head_chars: int = 500,
+           string_section_chars: int = 100,
+           string_min_section_chars: int = 16,
+           library: Union[str, "os.PathLike[str]", None] = None) -> Result:
+    """Shrinks `doc` to at most `max_chars` characters and returns the text
+    with its report.
+
+    doc: JSON or YAML as `str` or UTF-8 `bytes`; a `pathlib.Path` (any
+        `os.PathLike`) reads that file; anything else is written as JSON first.
+    max_chars: budget, in characters (not bytes) of the written output.
+    indent: spaces per level, 0 to 32; 0 writes compact JSON; YAML needs 2+.
+    format: output format, "auto" (as the input), "json" or "yaml".
+    input_format: "auto" (JSON, else YAML), "json" or "yaml".
+    array_strategy: "sample" keeps a sample of each long array's items;
+        "condense" keeps every record of an array of like records, each with
+        its most useful fields.
+    protect: path patterns kept whole while the budget allows: "/id" (the
+        root's member), "id" (any member named id), "items/*/title".
+    query: the host's query text; fields and values that match it are kept
+        first. Same as arguments={"query": query}.
+    arguments: any JSON value whose strings and numbers form the query.
+    field_scorer: how condensing ranks fields: "heuristic", "compact" (small
+        first) or "key_order" (early first).
+    explain: list condensing's decision on every field in the report.
+    keep_last_item: sampled arrays prefer their last item.
+    max_samples: shapes of items offered when no item fits whole.
+    min_partial_chars: the smallest room in which an item is kept shortened.
+    string_head_chars, string_section_chars, string_min_section_chars: how
+        much of a long string's leading sections is kept.
+    library: load this shared library instead of the usual one.
+
+    Raises TypeError or ValueError for an option of the wrong type or value
+    before the library is called, TersoliteError when the library refuses the
+    document or the options (its message says why), OSError when no library
+    loads. The GIL is released while the library works.
+    """
+    if isinstance(protect, str):
+        protect = [protect]
+    elif not isinstance(protect, (list, tuple)) or not all(isinstance(p, str) for p in protect):
+        raise TypeError("protect must be a str or a list of str")
     if query is not None:
-        if "arguments" in options:
+        if not isinstance(query, str):
+            raise TypeError(f"query must be a str, not {type(query).__name__}")
+        if arguments is not None:
             raise TypeError("give either query= or arguments=, not both")
-        options["arguments"] = {"query": query}
+        arguments = {"query": query}
+    options = {
+        "max_chars": _count("max_chars", max_chars),
+        "indent": _count("indent", indent),
+        "format": _choice("format", format, ("auto", "json", "yaml")),
+        "input_format": _choice("input_format", input_format, ("auto", "json", "yaml")),
+        "array_strategy": _choice("array_strategy", array_strategy, ("sample", "condense")),
+        "protect": list(protect),
+        "field_scorer": _choice("field_scorer", field_scorer, ("heuristic", "compact", "key_order")),
+        "explain": _flag("explain", explain),
+        "keep_last_item": _flag("keep_last_item", keep_last_item),
+        "max_samples": _count("max_samples", max_samples),
+        "min_partial_chars": _count("min_partial_chars", min_partial_chars),
+        "string_head_chars": _count("string_head_chars", string_head_chars),
+        "string_section_chars": _count("string_section_chars", string_section_chars),
+        "string_min_section_chars": _count("string_min_section_chars", string_min_section_chars),
+    }
+    if indent > 32:
+        raise ValueError(f"indent must be at most 32, not {indent}")
+    if arguments is not None:
+        options["arguments"] = arguments
+    try:
+        opts = json.dumps(options, ensure_ascii=False, allow_nan=False).encode("utf-8")
+    except (TypeError, ValueError) as e:  # only arguments can hold what JSON cannot
+        raise type(e)(f"arguments cannot be written as JSON: {e}") from None
     data = _document_bytes(doc)
-    opts = json.dumps(options, ensure_ascii=False).encode("utf-8")
+    lib = load(library) if library is not None else load()
     length = ctypes.c_size_t(0)
     ptr = lib.tersolite_shrink(data, len(data), opts, len(opts), ctypes.byref(length))
     try:
