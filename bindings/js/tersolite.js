@@ -142,6 +142,8 @@ export function init(source) {
   const loading = (async () => {
     const module = await compile(source === undefined ? defaultSource() : source);
     const exports = await instantiate(module);
+    // Of several loads under way, the one asked for last is kept.
+    if (ready !== loading) return;
     compiled = module;
     current = exports;
   })();
@@ -157,8 +159,14 @@ export function init(source) {
 // form; it is written as the bytes such a surrogate would take (as other
 // encoders do when asked to keep it), so that the library refuses the text
 // with its own message instead of this glue altering it.
+const LONE_SURROGATE = /[\uD800-\uDBFF](?![\uDC00-\uDFFF])|(?<![\uD800-\uDBFF])[\uDC00-\uDFFF]/;
+
+function wellFormed(text) {
+  return typeof text.isWellFormed === 'function' ? text.isWellFormed() : !LONE_SURROGATE.test(text);
+}
+
 function utf8(text) {
-  if (typeof text.isWellFormed !== 'function' || text.isWellFormed()) return encoder.encode(text);
+  if (wellFormed(text)) return encoder.encode(text);
   const out = [];
   for (let i = 0; i < text.length; i++) {
     const c = text.codePointAt(i);
