@@ -14,6 +14,10 @@ version=$(sed -n 's/^project(tersolite VERSION \([0-9.]*\).*/\1/p' "$source/CMak
 test -L "$prefix/lib/libtersolite.so" -a -L "$prefix/lib/libtersolite.so.${version%%.*}" \
   -a -f "$prefix/lib/libtersolite.so.$version"
 test -x "$prefix/bin/tersolite"
+bash -n "$prefix/share/bash-completion/completions/tersolite"
+if command -v help2man >/dev/null; then
+  grep -q 'Exit status' "$prefix/share/man/man1/tersolite.1"
+fi
 test -f "$prefix/share/doc/tersolite/LICENSE"
 
 cmake -S "$source/tests/consumer" -B "$prefix/consumer" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release >/dev/null
