@@ -72,9 +72,11 @@ target_link_options(tersolite_wasm PRIVATE
   # overwriting it; 1 MiB holds the deepest document with room to spare.
   -Wl,--stack-first,-z,stack-size=1048576
   -Wl,--strip-all)
+# The package is packed from bindings/js, with the licence beside the module.
 add_custom_command(TARGET tersolite_wasm POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:tersolite_wasm> ${PROJECT_SOURCE_DIR}/bindings/js/tersolite.wasm
-  COMMENT "Copying tersolite.wasm into bindings/js")
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/bindings/js/LICENSE
+  COMMENT "Copying tersolite.wasm and the licence into bindings/js")
 
 if(TERSOLITE_BUILD_TESTS)
   enable_testing()

@@ -39,7 +39,7 @@ for lang, code in re.findall(r"```(\w+)\n(.*?)```", section, re.S):
 PY
 
 # The tarball holds the package and nothing else.
-expected="package/README.md package/package.json package/tersolite.d.ts package/tersolite.js package/tersolite.wasm package/worker.js"
+expected="package/LICENSE package/README.md package/package.json package/tersolite.d.ts package/tersolite.js package/tersolite.wasm package/worker.js"
 listed=$(tar -tzf "$tarball" | sort | tr '\n' ' ')
 if [[ ${listed% } != "$expected" ]]; then
   echo "unexpected files in $tarball: $listed" >&2
