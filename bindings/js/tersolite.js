@@ -179,10 +179,13 @@ function utf8(text) {
   return new Uint8Array(out);
 }
 
+function checkTextOrBytes(x, what) {
+  if (typeof x !== 'string' && !isBytes(x)) throw new TypeError(`${what} must be a string, a Uint8Array or an ArrayBuffer`);
+}
+
 function textOrBytes(x, what) {
-  if (typeof x === 'string') return utf8(x);
-  if (isBytes(x)) return asBytes(x);
-  throw new TypeError(`${what} must be a string, a Uint8Array or an ArrayBuffer`);
+  checkTextOrBytes(x, what);
+  return typeof x === 'string' ? utf8(x) : asBytes(x);
 }
 
 function snakeCase(name) {
@@ -349,13 +352,34 @@ async function startWorker() {
   return ch;
 }
 
-// Text is posted as it is; bytes are copied, so that the caller's buffer
-// stays usable, and the copy is moved to the worker.
-function posted(x, transfer) {
-  if (typeof x === 'string') return x;
-  const copy = new Uint8Array(asBytes(x)); // (a Buffer's slice() would share its memory)
-  transfer.push(copy.buffer);
-  return copy;
+// Copying a large document for the worker costs the calling thread time
+// (on some machines mostly page faults); it is done a piece at a time,
+// giving the event loop a turn between pieces.
+const PIECE = 1 << 21;
+const nextTurn = () => new Promise((resolve) => setTimeout(resolve, 0));
+
+// The UTF-8 bytes of text, or a copy of bytes (so that the caller's buffer
+// stays usable), as pieces that are then moved to the worker.
+async function pieces(x, transfer) {
+  const out = [];
+  if (typeof x === 'string') {
+    for (let i = 0; i < x.length;) {
+      let end = Math.min(i + PIECE, x.length);
+      // Never between the two halves of a surrogate pair.
+      if (end < x.length && (x.charCodeAt(end - 1) & 0xfc00) === 0xd800) end--;
+      out.push(utf8(x.slice(i, end)));
+      i = end;
+      if (i < x.length) await nextTurn();
+    }
+  } else {
+    const bytes = asBytes(x);
+    for (let i = 0; i < bytes.length; i += PIECE) {
+      out.push(new Uint8Array(bytes.subarray(i, i + PIECE))); // (a Buffer's slice() would share its memory)
+      if (i + PIECE < bytes.length) await nextTurn();
+    }
+  }
+  for (const piece of out) transfer.push(piece.buffer);
+  return out;
 }
 
 /**
@@ -363,9 +387,11 @@ function posted(x, transfer) {
  * large document is shrunk. Loads the module first if init() was not called.
  */
 export async function shrinkEnvelopeAsync(input, options) {
-  textOrBytes(input, 'input');
+  checkTextOrBytes(input, 'input');
+  const optionText = optionsInput(options);
+  checkTextOrBytes(optionText, 'options');
   const transfer = [];
-  const message = { input: posted(input, transfer), options: posted(optionsInput(options), transfer) };
+  const message = { input: await pieces(input, transfer), options: await pieces(optionText, transfer) };
   if (!worker) {
     const started = startWorker();
     worker = started;

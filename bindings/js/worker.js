@@ -10,6 +10,17 @@ if (typeof self !== 'undefined' && typeof self.postMessage === 'function') {
   port = { listen: (f) => parentPort.on('message', f), post: (m) => parentPort.postMessage(m) };
 }
 
+// The pieces a request's text arrives in, as one run of bytes.
+function joined(pieces) {
+  const out = new Uint8Array(pieces.reduce((n, p) => n + p.length, 0));
+  let at = 0;
+  for (const p of pieces) {
+    out.set(p, at);
+    at += p.length;
+  }
+  return out;
+}
+
 let loaded = null;
 port.listen(async (message) => {
   if (message.module) {
@@ -18,7 +29,7 @@ port.listen(async (message) => {
   }
   try {
     await loaded;
-    port.post({ id: message.id, envelope: shrinkEnvelope(message.input, message.options) });
+    port.post({ id: message.id, envelope: shrinkEnvelope(joined(message.input), joined(message.options)) });
   } catch (e) {
     port.post({ id: message.id, error: String(e?.message ?? e) });
   }

@@ -238,6 +238,22 @@ test('the async calls answer as the sync ones, off the thread', async () => {
   tersolite.closeWorker();
 });
 
+test('large documents reach the worker in pieces, whole', async () => {
+  const piece = 1 << 21; // the package's piece, in UTF-16 units or bytes
+  const filler = (n) => 'x'.repeat(n);
+  const cases = {
+    'a pair across the first boundary': `"${filler(piece - 2)}\u{1F600}${filler(10)}"`,
+    'a lone surrogate at the boundary': `"${filler(piece - 2)}\ud800${filler(10)}"`,
+    'three pieces of text': JSON.stringify(Array.from({ length: 300000 }, (_, i) => `é${i}`)),
+    'three pieces of bytes': Buffer.from(JSON.stringify(Array.from({ length: 300000 }, (_, i) => `b${i}`))),
+  };
+  for (const [name, doc] of Object.entries(cases)) {
+    const options = '{"max_chars":300}';
+    assert.equal(await tersolite.shrinkEnvelopeAsync(doc, options), tersolite.shrinkEnvelope(doc, options), name);
+  }
+  tersolite.closeWorker();
+});
+
 test('the version is the package\'s', () => {
   assert.equal(tersolite.version(), packageVersion);
 });
