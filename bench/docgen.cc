@@ -1,6 +1,7 @@
 #include "docgen.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <random>
 
 namespace tersolite::bench {
@@ -78,6 +79,22 @@ std::string log_event(Gen& g, size_t i) {
          ",\"msg\":\"" + g.words(3 + g.pick(4)) + "\"}";
 }
 
+// A feature whose outline has a few hundred points of seven decimals.
+std::string geo_feature(Gen& g, size_t i) {
+  std::string s = "{\"type\":\"Feature\",\"id\":" + std::to_string(i) +
+                  ",\"properties\":{\"name\":\"parcel " + std::to_string(i) + "\",\"zone\":\"" +
+                  kWords[g.pick(sizeof kWords / sizeof *kWords)] +
+                  "\"},\"geometry\":{\"type\":\"Polygon\",\"coordinates\":[[";
+  size_t points = 100 + g.pick(400);
+  for (size_t k = 0; k < points; ++k) {
+    char point[64];
+    std::snprintf(point, sizeof point, "%s[%.7f,%.7f]", k ? "," : "", 4.0 + static_cast<double>(g.pick(2000000)) / 1e7,
+                  52.0 + static_cast<double>(g.pick(2000000)) / 1e7);
+    s += point;
+  }
+  return s + "]]}}";
+}
+
 std::string catalog_node(Gen& g, size_t i, int depth) {
   std::string s = "{\"sku\":\"SKU-" + std::to_string(i) + "\",\"name\":\"Café crème " + g.words(2) +
                   " – naïve \\u00e9dition\",\"price\":{\"$numberDecimal\":\"" + std::to_string(10 + i % 90) +
@@ -98,8 +115,22 @@ std::string_view shape_name(Shape shape) {
     case Shape::kLogs: return "logs";
     case Shape::kCatalog: return "catalog";
     case Shape::kWide: return "wide";
+    case Shape::kStrings: return "strings";
+    case Shape::kInts: return "ints";
+    case Shape::kGeo: return "geo";
   }
   return "";
+}
+
+bool shape_named(std::string_view name, Shape& shape) {
+  for (Shape s : {Shape::kIssues, Shape::kLogs, Shape::kCatalog, Shape::kWide, Shape::kStrings, Shape::kInts,
+                  Shape::kGeo}) {
+    if (shape_name(s) == name) {
+      shape = s;
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string generate(Shape shape, size_t bytes) {
@@ -107,6 +138,7 @@ std::string generate(Shape shape, size_t bytes) {
   std::string out;
   out.reserve(bytes + 4096);
   bool object = shape == Shape::kWide;
+  if (shape == Shape::kGeo) out += "{\"type\":\"FeatureCollection\",\"features\":";
   out += object ? '{' : '[';
   for (size_t i = 0; out.size() < bytes; ++i) {
     if (i) out += ',';
@@ -117,9 +149,13 @@ std::string generate(Shape shape, size_t bytes) {
       case Shape::kWide:
         out += "\"field_" + std::to_string(i) + "\":\"" + g.words(1 + g.pick(3)) + "\"";
         break;
+      case Shape::kStrings: out += "\"" + std::string(kWords[g.pick(sizeof kWords / sizeof *kWords)]) + "\""; break;
+      case Shape::kInts: out += std::to_string(g.pick(30000000)); break;
+      case Shape::kGeo: out += geo_feature(g, i); break;
     }
   }
   out += object ? '}' : ']';
+  if (shape == Shape::kGeo) out += '}';
   return out;
 }
 

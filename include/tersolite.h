@@ -9,11 +9,10 @@
  * - A buffer returned by tersolite_shrink() or tersolite_alloc() belongs to
  *   you: hand it back to tersolite_free() with the length you were given.
  * - Every function may be called from any number of threads at once. No
- *   call starts a thread or touches a file. Calls share nothing but a cache
- *   of freed working memory, at most 32 MiB, that later calls reuse instead
- *   of asking the kernel for fresh pages (guarded by a lock held for a few
- *   instructions), and a per-thread random seed for internal hash tables.
- *   No output depends on either.
+ *   call starts a thread or touches a file, and a call keeps no memory once
+ *   it returns. Calls share nothing but a few constant tables built on first
+ *   use and a per-thread random seed for internal hash tables, on which no
+ *   output depends.
  * - Memory exhaustion ends the process (there is no null return).
  * - Documents nest at most 512 levels deep; deeper ones are refused with an
  *   error envelope. Reading is iterative; shrinking and writing recurse,

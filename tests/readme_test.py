@@ -3,7 +3,7 @@
 The rule, by the fence's language (HACKING.md says the same):
 
 - A block whose first line is a comment naming a file (`/* file: shrink.c */`,
-  `# file: consumer/CMakeLists.txt`, `// file: x.js`) is saved under that name,
+  `# file: consumer/CMakeLists.txt`, `// file: x.js`, `<!-- file: page.html -->`) is saved under that name,
   relative to the repository root, for the blocks after it; it is not run.
 - `sh`, `bash`: run by bash (-euo pipefail) from the repository root; must
   exit 0.
@@ -33,7 +33,7 @@ import sys
 import tempfile
 
 FENCE = re.compile(r"^```(\S*)\s*$")
-FILE_COMMENT = re.compile(r"^(?:/\*|//|#)\s*file:\s*(\S+?)\s*(?:\*/)?\s*$")
+FILE_COMMENT = re.compile(r"^(?:/\*|//|#|<!--)\s*file:\s*(\S+?)\s*(?:\*/|-->)?\s*$")
 RUN_LANGUAGES = {"sh", "bash", "console", "python", "js", "mjs"}
 
 

@@ -94,9 +94,9 @@ Fitted fit_children(PruneContext& ctx, const std::vector<const Value*>& values,
 
 }  // namespace
 
-std::optional<PruneResult> condense_array(PruneContext& ctx, Value::Items items,
-                                          const SizeNodes& nodes, uint64_t budget,
-                                          uint64_t depth) {
+std::optional<PruneResult> condense_array(PruneContext& ctx, const Value& array, const SizeNode& node,
+                                          uint64_t budget, uint64_t depth) {
+  Value::Items items = array.items();
   if (items.size() < 2) return std::nullopt;
   for (const Value& item : items) {
     if (!item.is_object()) return std::nullopt;
@@ -106,6 +106,7 @@ std::optional<PruneResult> condense_array(PruneContext& ctx, Value::Items items,
   // statistics of every field of every record need not be gathered.
   if (sat_add(container_overhead(ctx.layout, items.size(), depth), sat_mul(2, items.size())) > budget)
     return std::nullopt;
+  const SizeNodes& nodes = children_of(ctx.measure_settings(), array, node, depth);
 
   const uint64_t entry_cap = ctx.string_cap;
   const bool entry_ignore = ctx.ignore_query;

@@ -5,6 +5,7 @@
 
 #include "json/plain_run.h"
 #include "size/size_node.h"
+#include "value/element_stack.h"
 #include "value/utf8.h"
 
 namespace tersolite::json {
@@ -73,8 +74,7 @@ class Reader {
   // it may be noted or its parent is. So a top-level array of flat records
   // sizes nothing, and a container starts sizing when its first non-empty
   // container opens, from the scalars and empty containers before it.
-  void open_child(std::vector<Frame>& stack, const std::vector<Value, LargeAllocator<Value>>& items,
-                  const std::vector<Member, LargeAllocator<Member>>& members) {
+  void open_child(std::vector<Frame>& stack, const ElementStack<Value>& items, const ElementStack<Member>& members) {
     Frame& parent = stack.back();
     parent.nested = true;
     if (parent.sizing || stack.size() < 2) return;
@@ -128,8 +128,8 @@ class Reader {
 
   bool read_document(Value& out) {
     std::vector<Frame> stack;
-    std::vector<Value, LargeAllocator<Value>> items;
-    std::vector<Member, LargeAllocator<Member>> members;
+    ElementStack<Value> items;
+    ElementStack<Member> members;
     Value value;
     uint64_t written = 0;  // what `value` writes, when its container is sizing
     while (true) {
@@ -190,8 +190,7 @@ class Reader {
             if (top.nested) note = Value::ContainerNote{written, depth, layout_->width};
           }
           bool object = top.object;
-          value = object ? take_container(members, top.start, arena_, note)
-                         : take_container(items, top.start, arena_, note);
+          value = object ? close_container(members, top.start, note) : close_container(items, top.start, note);
           stack.pop_back();
           // Records of an array mostly repeat the keys of the one before:
           // say so while both are in the cache, so that sampling need not
@@ -203,6 +202,22 @@ class Reader {
         }
         return fail(top.object ? "expected ',' or '}'" : "expected ',' or ']'", pos_);
       }
+    }
+  }
+
+  // The container of the elements on `scratch` from `start` on. One whose
+  // elements are the whole stack and take a good deal of memory (mostly
+  // the top level of a large document) keeps the stack's block instead of
+  // a copy, so that its elements are never held twice.
+  template <class T>
+  Value close_container(ElementStack<T>& scratch, size_t start, const std::optional<Value::ContainerNote>& note) {
+    constexpr size_t kKeepInPlace = size_t{1} << 20;
+    if (arena_ == nullptr || start != 0 || scratch.bytes() < kKeepInPlace)
+      return take_container(scratch, start, arena_, note);
+    if constexpr (std::is_same_v<T, Member>) {
+      return Value::placed_object(scratch.hand_to(*arena_), note);
+    } else {
+      return Value::placed_array(scratch.hand_to(*arena_), note);
     }
   }
 

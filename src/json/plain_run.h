@@ -9,6 +9,8 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#elif defined(__wasm_simd128__)
+#include <wasm_simd128.h>
 #endif
 
 namespace tersolite::json {
@@ -26,23 +28,37 @@ struct WrittenCharsTable {
 };
 inline constexpr WrittenCharsTable kWrittenChars;
 
+#if defined(__SSE2__) || defined(__wasm_simd128__)
+#define TERSOLITE_PLAIN_RUN_VECTORS 1
+/// Of the sixteen bytes at `p`: a bit for each control, double quote or
+/// backslash (`stop`), and one for each byte from 0x80 (`high`).
+inline void stop_and_high_bits(const char* p, uint32_t& stop, uint32_t& high) {
+#if defined(__SSE2__)
+  __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
+  __m128i special = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')));
+  stop = static_cast<uint32_t>(_mm_movemask_epi8(_mm_or_si128(special, control)));
+  high = static_cast<uint32_t>(_mm_movemask_epi8(v));
+#else
+  v128_t v = wasm_v128_load(p);
+  v128_t special = wasm_v128_or(wasm_i8x16_eq(v, wasm_i8x16_splat('"')), wasm_i8x16_eq(v, wasm_i8x16_splat('\\')));
+  stop = wasm_i8x16_bitmask(wasm_v128_or(special, wasm_u8x16_lt(v, wasm_u8x16_splat(0x20))));
+  high = wasm_i8x16_bitmask(v);
+#endif
+}
+#endif
+
 /// The position of the first byte at or after `i` in `p[0..n)` that is a
 /// control (below 0x20), a double quote or a backslash; `n` if none. The
 /// bytes of the run are or-ed into `seen` (its high bit tells non-ASCII).
 inline size_t end_of_plain_run(const char* p, size_t i, size_t n, uint64_t& seen) {
   constexpr uint64_t kOnes = 0x0101010101010101ull;
   constexpr uint64_t kHigh = 0x8080808080808080ull;
-#if defined(__SSE2__)
+#if TERSOLITE_PLAIN_RUN_VECTORS
   // Sixteen bytes at a time; the words below finish the tail.
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i backslash = _mm_set1_epi8('\\');
-  const __m128i below_space = _mm_set1_epi8(0x1F);
   for (; i + 16 <= n; i += 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, below_space), v);
-    __m128i stop = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)), control);
-    auto mask = static_cast<uint32_t>(_mm_movemask_epi8(stop));
-    auto high = static_cast<uint32_t>(_mm_movemask_epi8(v));
+    uint32_t mask, high;
+    stop_and_high_bits(p + i, mask, high);
     if (mask) {
       uint32_t before = mask & (0u - mask);  // lowest stop
       if (high & (before - 1)) seen |= kHigh;

@@ -1,12 +1,10 @@
 #include "lexical/query_terms.h"
 
-#include <unicode/uchar.h>
-#include <unicode/ustring.h>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
 
+#include "lexical/unicode_props.h"
 #include "value/utf8.h"
 
 namespace tersolite {
@@ -23,45 +21,20 @@ constexpr std::array<std::string_view, 58> kStopwords = {
 
 bool is_word_char(char32_t c) {
   if (c < 0x80) return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-  if (u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC)) return true;
-  int8_t type = u_charType(static_cast<UChar32>(c));
-  return type == U_DECIMAL_DIGIT_NUMBER || type == U_LETTER_NUMBER || type == U_OTHER_NUMBER;
+  return unicode::char_class(c) & unicode::kWord;
 }
 
 bool is_upper(char32_t c) {
   if (c < 0x80) return c >= 'A' && c <= 'Z';
-  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_UPPERCASE);
+  return unicode::char_class(c) & unicode::kUpper;
 }
 
 bool is_lower_or_digit(char32_t c) {
   if (c < 0x80) return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-  if (u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_LOWERCASE)) return true;
-  int8_t type = u_charType(static_cast<UChar32>(c));
-  return type == U_DECIMAL_DIGIT_NUMBER || type == U_LETTER_NUMBER || type == U_OTHER_NUMBER;
+  return unicode::char_class(c) & unicode::kLowerOrDigit;
 }
 
-// The full lower-case mapping of one character (it may be several).
-void append_lower(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c));
-    return;
-  }
-  UChar src[2];
-  int32_t src_len = 0;
-  U16_APPEND_UNSAFE(src, src_len, static_cast<UChar32>(c));
-  UChar dest[8];
-  UErrorCode status = U_ZERO_ERROR;
-  int32_t len = u_strToLower(dest, 8, src, src_len, "", &status);
-  if (U_FAILURE(status) || len > 8) {
-    append_utf8(out, c);
-    return;
-  }
-  for (int32_t i = 0; i < len;) {
-    UChar32 cp;
-    U16_NEXT(dest, i, len, cp);
-    append_utf8(out, static_cast<char32_t>(cp));
-  }
-}
+using unicode::append_lower;
 
 size_t char_length(std::string_view s) { return static_cast<size_t>(char_count(s)); }
 

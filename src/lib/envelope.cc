@@ -1,9 +1,11 @@
 #include "lib/envelope.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "json/json_rewrite.h"
 #include "json/json_writer.h"
+#include "size/arith.h"
 #include "value/utf8.h"
 
 namespace tersolite {
@@ -72,13 +74,17 @@ Value report_value(const Report& r) {
   return report;
 }
 
-// The envelope around a text that `write_text` appends, escaped, in place.
+// Room for a text of `bytes` with the escapes most texts have.
+size_t typical_room(size_t bytes) { return bytes + bytes / 4; }
+
+// The envelope around a text that `write_text` appends, escaped, in place,
+// with room for `text_room` bytes of it.
 template <class WriteText>
-HeapBuffer envelope_around(size_t text_bytes, const Report& r, WriteText write_text) {
+HeapBuffer envelope_around(size_t text_room, const Report& r, WriteText write_text) {
   // The text is written straight into the envelope rather than copied into
   // a Value first: it may be the size of the whole document.
   HeapBuffer out;
-  out.reserve(text_bytes + text_bytes / 4 + 1024);  // room for typical escapes
+  out.reserve(text_room + 1024);
   out.append("{\"ok\":true,\"text\":\"");
   json::EscapedSink<HeapBuffer> escaped(out);
   write_text(escaped);
@@ -91,15 +97,22 @@ HeapBuffer envelope_around(size_t text_bytes, const Report& r, WriteText write_t
 }  // namespace
 
 HeapBuffer success_envelope(std::string_view text, const Report& r) {
-  return envelope_around(text.size(), r, [&](auto& sink) { sink.append(text); });
+  return envelope_around(typical_room(text.size()), r, [&](auto& sink) { sink.append(text); });
 }
 
 HeapBuffer success_envelope(const Value& document, uint64_t width, const Report& r) {
-  return envelope_around(r.output_chars, r, [&](auto& sink) { json::write_json(sink, document, width, 0); });
+  return envelope_around(typical_room(r.output_chars), r,
+                         [&](auto& sink) { json::write_json(sink, document, width, 0); });
 }
 
 HeapBuffer success_envelope_rewritten(std::string_view json_text, uint64_t width, const Report& r) {
-  return envelope_around(r.output_chars, r, [&](auto& sink) { json::rewrite_json(sink, json_text, width); });
+  // Rewritten, the text has no more bytes than the input and the spaces and
+  // line breaks of its layout (fewer than its characters); escaped, each
+  // byte takes at most two. Room that is never written costs address space,
+  // not memory, while growing a buffer this large would hold it twice.
+  uint64_t room = sat_mul(2, sat_add(json_text.size(), width > 0 ? r.output_chars : 0));
+  return envelope_around(static_cast<size_t>(std::min<uint64_t>(room, SIZE_MAX / 2)), r,
+                         [&](auto& sink) { json::rewrite_json(sink, json_text, width); });
 }
 
 }  // namespace tersolite

@@ -19,6 +19,7 @@ std::string_view as_text(const uint8_t* data, size_t len) {
   return {reinterpret_cast<const char*>(data), len};
 }
 
+#if __cpp_exceptions
 uint8_t* copy_to_heap(const std::string& bytes, size_t* out_len) {
   auto* buf = static_cast<uint8_t*>(std::malloc(bytes.size()));
   if (buf == nullptr) std::abort();
@@ -26,6 +27,7 @@ uint8_t* copy_to_heap(const std::string& bytes, size_t* out_len) {
   *out_len = bytes.size();
   return buf;
 }
+#endif
 
 }  // namespace
 
@@ -33,16 +35,23 @@ extern "C" TERSOLITE_EXPORT uint8_t* tersolite_shrink(const uint8_t* input, size
                                                       const uint8_t* options, size_t options_len,
                                                       size_t* out_len) noexcept {
   if (out_len == nullptr) return nullptr;
+#if __cpp_exceptions
   try {
+#endif
     tersolite::HeapBuffer envelope =
         tersolite::answer_request(as_text(input, input_len), as_text(options, options_len));
     return envelope.release(out_len);
+#if __cpp_exceptions
   } catch (const std::bad_alloc&) {
     std::abort();
   } catch (...) {
     // Whatever the fault carried is dropped.
   }
   return copy_to_heap(tersolite::error_envelope("internal error (panic) in tersolite"), out_len);
+#else
+  // Built without exceptions (WebAssembly), a broken invariant traps, and
+  // the host answers with the same error envelope.
+#endif
 }
 
 extern "C" TERSOLITE_EXPORT uint8_t* tersolite_alloc(size_t len) noexcept {

@@ -29,8 +29,7 @@ PruneResult prune(PruneContext& ctx, const Value& value, const SizeNode& node, u
     }
     case Kind::kArray:
       if (ctx.options.array_strategy == ArrayStrategy::kCondense) {
-        if (auto condensed = condense_array(ctx, value.items(),
-                                            children_of(ctx.measure_settings(), value, node, depth), budget, depth))
+        if (auto condensed = condense_array(ctx, value, node, budget, depth))
           return std::move(*condensed);
       }
       return sample_array(ctx, value, node, budget, depth);

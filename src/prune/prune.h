@@ -44,9 +44,9 @@ PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& 
 PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNode& node,
                            uint64_t budget, uint64_t depth);
 
-/// Condenses an array of like records; nothing when it declines.
-std::optional<PruneResult> condense_array(PruneContext& ctx, Value::Items items,
-                                          const SizeNodes& nodes, uint64_t budget,
-                                          uint64_t depth);
+/// Condenses an array of like records (measured as `node`); nothing when it
+/// declines.
+std::optional<PruneResult> condense_array(PruneContext& ctx, const Value& array, const SizeNode& node,
+                                          uint64_t budget, uint64_t depth);
 
 }  // namespace tersolite

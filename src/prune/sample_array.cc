@@ -74,18 +74,31 @@ class ArrayLayout {
   uint64_t marker_total_;
 };
 
-// Records mostly repeat the keys of the one before, in the same order: the
-// same keys make the same shape, found without sorting them again (and,
-// when the reader marked the record, without reading them again).
-uint64_t item_shape(Value::Items items, const SizeNodes& kids, uint64_t i) {
-  const SizeNode& node = kids[i];
-  if (!node.shape_known && i > 0 && kids[i - 1].shape_known &&
-      (items[i].repeats_previous_keys() || same_keys(items[i], items[i - 1]))) {
-    node.shape = kids[i - 1].shape;
-    node.shape_known = true;
+// The shapes of an array's items. Records mostly repeat the keys of the one
+// before, in the same order: asked for in a row, such a record shares the
+// shape of the one before without its keys being sorted again (and, when
+// the reader marked it, without their being read again). Nothing is kept
+// per item, so asking costs nothing for arrays of millions of scalars.
+class ItemShapes {
+ public:
+  explicit ItemShapes(Value::Items items) : items_(items) {}
+
+  uint64_t operator()(uint64_t i) {
+    const Value& item = items_[i];
+    bool repeats = item.is_object() && has_last_ && last_ + 1 == i &&
+                   (item.repeats_previous_keys() || same_keys(item, items_[i - 1]));
+    last_shape_ = repeats ? last_shape_ : shape_hash(item);
+    last_ = i;
+    has_last_ = true;
+    return last_shape_;
   }
-  return shape_of(items[i], node);
-}
+
+ private:
+  Value::Items items_;
+  bool has_last_ = false;
+  uint64_t last_ = 0;
+  uint64_t last_shape_ = 0;
+};
 
 // Adds `shape` to the few shapes seen so far unless it is there already.
 bool add_new(std::vector<uint64_t>& shapes, uint64_t shape) {
@@ -99,11 +112,11 @@ bool add_new(std::vector<uint64_t>& shapes, uint64_t shape) {
 // is read, since most arrays stop after a few items.
 class PriorityOrder {
  public:
-  PriorityOrder(Value::Items items, const SizeNodes& kids, bool keep_last_item) : n_(kids.size()) {
+  PriorityOrder(ItemShapes& shape, uint64_t n, bool keep_last_item) : n_(n) {
     promoted_.push_back(0);
-    std::vector<uint64_t> shapes{item_shape(items, kids, 0)};
+    std::vector<uint64_t> shapes{shape(0)};
     for (uint64_t i = 1; i < n_ && shapes.size() < kMaxPromotedShapes; ++i) {
-      if (add_new(shapes, item_shape(items, kids, i))) promoted_.push_back(i);
+      if (add_new(shapes, shape(i))) promoted_.push_back(i);
     }
     if (n_ != 1 && keep_last_item && promoted_.back() != n_ - 1) promoted_.push_back(n_ - 1);
   }
@@ -151,7 +164,8 @@ PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& 
   const auto& kids = children_of(ctx.measure_settings(), array, node, depth);
   uint64_t n = items.size();
   const Options& o = ctx.options;
-  PriorityOrder order(items, kids, o.keep_last_item);
+  ItemShapes shape(items);
+  PriorityOrder order(shape, n, o.keep_last_item);
   ArrayLayout layout(ctx.layout, n, depth);
   std::vector<Entry> entries;
   uint64_t size = 0;
@@ -193,7 +207,7 @@ PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& 
     order.restart();
     for (uint64_t i = 0; order.next(i);) {
       if (samples.size() >= wanted) break;
-      if (!add_new(shapes, item_shape(items, kids, i))) continue;
+      if (!add_new(shapes, shape(i))) continue;
       if (layout.size_with(i, kids[i].min) > budget) break;
       layout.add(i, kids[i].min);
       samples.push_back(i);

@@ -15,7 +15,7 @@ namespace tersolite {
 
 namespace {
 
-FieldFeatures member_features(const Member& m, const SizeNode& node, size_t position,
+FieldFeatures member_features(const Member& m, uint64_t full_size, size_t position,
                               const std::optional<QueryTerms>& query) {
   FieldFeatures f;
   const Value& v = m.value;
@@ -41,7 +41,7 @@ FieldFeatures member_features(const Member& m, const SizeNode& node, size_t posi
     }
   }
   f.relevance = std::max(f.key_relevance, f.value_relevance);
-  f.mean_size = static_cast<double>(node.full);
+  f.mean_size = static_cast<double>(full_size);
   f.mean_position = static_cast<double>(position);
   f.constant = false;
   f.numeric = v.is_number() || (v.is_string() && is_numeric_text(v.text()));
@@ -65,14 +65,18 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
   const Layout& layout = ctx.layout;
   uint64_t n = members.size();
 
-  std::vector<uint64_t> key_cost(n);
+  // Loops over every member read kids.sizes(), which keeps no node for a
+  // scalar (see SizeNodes). A member costs at least its key and minimum.
+  std::vector<uint64_t> least(n);
   uint64_t all_min = container_overhead(layout, n, depth);
   bool any_protected = false;
   for (size_t i = 0; i < n; ++i) {
-    key_cost[i] = member_key_cost(layout, members[i].key);
-    all_min += key_cost[i] + kids[i].min;
-    any_protected = any_protected || kids[i].holds_protected;
+    SizeNodes::Sizes sizes = kids.sizes(i);
+    least[i] = member_key_cost(layout, members[i].key) + sizes.min;
+    all_min += least[i];
+    any_protected = any_protected || sizes.holds_protected;
   }
+  auto is_protected = [&](size_t i) { return any_protected && kids.sizes(i).holds_protected; };
   auto marker = [&](uint64_t m) { return keys_marker_member_size(layout, m); };
   // Size of k kept members whose keys and minimums sum to `running`.
   auto base_of = [&](uint64_t k, uint64_t running) {
@@ -89,7 +93,7 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
     // The longest prefix that fits with the marker for the rest.
     uint64_t running = 0;
     for (size_t k = 1; k <= n; ++k) {
-      uint64_t next = running + key_cost[k - 1] + kids[k - 1].min;
+      uint64_t next = running + least[k - 1];
       if (container_overhead(layout, k + 1, depth) + next + marker(n - k) > budget) break;
       running = next;
       kept.push_back(k - 1);
@@ -100,15 +104,14 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
     // Candidates in order; each is accepted while the object stays under its
     // limit. Protected-first selection accepts protected members always.
     std::vector<size_t> order;
-    std::vector<double> limit(n, static_cast<double>(budget));
+    std::vector<double> score;
     bool ranked = ctx.options.array_strategy == ArrayStrategy::kCondense;
     if (ranked) {
       auto query = analyse_query(ctx.options.query, ctx.ignore_query);
-      std::vector<double> score(n);
+      score.resize(n);
       for (size_t i = 0; i < n; ++i) {
-        score[i] = kids[i].holds_protected
-                       ? std::numeric_limits<double>::infinity()
-                       : ctx.scorer.score(member_features(members[i], kids[i], i, query));
+        score[i] = is_protected(i) ? std::numeric_limits<double>::infinity()
+                                   : ctx.scorer.score(member_features(members[i], kids.sizes(i).full, i, query));
       }
       order.resize(n);
       std::iota(order.begin(), order.end(), 0);
@@ -116,24 +119,27 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
       auto key = [&](size_t i) {
         return std::isnan(score[i]) ? -std::numeric_limits<double>::infinity() : score[i];
       };
-      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return key(a) > key(b); });
-      for (size_t i = 0; i < n; ++i) limit[i] = tier_factor(score[i]) * static_cast<double>(budget);
+      // Ties in their first order, as a stable sort would leave them, without
+      // its buffer as long as the object.
+      std::sort(order.begin(), order.end(),
+                [&](size_t a, size_t b) { return key(a) > key(b) || (key(a) == key(b) && a < b); });
     } else {
       for (size_t i = 0; i < n; ++i) {
-        if (kids[i].holds_protected) order.push_back(i);
+        if (is_protected(i)) order.push_back(i);
       }
       for (size_t i = 0; i < n; ++i) {
-        if (!kids[i].holds_protected) order.push_back(i);
+        if (!is_protected(i)) order.push_back(i);
       }
     }
     uint64_t running = 0;
     for (size_t i : order) {
       uint64_t a = kept.size();
-      uint64_t next = running + key_cost[i] + kids[i].min;
+      uint64_t next = running + least[i];
       uint64_t e = a + 1 + (a + 1 < n);
       uint64_t need = next + container_overhead(layout, e, depth) + (a + 1 < n ? marker(n - a - 1) : 0);
-      bool accept = ranked ? need <= saturating_u64(limit[i])
-                           : kids[i].holds_protected || need <= budget;
+      // A member's limit is the budget scaled by its score's tier.
+      bool accept = ranked ? need <= saturating_u64(tier_factor(score[i]) * static_cast<double>(budget))
+                           : is_protected(i) || need <= budget;
       if (!accept) {
         if (ranked) continue;
         break;

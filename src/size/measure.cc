@@ -208,14 +208,38 @@ void SizeNodes::allocate(size_t n, Arena* arena) {
   static_assert(alignof(SizeNode) <= Arena::kAlign);
   if (n == 0) return;
   if (arena != nullptr) {
-    data_ = static_cast<SizeNode*>(arena->allocate(n * sizeof(SizeNode)));
+    data_ = arena->allocate(n * sizeof(SizeNode));
   } else {
-    data_ = static_cast<SizeNode*>(allocate_large(n * sizeof(SizeNode)));
+    data_ = allocate_large(n * sizeof(SizeNode));
     meta_ = kHeap;
   }
 }
 
 namespace {
+
+// A scalar's measurement.
+void measure_scalar(SizeNode& node, const Value& value, bool is_protected) {
+  node.is_protected = node.holds_protected = is_protected;
+  node.protected_leaves = is_protected ? 1 : 0;
+  node.expanded = true;
+  if (!value.is_string()) {
+    node.full = node.min = scalar_written_size(value);
+    return;
+  }
+  StringSizes sizes = string_sizes(value);
+  node.full = sizes.written;
+  node.chars = sizes.chars;
+  node.min = is_protected ? node.full : std::min(node.full, chars_marker_size(sizes.chars));
+}
+
+// Containers with more children than this, measured into an arena with
+// nothing protected, keep no node per child until a step asks for one (see
+// SizeNodes).
+constexpr size_t kFewChildren = 256;
+
+bool children_wait(const MeasureSettings& settings, const Value& value, bool is_protected) {
+  return settings.arena != nullptr && !is_protected && value.size() > kFewChildren;
+}
 
 // Whether protection can depend on the path, which is then kept up to date.
 bool tracks_path(const MeasureSettings& settings) {
@@ -248,8 +272,13 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
   node.is_protected = protected_by_ancestor ||
                       (track && settings.patterns && matches_protect(*settings.patterns, path)) ||
                       (track && settings.pinned && settings.pinned->contains(path));
-  if (!keep && !track && !node.is_protected && !value.is_scalar()) {
-    // Nothing below is kept or protected: only the size is needed.
+  if (value.is_scalar()) {
+    measure_scalar(node, value, node.is_protected);
+    return;
+  }
+  // Only the sizes are needed when nothing below is kept or protected, or
+  // when children_of() will make the children's nodes later.
+  if (!track && !node.is_protected && (!keep || children_wait(settings, value, node.is_protected))) {
     uint64_t n = value.size();
     node.full = written_size(layout, value, depth);
     uint64_t collapsed = value.is_array() ? collapsed_array_size(layout, n, depth) : collapsed_object_size(layout, n, depth);
@@ -257,18 +286,6 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
     return;
   }
   switch (value.kind()) {
-    case Kind::kNull:
-    case Kind::kBool:
-    case Kind::kNumber:
-      node.full = node.min = scalar_written_size(value);
-      break;
-    case Kind::kString: {
-      StringSizes sizes = string_sizes(value);
-      node.full = sizes.written;
-      node.chars = sizes.chars;
-      node.min = node.is_protected ? node.full : std::min(node.full, chars_marker_size(sizes.chars));
-      break;
-    }
     case Kind::kArray: {
       const auto& items = value.items();
       if (keep) node.children.allocate(items.size(), settings.arena);
@@ -323,13 +340,71 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
       node.holds_protected = kept > 0;
       break;
     }
+    default: break;
   }
-  if (value.is_scalar()) node.protected_leaves = node.is_protected ? 1 : 0;
   node.holds_protected = node.holds_protected || node.is_protected;
-  node.expanded = keep || value.is_scalar();
+  node.expanded = keep;
+}
+
+// Child i of a container whose first child's Value is at `first`, `stride`
+// bytes apart.
+const Value& child_at(const char* first, size_t stride, size_t i) {
+  return *reinterpret_cast<const Value*>(first + i * stride);
 }
 
 }  // namespace
+
+void SizeNodes::make_later(const Value& container, const Layout& layout, uint64_t depth, Arena& arena) {
+  size_t n = container.size();
+  auto* later = static_cast<Later*>(arena.allocate(sizeof(Later)));
+  size_t chunks = (n + kChunk - 1) / kChunk;
+  later->chunks = static_cast<SizeNode**>(arena.allocate(chunks * sizeof(SizeNode*)));
+  std::fill_n(later->chunks, chunks, nullptr);
+  if (container.is_array()) {
+    later->first = reinterpret_cast<const char*>(container.items().data());
+    later->stride = sizeof(Value);
+  } else {
+    later->first = reinterpret_cast<const char*>(&container.members().data()->value);
+    later->stride = sizeof(Member);
+  }
+  later->layout = layout;
+  later->depth = depth;
+  later->arena = &arena;
+  data_ = later;
+  meta_ = n | kLater;
+}
+
+// Each child is measured as children_of() measures a child, without kept
+// levels: its own children are made when asked for in turn.
+void SizeNodes::measure_later(SizeNode& node, size_t i) const {
+  PathStack unused;
+  measure_into(node, {later()->layout, nullptr, nullptr, later()->arena}, false,
+               child_at(later()->first, later()->stride, i), later()->depth, unused, false, 0);
+}
+
+const SizeNode& SizeNodes::made_later(size_t i) const {
+  SizeNode*& chunk = later()->chunks[i / kChunk];
+  if (chunk == nullptr) {
+    size_t start = i / kChunk * kChunk;
+    size_t count = std::min(kChunk, size() - start);
+    chunk = static_cast<SizeNode*>(later()->arena->allocate(count * sizeof(SizeNode)));
+    for (size_t k = 0; k < count; ++k) measure_later(*new (chunk + k) SizeNode(), start + k);
+  }
+  return chunk[i % kChunk];
+}
+
+// A scalar is measured again at no cost; a container's node is kept, so
+// that its subtree is not walked again by the next loop.
+SizeNodes::Sizes SizeNodes::sizes(size_t i) const {
+  if (!(meta_ & kLater) || later()->chunks[i / kChunk] != nullptr ||
+      !child_at(later()->first, later()->stride, i).is_scalar()) {
+    const SizeNode& node = (*this)[i];
+    return {node.full, node.min, node.holds_protected};
+  }
+  SizeNode node;
+  measure_later(node, i);
+  return {node.full, node.min, node.holds_protected};
+}
 
 SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t depth, PathStack& path,
                  bool protected_by_ancestor, uint64_t levels) {
@@ -343,6 +418,11 @@ const SizeNodes& children_of(const MeasureSettings& settings, const Value& value
   if (node.expanded) return node.children;
   // Without patterns or pinned paths, protection comes from the ancestors
   // alone, so the path does not matter here.
+  node.expanded = true;
+  if (children_wait(settings, value, node.is_protected)) {
+    node.children.make_later(value, settings.layout, depth + 1, *settings.arena);
+    return node.children;
+  }
   PathStack path;
   size_t n = value.size();
   node.children.allocate(n, settings.arena);
@@ -350,7 +430,6 @@ const SizeNodes& children_of(const MeasureSettings& settings, const Value& value
     const Value& child = value.is_array() ? value.items()[i] : value.members()[i].value;
     measure_into(node.children.emplace_back(), settings, false, child, depth + 1, path, node.is_protected, levels);
   }
-  node.expanded = true;
   return node.children;
 }
 

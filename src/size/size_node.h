@@ -64,6 +64,12 @@ struct SizeNode;
 
 /// The measured children of a node: an exactly sized array in an arena, or
 /// on the heap when there is none (freed with the list).
+///
+/// A large container measured into an arena keeps no node per child until
+/// a step asks for one: its children are measured 256 at a time when first
+/// asked for, so that sampling a few thousand items of an array of
+/// millions costs nodes for those alone. Loops over every child should use
+/// sizes(), which keeps nothing.
 class SizeNodes {
  public:
   SizeNodes() = default;
@@ -84,18 +90,44 @@ class SizeNodes {
   SizeNode& emplace_back();
   /// REQUIRES: fewer nodes than allocated.
   void push_back(SizeNode&& node);
+  /// Nodes for the children of `container`, measured in `layout` at
+  /// `depth` when first asked for, unprotected, in `arena`.
+  /// REQUIRES: nothing allocated yet.
+  void make_later(const Value& container, const Layout& layout, uint64_t depth, Arena& arena);
 
-  size_t size() const { return static_cast<size_t>(meta_ & ~kHeap); }
+  size_t size() const { return static_cast<size_t>(meta_ & kSizeMask); }
   bool empty() const { return size() == 0; }
   const SizeNode& operator[](size_t i) const;
-  SizeNode& operator[](size_t i);
-  const SizeNode* begin() const { return data_; }
-  const SizeNode* end() const;
+
+  /// What a loop over every child needs of child i, without keeping a
+  /// node for it when it is a scalar.
+  struct Sizes {
+    uint64_t full;
+    uint64_t min;
+    bool holds_protected;
+  };
+  Sizes sizes(size_t i) const;
 
  private:
   static constexpr uint64_t kHeap = uint64_t{1} << 63;
-  SizeNode* data_ = nullptr;
-  uint64_t meta_ = 0;  // size, and kHeap when data_ is ours to free
+  static constexpr uint64_t kLater = uint64_t{1} << 62;
+  static constexpr uint64_t kSizeMask = kLater - 1;
+  static constexpr size_t kChunk = 256;
+  // Children whose nodes are made a chunk at a time.
+  struct Later {
+    const char* first;  // the first child's Value
+    size_t stride;      // bytes from one child's Value to the next
+    Layout layout;
+    uint64_t depth;     // the children's
+    Arena* arena;
+    SizeNode** chunks;  // null until made
+  };
+  void measure_later(SizeNode& node, size_t i) const;
+  const SizeNode& made_later(size_t i) const;
+  SizeNode* nodes() const { return static_cast<SizeNode*>(data_); }
+  Later* later() const { return static_cast<Later*>(data_); }  // when kLater
+  void* data_ = nullptr;  // the nodes, or the Later when kLater
+  uint64_t meta_ = 0;     // size, kHeap when data_ is ours to free, kLater
 };
 
 struct SizeNode {
@@ -105,40 +137,38 @@ struct SizeNode {
   mutable SizeNodes children;
   uint64_t full = 0;  // characters written in full
   uint64_t min = 0;   // smallest size allowed; <= full
-  union {
-    uint64_t chars = 0;      // strings: characters of the text
-    mutable uint64_t shape;  // objects: shape fingerprint, once shape_known
-  };
+  uint64_t chars = 0;  // strings: characters of the text
   // Protected scalars at or below: fewer than the document's bytes, so 48
   // bits are plenty, and the flags share the word.
   uint64_t protected_leaves : 48 = 0;
   bool is_protected : 1 = false;     // this node itself
   bool holds_protected : 1 = false;  // scalars and arrays: is_protected; objects: also any child
   mutable bool expanded : 1 = false;  // children holds every child
-  mutable bool shape_known : 1 = false;
 };
 
 // Large documents are mostly nodes: keep them small.
 static_assert(sizeof(SizeNode) == 48);
 
-inline const SizeNode& SizeNodes::operator[](size_t i) const { return data_[i]; }
-inline SizeNode& SizeNodes::operator[](size_t i) { return data_[i]; }
-inline const SizeNode* SizeNodes::end() const { return data_ + size(); }
+inline const SizeNode& SizeNodes::operator[](size_t i) const {
+  if (meta_ & kLater) [[unlikely]]
+    return made_later(i);
+  return nodes()[i];
+}
 
 inline SizeNodes::~SizeNodes() {
   if (!(meta_ & kHeap)) return;  // an arena's nodes go with the arena
-  for (size_t i = 0; i < size(); ++i) data_[i].~SizeNode();
+  for (size_t i = 0; i < size(); ++i) nodes()[i].~SizeNode();
   release_large(data_, size() * sizeof(SizeNode));
 }
 
 inline SizeNode& SizeNodes::emplace_back() {
-  SizeNode* slot = new (data_ + size()) SizeNode();
+  SizeNode* slot = new (nodes() + size()) SizeNode();
   ++meta_;
   return *slot;
 }
 
 inline void SizeNodes::push_back(SizeNode&& node) {
-  new (data_ + size()) SizeNode(std::move(node));
+  new (nodes() + size()) SizeNode(std::move(node));
   ++meta_;
 }
 
@@ -227,17 +257,5 @@ uint64_t keys_marker_member_size(const Layout& layout, uint64_t count);
 
 /// Shape fingerprint: the kind, and for objects the set of distinct keys.
 uint64_t shape_hash(const Value& value);
-
-/// The shape fingerprint of `value`, whose measurement is `node`: computed
-/// when first asked for (only array sampling needs it), then kept. Only
-/// objects' shapes take work; the others' are not kept.
-inline uint64_t shape_of(const Value& value, const SizeNode& node) {
-  if (!value.is_object()) return shape_hash(value);
-  if (!node.shape_known) {
-    node.shape = shape_hash(value);
-    node.shape_known = true;
-  }
-  return node.shape;
-}
 
 }  // namespace tersolite

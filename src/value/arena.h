@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "value/large_memory.h"
 
@@ -24,7 +25,11 @@ class Arena {
       release_large(blocks_, blocks_->bytes);
       blocks_ = next;
     }
+    for (const Adopted& a : adopted_) release_large(a.block, a.bytes);
   }
+
+  /// Takes a block of `bytes` from grow_block(), to free it with the arena.
+  void adopt(void* block, size_t bytes) { adopted_.push_back({block, bytes}); }
 
   /// The alignment of what allocate() returns: all the tree's types need,
   /// and elements then straddle as few cache lines as they can.
@@ -103,6 +108,11 @@ class Arena {
   }
 
   Block* blocks_ = nullptr;
+  struct Adopted {
+    void* block;
+    size_t bytes;
+  };
+  std::vector<Adopted> adopted_;
   char* next_ = nullptr;
   char* end_ = nullptr;
   size_t block_size_ = size_t{64} << 10;

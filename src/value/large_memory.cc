@@ -1,93 +1,78 @@
 #include "value/large_memory.h"
 
-#include <mutex>
+#include <cstring>
 
 namespace tersolite {
 
 namespace {
 
-constexpr size_t kMinKept = size_t{64} << 10;
-constexpr size_t kMaxKept = size_t{16} << 20;
-constexpr size_t kMaxKeptTotal = size_t{32} << 20;
+// Blocks from this size on are mapped on their own, so that they can be
+// remapped when they grow.
+constexpr size_t kMappedFrom = kHugePage;
+constexpr size_t kPage = 4096;
 
-// Blocks given back, for any thread's next request.
-class BlockCache {
- public:
-  void* take(size_t bytes) {
-    if (bytes < kMinKept || bytes > kMaxKept) return nullptr;
-    std::lock_guard<std::mutex> lock(mutex_);
-    // The smallest block that serves, if it is not more than twice the need.
-    size_t best = count_;
-    for (size_t i = 0; i < count_; ++i) {
-      if (blocks_[i].bytes >= bytes && blocks_[i].bytes <= 2 * bytes &&
-          (best == count_ || blocks_[i].bytes < blocks_[best].bytes))
-        best = i;
-    }
-    if (best == count_) return nullptr;
-    void* p = blocks_[best].p;
-    total_ -= blocks_[best].bytes;
-    blocks_[best] = blocks_[--count_];
-    return p;
-  }
-
-  bool keep(void* p, size_t bytes) {
-    if (bytes < kMinKept || bytes > kMaxKept) return false;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || count_ == kSlots || total_ + bytes > kMaxKeptTotal) return false;
-    blocks_[count_++] = {p, bytes};
-    total_ += bytes;
-    return true;
-  }
-
-  // Frees every kept block and keeps no more: the library is being
-  // unloaded or the process is ending.
-  void close() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (size_t i = 0; i < count_; ++i) std::free(blocks_[i].p);
-    count_ = total_ = 0;
-    closed_ = true;
-  }
-
- private:
-  static constexpr size_t kSlots = 32;
-  struct Kept {
-    void* p;
-    size_t bytes;
-  };
-  std::mutex mutex_;
-  Kept blocks_[kSlots] = {};
-  size_t count_ = 0;
-  size_t total_ = 0;
-  bool closed_ = false;
-};
-
-// Statically initialised and never destroyed, so that a block given back
-// during exit still finds it; the drain below frees what it holds when the
-// library is unloaded or the process ends.
-constinit BlockCache the_cache;
-BlockCache& cache() { return the_cache; }
-
-struct Drain {
-  ~Drain() { the_cache.close(); }
-} drain;
+size_t whole_pages(size_t bytes) { return (bytes + kPage - 1) & ~(kPage - 1); }
 
 }  // namespace
 
+// Large blocks are mapped on their own rather than taken from malloc: freed,
+// they go back to the kernel at once, where malloc would keep them, and
+// keep taking more, in a heap fragmented by blocks of every size that a
+// host calling again and again never sees shrink.
 void* allocate_large(size_t bytes) {
-  if (void* p = cache().take(bytes)) return p;
-  void* p = nullptr;
-  if (bytes >= kHugePage) {
-    p = std::aligned_alloc(kHugePage, (bytes + kHugePage - 1) & ~(kHugePage - 1));
-    if (p != nullptr) advise_huge_pages(p, bytes);
+#if defined(__linux__)
+  if (bytes >= kMappedFrom) {
+    // Mapped with a huge page of slack, then trimmed to start on one.
+    size_t size = whole_pages(bytes);
+    void* p = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) std::abort();  // memory exhaustion ends the process
+    auto start = reinterpret_cast<uintptr_t>(p);
+    auto aligned = (start + kHugePage - 1) & ~uintptr_t{kHugePage - 1};
+    size_t lead = aligned - start;
+    if (lead > 0) munmap(p, lead);
+    munmap(reinterpret_cast<void*>(aligned + size), kHugePage - lead);
+    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(aligned);
   }
-  if (p == nullptr) p = std::malloc(bytes);
+#endif
+  void* p = std::malloc(bytes);
   if (p == nullptr) std::abort();  // memory exhaustion ends the process
   return p;
 }
 
 void release_large(void* block, size_t bytes) {
-  if (block == nullptr) return;
-  if (!cache().keep(block, bytes)) std::free(block);
+#if defined(__linux__)
+  if (bytes >= kMappedFrom) {
+    munmap(block, whole_pages(bytes));
+    return;
+  }
+#endif
+  (void)bytes;
+  std::free(block);
+}
+
+void* grow_block(void* block, size_t old_bytes, size_t new_bytes) {
+#if defined(__linux__)
+  if (new_bytes >= kMappedFrom) {
+    void* p = MAP_FAILED;
+    if (old_bytes >= kMappedFrom) {
+      p = mremap(block, whole_pages(old_bytes), whole_pages(new_bytes), MREMAP_MAYMOVE);
+    } else {
+      p = mmap(nullptr, whole_pages(new_bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (p != MAP_FAILED && old_bytes > 0) std::memcpy(p, block, old_bytes);
+      if (p != MAP_FAILED) std::free(block);
+    }
+    if (p == MAP_FAILED) std::abort();  // memory exhaustion ends the process
+    // The whole mapping, so that it stays one mapping the next growth can
+    // move.
+    madvise(p, whole_pages(new_bytes), MADV_HUGEPAGE);
+    return p;
+  }
+#endif
+  (void)old_bytes;
+  void* p = std::realloc(block, new_bytes);
+  if (p == nullptr) std::abort();  // memory exhaustion ends the process
+  return p;
 }
 
 }  // namespace tersolite

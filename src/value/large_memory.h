@@ -1,7 +1,7 @@
-// Memory for the big blocks of a document (arena blocks, the scratch and
-// size arrays as long as the document): advised for huge pages, so that
-// touching 100 MB costs a few hundred page faults instead of 25,000, and
-// kept for the next request within a bound.
+// Memory for the big blocks of a document (arena blocks, size arrays, the
+// reader's element stacks): advised for huge pages, so that touching 100 MB
+// costs a few hundred page faults instead of 25,000. Nothing is kept once
+// a request is done.
 #pragma once
 
 #include <cstddef>
@@ -29,31 +29,20 @@ inline void advise_huge_pages(void* data, size_t size) {
 #endif
 }
 
-/// `bytes` for a block of working memory: one a recent request gave back
-/// when there is one of about that size, else from malloc (aligned to huge
-/// pages and advised when large). Give it back with release_large().
+/// `bytes` for a block of working memory: mapped on its own, aligned to
+/// huge pages and advised when large, else from malloc. Give it back with
+/// release_large().
 void* allocate_large(size_t bytes);
 
-/// Gives back a block from allocate_large() of `bytes` (the size asked for).
-/// Up to 32 MiB of such blocks in all are kept for the next requests, so
-/// that a host calling again and again does not pay the kernel for fresh
-/// pages every time (on this kind of machine, a page fault costs as much
-/// as reading 20 KB of JSON); the rest is freed.
+/// Gives back a block from allocate_large() or grow_block() of `bytes` (the
+/// size last asked for).
 void release_large(void* block, size_t bytes);
 
-/// A std::allocator for vectors that may grow as long as the document.
-template <class T>
-struct LargeAllocator {
-  using value_type = T;
-  LargeAllocator() = default;
-  template <class U>
-  LargeAllocator(const LargeAllocator<U>&) {}  // NOLINT(google-explicit-constructor)
-  T* allocate(size_t n) { return static_cast<T*>(allocate_large(n * sizeof(T))); }
-  void deallocate(T* p, size_t n) { release_large(p, n * sizeof(T)); }
-  template <class U>
-  friend bool operator==(const LargeAllocator&, const LargeAllocator<U>&) {
-    return true;
-  }
-};
+/// A block of `new_bytes` holding the first `old_bytes` of `block` (null
+/// when `old_bytes` is 0), which is given up. Large blocks grow without
+/// holding the old and the new bytes at once: on Linux their pages are
+/// remapped rather than copied, and advised for huge pages. Give the last
+/// one back with release_large() and its size.
+void* grow_block(void* block, size_t old_bytes, size_t new_bytes);
 
 }  // namespace tersolite

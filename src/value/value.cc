@@ -60,15 +60,6 @@ T* move_to_arena(Arena& arena, std::span<T> from, size_t prefix = 0) {
   return to;
 }
 
-// The moved `from` in `arena` after the eight bytes of `packed`.
-template <class T>
-const T* move_to_arena_noted(Arena& arena, std::span<T> from, uint64_t packed) {
-  static_assert(sizeof packed % alignof(T) == 0);
-  T* to = move_to_arena(arena, from, sizeof packed);
-  std::memcpy(reinterpret_cast<char*>(to) - sizeof packed, &packed, sizeof packed);
-  return to;
-}
-
 }  // namespace
 
 std::string_view kind_name(Kind kind) {
@@ -132,16 +123,33 @@ Value Value::arena_object(Arena& arena, std::span<Member> members) {
 
 Value Value::noted_array(Arena& arena, std::span<Value> items, const ContainerNote& note) {
   if (!packs(note)) return arena_array(arena, items);
-  Value v(Kind::kArray, items.size(), false, move_to_arena_noted(arena, items, pack(note)));
-  v.head_ |= kNoted;
+  Value v(Kind::kArray, items.size(), false, move_to_arena(arena, items, sizeof(uint64_t)));
+  v.put_note(pack(note));
   return v;
 }
 
 Value Value::noted_object(Arena& arena, std::span<Member> members, const ContainerNote& note) {
   if (!packs(note)) return arena_object(arena, members);
-  Value v(Kind::kObject, members.size(), false, move_to_arena_noted(arena, members, pack(note)));
-  v.head_ |= kNoted;
+  Value v(Kind::kObject, members.size(), false, move_to_arena(arena, members, sizeof(uint64_t)));
+  v.put_note(pack(note));
   return v;
+}
+
+Value Value::placed_array(std::span<Value> items, const std::optional<ContainerNote>& note) {
+  Value v(Kind::kArray, items.size(), false, items.data());
+  if (note && packs(*note)) v.put_note(pack(*note));
+  return v;
+}
+
+Value Value::placed_object(std::span<Member> members, const std::optional<ContainerNote>& note) {
+  Value v(Kind::kObject, members.size(), false, members.data());
+  if (note && packs(*note)) v.put_note(pack(*note));
+  return v;
+}
+
+void Value::put_note(uint64_t packed) {
+  std::memcpy(static_cast<char*>(const_cast<void*>(ptr_)) - sizeof packed, &packed, sizeof packed);
+  head_ |= kNoted;
 }
 
 size_t Value::capacity() const { return ptr_ == nullptr ? 0 : header_of(ptr_)->capacity; }

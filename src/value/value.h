@@ -177,6 +177,11 @@ class Value {
   /// REQUIRES: at least one element.
   static Value noted_array(Arena& arena, std::span<Value> items, const ContainerNote& note);
   static Value noted_object(Arena& arena, std::span<Member> members, const ContainerNote& note);
+  /// An array of `items` (or an object of `members`) that stay where they
+  /// are, in memory an arena owns (see ElementStack::hand_to); with `note`
+  /// in the eight bytes before them when there is one.
+  static Value placed_array(std::span<Value> items, const std::optional<ContainerNote>& note);
+  static Value placed_object(std::span<Member> members, const std::optional<ContainerNote>& note);
   /// An array of the moved `items` (or an object of the moved `members`):
   /// in `arena` when there is one, else owned.
   static Value array_of(std::span<Value> items, Arena* arena);
@@ -286,6 +291,9 @@ class Value {
   static uint64_t pack(const ContainerNote& note) {
     return note.written << 16 | (note.depth * kNoteWidths + note.width);
   }
+  // Writes `packed` in the eight bytes before the elements, which the
+  // caller has left free, and says so.
+  void put_note(uint64_t packed);
   size_t count() const { return static_cast<size_t>(head_ & kCountMask); }
   void set_count(size_t n) { head_ = (head_ & ~kCountMask) | n; }
   size_t capacity() const;

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Runs the browser tests against the CLI given, saving screenshots in the
-# folder given; exits 77 (skipped) without Node, Chromium or puppeteer-core.
+# Runs browser tests: run_tests.sh CLI SCREENSHOT_DIR TEST.js...
+# CLI may be empty for tests that need no command-line tool. Exits 77
+# (skipped) without Node, Chromium or puppeteer-core.
 set -euo pipefail
 cd "$(dirname "$0")"
 command -v node >/dev/null || { echo "node not found: skipped"; exit 77; }
 [[ -x /usr/bin/chromium ]] || { echo "chromium not installed: skipped"; exit 77; }
 [[ -d node_modules/puppeteer-core ]] || { echo "puppeteer-core not installed (npm ci in tests/browser): skipped"; exit 77; }
-TERSOLITE_CLI="$1" SCREENSHOT_DIR="$2" node --test ./*.test.js
+cli=$1 shots=$2
+shift 2
+TERSOLITE_CLI="$cli" SCREENSHOT_DIR="$shots" node --test "$@"

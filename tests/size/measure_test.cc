@@ -336,5 +336,148 @@ TEST(Measure, ContainerSizesNotedByTheReaderAgreeWithTheWriter) {
   EXPECT_GT(noted, 1000u);
 }
 
+// A scalar's text in JSON: plain and escaped strings (noted by the reader),
+// non-ASCII, numbers and the literals.
+std::string scalar_text(size_t i) {
+  switch (i % 7) {
+    case 0: return std::to_string(i * 7919);
+    case 1: return "\"tag" + std::to_string(i) + "\"";
+    case 2: return "\"tab\\there \\u00e9\"";
+    case 3: return "\"caf\xC3\xA9 cr\xC3\xA8me, a longer text that a marker would shorten\"";
+    case 4: return i % 2 ? "true" : "false";
+    case 5: return "null";
+    default: return "-1.5e" + std::to_string(i % 300);
+  }
+}
+
+// Large documents are read with some containers' elements left where the
+// reader gathered them: the tree and its notes must be what a plain read
+// gives.
+TEST(Measure, LargeContainersReadInPlaceMatchTheOwnedRead) {
+  auto items = [](size_t n, bool pairs) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i) {
+      if (i) s += ',';
+      s += pairs ? "[" + scalar_text(i) + "," + scalar_text(i + 1) + "]" : scalar_text(i);
+    }
+    return s;
+  };
+  std::string numbers = "[0";
+  for (size_t i = 1; i < 300000; ++i) numbers += "," + std::to_string(i % 1000);
+  numbers += "]";
+  std::string members;
+  for (size_t i = 0; i < 50000; ++i) members += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":" + scalar_text(i);
+  const std::string docs[] = {
+      "[" + items(100000, false) + "]",           // the top level
+      "{" + members + "}",                         // a top-level object
+      "{\"wrap\":[" + items(70000, false) + "]}",  // the first container of its kind
+      "[1,[" + items(70000, false) + "]]",         // after an element: copied
+      "[[" + items(70000, true) + "]]",            // noted in place
+      "{\"a\":[[" + items(70000, true) + "]],\"b\":{" + members + "}}",
+      numbers,  // elements past 2 MiB: a block of their own, grown by moving it
+  };
+  size_t noted = 0;
+  for (const std::string& doc : docs) {
+    SCOPED_TRACE(doc.substr(0, 40));
+    auto owned = json::read_json(doc);
+    ASSERT_TRUE(owned);
+    for (uint64_t width : {0, 2}) {
+      Arena arena;
+      auto read = json::read_json(doc, &arena, width);
+      ASSERT_TRUE(read);
+      ASSERT_TRUE(*read == *owned);
+      check_notes(*read, width, 0, noted);
+      PathStack path;
+      EXPECT_EQ(written(*owned, width, 0), measure({Layout{width}}, *read, 0, path, false).full);
+    }
+  }
+  EXPECT_GT(noted, 0u);
+}
+
+// Large containers make their children's nodes only when asked for: every
+// figure must be what measuring them at once gives, whichever child is
+// asked for first, a level further down as well, and sizes() must agree
+// without making any.
+TEST(Measure, NodesMadeLaterMatchTheOnesMadeAtOnce) {
+  struct Case {
+    size_t n;
+    bool object;
+    bool records;  // children are containers, not scalars
+    bool is_protected;
+  } cases[] = {
+      {256, false, false, false}, {257, false, false, false}, {600, false, false, false},
+      {1024, false, false, true}, {300, true, false, false},  {777, true, false, true},
+      {513, true, false, false},  {700, false, true, false},  {400, true, true, false},
+      {300, false, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.n << (c.object ? " members" : " items") << (c.records ? " (records)" : "")
+                                      << (c.is_protected ? ", protected" : ""));
+    std::string text = c.object ? "{" : "[";
+    for (size_t i = 0; i < c.n; ++i) {
+      if (i) text += ',';
+      if (c.object) text += "\"m" + std::to_string(i) + "\":";
+      if (c.records) {
+        text += "{\"id\":" + std::to_string(i) + ",\"v\":" + scalar_text(i) + ",\"list\":[" + scalar_text(i + 1) +
+                (i % 3 ? "," + scalar_text(i + 2) : "") + "],\"deep\":{\"x\":[" + scalar_text(i + 3) + "]}}";
+      } else {
+        text += scalar_text(i);
+      }
+    }
+    text += c.object ? "}" : "]";
+    for (uint64_t width : {0, 2}) {
+      Arena doc_arena;
+      auto doc = json::read_json(text, &doc_arena, width);
+      ASSERT_TRUE(doc);
+      Arena arena;
+      const MeasureSettings later{Layout{width}, nullptr, nullptr, &arena};
+      const MeasureSettings at_once{Layout{width}};
+      for (uint64_t levels : {uint64_t{0}, uint64_t{1}, kAllLevels}) {
+        PathStack path;
+        SizeNode a = measure(later, *doc, 1, path, c.is_protected, levels);
+        SizeNode b = measure(at_once, *doc, 1, path, c.is_protected, levels);
+        ASSERT_EQ(b.full, a.full);
+        ASSERT_EQ(b.min, a.min);
+        ASSERT_EQ(b.protected_leaves, a.protected_leaves);
+        ASSERT_EQ(b.holds_protected, a.holds_protected);
+        const SizeNodes& kids = children_of(later, *doc, a, 1);
+        const SizeNodes& expected = children_of(at_once, *doc, b, 1);
+        ASSERT_EQ(c.n, kids.size());
+        ASSERT_EQ(c.n, expected.size());
+        // Asked for out of order: the last chunk, then every other child.
+        std::vector<size_t> order{c.n - 1};
+        for (size_t i = 0; i < c.n; i += 2) order.push_back(i);
+        for (size_t i = 1; i < c.n; i += 2) order.push_back(i);
+        for (size_t i : order) {
+          const Value& child = c.object ? doc->members()[i].value : doc->items()[i];
+          const SizeNode& e = expected[i];
+          SizeNodes::Sizes before = kids.sizes(i);
+          const SizeNode& k = kids[i];
+          SizeNodes::Sizes after = kids.sizes(i);
+          ASSERT_EQ(e.full, k.full) << i;
+          ASSERT_EQ(e.min, k.min) << i;
+          ASSERT_EQ(e.protected_leaves, k.protected_leaves) << i;
+          ASSERT_EQ(e.is_protected, k.is_protected) << i;
+          ASSERT_EQ(e.holds_protected, k.holds_protected) << i;
+          if (child.is_string()) ASSERT_EQ(e.chars, k.chars) << i;
+          for (const SizeNodes::Sizes& s : {before, after}) {
+            ASSERT_EQ(e.full, s.full) << i;
+            ASSERT_EQ(e.min, s.min) << i;
+            ASSERT_EQ(e.holds_protected, s.holds_protected) << i;
+          }
+          if (child.is_scalar()) continue;
+          const SizeNodes& grandchildren = children_of(later, child, k, 2);
+          const SizeNodes& expected_grandchildren = children_of(at_once, child, e, 2);
+          ASSERT_EQ(expected_grandchildren.size(), grandchildren.size());
+          for (size_t g = 0; g < grandchildren.size(); ++g) {
+            ASSERT_EQ(expected_grandchildren[g].full, grandchildren[g].full) << i;
+            ASSERT_EQ(expected_grandchildren[g].min, grandchildren[g].min) << i;
+          }
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tersolite

@@ -58,7 +58,7 @@ def _build_library(config_settings):
     if not os.path.isfile(os.path.join(ROOT, "CMakeLists.txt")):
         raise RuntimeError(f"the tersolite sources are not at {ROOT}: install from a checkout of the repository")
     if shutil.which("cmake") is None:
-        raise RuntimeError("building libtersolite needs cmake (and a C++ compiler, libyaml-dev, libicu-dev, "
+        raise RuntimeError("building libtersolite needs cmake (and a C++ compiler, libyaml-dev, "
                            "libexpected-dev, libcli11-dev: .ci/deps installs them)")
     build = os.path.join(ROOT, "build", "python")
     configure = ["cmake", "-S", ROOT, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DTERSOLITE_BUILD_TESTS=OFF"]
