@@ -130,6 +130,11 @@ CASES = [
      answer(["-l", "-j1", "-m", "60"], LINES_IN), ""),
     ("files on two threads keep their order", ["-j2", "-c", "-m", "600", "{issues}", "{issues}", "{issues}"], b"", 0,
      ONE * 3, ""),
+    # --view: one document only.
+    ("view of two files", ["--view", "{folder}/v.html", "{issues}", "{issues}"], b"", 2, "",
+     "tersolite: --view shows one document: give one file, without --lines (see tersolite --help)\n"),
+    ("view of lines", ["-l", "--view", "{folder}/v.html", "{lines}"], b"", 2, "", re.compile(r"tersolite: --view shows one document.*\n")),
+    ("view without a name", ["--view", "", "{issues}"], b"", 2, "", "tersolite: --view needs a file name (see tersolite --help)\n"),
     # Help and version.
     ("version", ["-V"], b"", 0, re.compile(r"tersolite \d+\.\d+\.\d+\n"), ""),
     ("help", ["-h"], b"", 0, lambda out: out.startswith("Usage: tersolite") and "Exit status:" in out, ""),
@@ -191,6 +196,32 @@ def output_file_cases():
     return problems
 
 
+def view_cases():
+    """--view: the answer as usual, and a page holding the original, the envelope and the options."""
+    problems = []
+    page = os.path.join(ROOT, "view.html")
+    args = ["-c", "-m", "600", "--protect", "title", "--view", page]
+    status, out, err = run(args + [F["yaml"]])
+    if (status, err) != (0, "") or out != answer(["-c", "-m", "600", "--protect", "title", F["yaml"]]):
+        problems.append(f"--view changed the run: {status} {err!r}")
+    html = open(page, encoding="utf-8").read() if os.path.exists(page) else ""
+    envelope = answer(["-c", "-m", "600", "--protect", "title", "--envelope", F["yaml"]]).rstrip("\n")
+    original = json.loads(answer(["-c", "--format", "json", "--envelope", "-m", "18446744073709551615", F["yaml"]]))["text"]
+    for what, text in [("envelope", envelope), ("original as JSON", original), ("options", '"protect":["title"]')]:
+        if text.replace("<", "\\u003c") not in html:
+            problems.append(f"the page lacks the {what}")
+    if re.search(r"(src|href)=|https?:", html.split("<script type=\"module\">")[0]):
+        problems.append("the page refers to something outside itself")
+    os.remove(page)
+    status, _, err = run(["--view", page, F["empty"]])
+    if status != 1 or os.path.exists(page) or "invalid JSON input" not in err:
+        problems.append(f"a rejected document: {status} {err!r}")
+    status, _, err = run(["--view", os.path.join(ROOT, "no", "such", "v.html"), F["issues"]])
+    if status != 2 or not err.startswith("tersolite: cannot write "):
+        problems.append(f"--view into a missing folder: {status} {err!r}")
+    return problems
+
+
 def closed_pipe_case():
     """Output into a pipe closed early ends quietly, as cat does."""
     big = json.dumps([{"id": i, "text": "word " * 40} for i in range(4000)]).encode()
@@ -224,7 +255,7 @@ def help_matches_readme():
 def main():
     failures = 0
     checks = [(row[0], lambda row=row: run_case(*row)) for row in CASES]
-    checks += [("--output", output_file_cases), ("closed pipe", closed_pipe_case),
+    checks += [("--output", output_file_cases), ("--view", view_cases), ("closed pipe", closed_pipe_case),
                ("repeatable", repeatable_cases), ("statuses in README", help_matches_readme)]
     for name, check in checks:
         problems = check()

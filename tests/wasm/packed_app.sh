@@ -39,10 +39,15 @@ for lang, code in re.findall(r"```(\w+)\n(.*?)```", section, re.S):
 PY
 
 # The tarball holds the package and nothing else.
-expected="package/LICENSE package/README.md package/package.json package/tersolite.d.ts package/tersolite.js package/tersolite.wasm package/worker.js"
+expected="package/LICENSE package/README.md package/package.json package/tersolite.d.ts package/tersolite.js package/tersolite.wasm package/view/align.js package/view/index.d.ts package/view/index.js package/view/json.js package/view/render.js package/view/view.css package/view/yaml.js package/worker.js"
 listed=$(tar -tzf "$tarball" | sort | tr '\n' ' ')
 if [[ ${listed% } != "$expected" ]]; then
   echo "unexpected files in $tarball: $listed" >&2
   exit 1
 fi
+# The view is importable on its own (its alignment needs no page).
+node --input-type=module -e '
+  import { align, countCuts, readJson } from "tersolite/view";
+  const c = countCuts(align(readJson("[1,2,3,4]"), readJson("[1,\"…[3 items omitted]\"]")));
+  if (c.itemsDropped !== 3) throw new Error("tersolite/view: " + JSON.stringify(c));'
 echo "installed $tarball into $dest"

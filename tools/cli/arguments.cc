@@ -170,6 +170,11 @@ std::optional<int> read_run_flags(const Parsed& p, Settings& s) {
     if (out->empty()) return usage_error("--output needs a file name");
     s.output = *out;
   }
+  if (const std::string* view = p.last("view")) {
+    if (view->empty()) return usage_error("--view needs a file name");
+    if (s.lines || s.files.size() != 1) return usage_error("--view shows one document: give one file, without --lines");
+    s.view = *view;
+  }
   s.jobs = usable_cores();
   if (const std::string* jobs = p.last("jobs")) {
     std::optional<uint64_t> n = parse_count(*jobs);

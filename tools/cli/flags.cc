@@ -40,6 +40,7 @@ constexpr Flag kFlags[] = {
      nullptr},
     {'\0', "report", Kind::kSwitch, nullptr, "describe what was cut, on standard error", nullptr},
     {'\0', "strict", Kind::kSwitch, nullptr, "status 3 when an answer does not fit its budget", nullptr},
+    {'\0', "view", Kind::kText, "FILE", "also write FILE, a page: the original beside the answer", nullptr},
     {'h', "help", Kind::kSwitch, nullptr, "show this help", nullptr},
     {'V', "version", Kind::kSwitch, nullptr, "show the version", nullptr},
 };

@@ -9,6 +9,7 @@
 #include "pipeline.h"
 #include "printer.h"
 #include "source.h"
+#include "view_page.h"
 
 namespace tersolite_cli {
 
@@ -22,6 +23,17 @@ std::optional<std::string> options_error(const std::string& options) {
   if (!reader.read(envelope)) return "the library's answer could not be read";
   if (!reader.ok()) return std::string(reader.error());
   return std::nullopt;
+}
+
+// Writes `text` to `path` through a temporary file; returns why it failed.
+std::string write_file(const std::string& path, std::string_view text) {
+  Output file;
+  std::string error = file.open(path);
+  if (!error.empty()) return error;
+  file.write(text);
+  error = file.failure();
+  std::string kept = file.finish(error.empty());
+  return error.empty() ? kept : error;
 }
 
 }  // namespace
@@ -42,17 +54,30 @@ Status run(const Settings& settings) {
   bool one_document = !settings.lines && settings.files.size() == 1;
   Printer printer(settings, output, messages, !one_document);
   Source source(settings.files, settings.lines);
-  Sink sink = [&](Document& doc) { return printer.print(doc); };
+  // The page needs the document and its envelope, which printing releases.
+  std::optional<std::string> page;
+  Sink sink = [&](Document& doc) {
+    if (!settings.view.empty()) page = view_page_for(doc, settings.options);
+    return printer.print(doc);
+  };
   if (settings.jobs <= 1 || one_document) shrink_in_turn(source, settings.options, sink);
   else shrink_in_parallel(source, settings.options, settings.jobs, sink);
   messages.finish();
   output.flush();
-  // A reader that went away wanted no more: that ends the run quietly.
-  if (output.closed()) return printer.status();
   Status status = printer.status();
-  if (std::string error = output.finish(status != kUsage); !error.empty()) {
-    messages.say("cannot write " + output.name() + ": " + error);
-    return kUsage;
+  // A reader that went away wanted no more: that ends the run quietly.
+  if (!output.closed()) {
+    if (std::string error = output.finish(status != kUsage); !error.empty()) {
+      messages.say("cannot write " + output.name() + ": " + error);
+      status = kUsage;
+    }
+  }
+  // The page is written even when the answer's reader has gone.
+  if (page) {
+    if (std::string error = write_file(settings.view, *page); !error.empty()) {
+      messages.say("cannot write " + settings.view + ": " + error);
+      status = kUsage;
+    }
   }
   return status;
 }

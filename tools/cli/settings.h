@@ -23,6 +23,7 @@ struct Settings {
   std::vector<std::string> files;  // "-" is standard input
   std::string options;             // the options object handed to the library
   std::string output;              // empty: standard output
+  std::string view;                // a page of the one document beside its answer; empty: none
   unsigned jobs = 1;
   bool lines = false;     // every non-empty line is a document
   bool envelope = false;  // print the raw envelope instead of the document
