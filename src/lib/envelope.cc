@@ -111,7 +111,7 @@ HeapBuffer success_envelope_rewritten(std::string_view json_text, uint64_t width
   // byte takes at most two. Room that is never written costs address space,
   // not memory, while growing a buffer this large would hold it twice.
   uint64_t room = sat_mul(2, sat_add(json_text.size(), width > 0 ? r.output_chars : 0));
-  return envelope_around(static_cast<size_t>(std::min<uint64_t>(room, SIZE_MAX / 2)), r,
+  return envelope_around(static_cast<size_t>(std::min<uint64_t>(room, SIZE_MAX / 4)), r,
                          [&](auto& sink) { json::rewrite_json(sink, json_text, width); });
 }
 

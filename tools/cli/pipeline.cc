@@ -14,8 +14,12 @@ namespace {
 constexpr size_t kDocumentsPerJob = 4;
 constexpr size_t kMaxBytesAhead = size_t{64} << 20;
 
-void shrink(Document& doc, const std::string& options) {
+void shrink(Document& doc, const std::string& options, bool keep_input) {
+  doc.input_size = doc.bytes().size();
   if (doc.read_error.empty()) doc.envelope = Envelope::shrink(doc.bytes(), options);
+  // Printing needs only the answer: the input goes before its envelope is
+  // read, which for a document that fits takes as much memory again.
+  if (!keep_input) doc.release_input();
 }
 
 // The documents between the reader and the sink, oldest first. Each is
@@ -39,6 +43,7 @@ class Window {
   struct Slot {
     std::unique_ptr<Document> doc;
     State state;
+    size_t size;  // its input, which may be released once it is shrunk
   };
 
   std::mutex mutex_;
@@ -60,7 +65,7 @@ bool Window::add(std::unique_ptr<Document> doc) {
   });
   if (stopped_) return false;
   State state = doc->read_error.empty() ? State::kQueued : State::kDone;
-  slots_.push_back({std::move(doc), state});
+  slots_.push_back({std::move(doc), state, size});
   bytes_ += size;
   (state == State::kQueued ? work_ : done_).notify_one();
   return true;
@@ -103,10 +108,10 @@ std::unique_ptr<Document> Window::take_done() {
   });
   if (slots_.empty()) return nullptr;
   std::unique_ptr<Document> doc = std::move(slots_.front().doc);
+  bytes_ -= slots_.front().size;
   slots_.pop_front();
   ++first_;
   if (next_work_ < first_) next_work_ = first_;
-  bytes_ -= doc->bytes().size();
   room_.notify_one();
   return doc;
 }
@@ -120,16 +125,17 @@ void Window::stop() {
 
 }  // namespace
 
-void shrink_in_turn(Source& source, const std::string& options, const Sink& sink) {
+void shrink_in_turn(Source& source, const std::string& options, bool keep_input, const Sink& sink) {
   for (;;) {
     Document doc;
     if (!source.next(doc)) return;
-    shrink(doc, options);
+    shrink(doc, options, keep_input);
     if (!sink(doc)) return;
   }
 }
 
-void shrink_in_parallel(Source& source, const std::string& options, unsigned jobs, const Sink& sink) {
+void shrink_in_parallel(Source& source, const std::string& options, bool keep_input, unsigned jobs,
+                        const Sink& sink) {
   Window window(kDocumentsPerJob * jobs);
   std::thread reader([&] {
     for (;;) {
@@ -143,7 +149,7 @@ void shrink_in_parallel(Source& source, const std::string& options, unsigned job
     workers.emplace_back([&] {
       uint64_t number;
       while (Document* doc = window.take_work(number)) {
-        shrink(*doc, options);
+        shrink(*doc, options, keep_input);
         window.done(number);
       }
     });

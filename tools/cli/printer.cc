@@ -47,7 +47,7 @@ bool Printer::print(Document& doc) {
   if (doc.line) where.append(":").append(std::to_string(doc.line));
   if (!doc.read_error.empty()) fail(kUsage, "cannot read " + where + ": " + doc.read_error);
   else print_answer(doc, name_documents_ ? where + ": " : "");
-  messages_.count(doc.bytes().size());
+  messages_.count(doc.input_size);
   return !output_.failed();
 }
 

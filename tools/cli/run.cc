@@ -60,8 +60,9 @@ Status run(const Settings& settings) {
     if (!settings.view.empty()) page = view_page_for(doc, settings.options);
     return printer.print(doc);
   };
-  if (settings.jobs <= 1 || one_document) shrink_in_turn(source, settings.options, sink);
-  else shrink_in_parallel(source, settings.options, settings.jobs, sink);
+  bool keep_input = !settings.view.empty();
+  if (settings.jobs <= 1 || one_document) shrink_in_turn(source, settings.options, keep_input, sink);
+  else shrink_in_parallel(source, settings.options, keep_input, settings.jobs, sink);
   messages.finish();
   output.flush();
   Status status = printer.status();

@@ -39,8 +39,13 @@ struct Document {
   std::unique_ptr<FileBytes> file;  // a whole file, or
   std::string text;                 // one line
   Envelope envelope;
+  size_t input_size = 0;  // the length of bytes(), also once they are released
 
   std::string_view bytes() const { return file ? file->bytes() : std::string_view(text); }
+  void release_input() {
+    file.reset();
+    std::string().swap(text);
+  }
 };
 
 class Source {
