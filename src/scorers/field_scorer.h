@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lib/options.h"
+#include "request/options.h"
 
 namespace tersolite {
 

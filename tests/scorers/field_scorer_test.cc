@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "value/value.h"
+
 namespace tersolite {
 namespace {
 
