@@ -10,8 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "hash/hash_seed.h"
 #include "json/json_reader.h"
-#include "size/hash_seed.h"
 #include "value/utf8.h"
 
 namespace tersolite::yaml {
