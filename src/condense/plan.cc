@@ -23,12 +23,6 @@ bool contains(const std::vector<std::string_view>& list, std::string_view w) {
   return std::find(list.begin(), list.end(), w) != list.end();
 }
 
-double tier_factor(double s) {
-  if (s >= 0.75) return 1.0;
-  if (s >= 0.45) return 0.9;
-  return 0.7;  // also NaN
-}
-
 uint64_t tier_limit(double s, uint64_t budget) {
   return saturating_u64(tier_factor(s) * static_cast<double>(budget));
 }
@@ -122,7 +116,7 @@ class Planner {
     score_of_.assign(fields.size(), 0);
     for (const ScoredField& s : scored) score_of_[s.field] = s.score;
     std::stable_sort(scored.begin(), scored.end(), [&](const ScoredField& a, const ScoredField& b) {
-      double sa = nan_low(a.score), sb = nan_low(b.score);
+      double sa = nan_last_rank(a.score), sb = nan_last_rank(b.score);
       if (sa != sb) return sa > sb;
       if (fields[a.field].condensed_size_sum != fields[b.field].condensed_size_sum)
         return fields[a.field].condensed_size_sum < fields[b.field].condensed_size_sum;
@@ -198,8 +192,6 @@ class Planner {
 
  private:
   const FieldStatsCollector& stats() const { return *gathered_; }
-
-  static double nan_low(double s) { return std::isnan(s) ? -std::numeric_limits<double>::infinity() : s; }
 
   bool homogeneous() const {
     uint64_t total = 0, common = 0;
@@ -286,7 +278,7 @@ class Planner {
       for (size_t k : members) {
         const ScoredField &a = scored[k], &b = scored[best];
         size_t la = fields[a.field].path.size(), lb = fields[b.field].path.size();
-        if (nan_low(a.score) > nan_low(b.score) ||
+        if (nan_last_rank(a.score) > nan_last_rank(b.score) ||
             (a.score == b.score && (la < lb || (la == lb && a.field < b.field))))
           best = k;
       }
@@ -304,7 +296,7 @@ class Planner {
     }
     for (auto& [label, members] : groups) {
       std::stable_sort(members.begin(), members.end(), [&](size_t a, size_t b) {
-        double sa = nan_low(scored[a].score), sb = nan_low(scored[b].score);
+        double sa = nan_last_rank(scored[a].score), sb = nan_last_rank(scored[b].score);
         if (sa != sb) return sa > sb;
         return scored[a].field < scored[b].field;
       });
@@ -373,7 +365,7 @@ class Planner {
         if (score[f] < 0.85 * s.score) evictable.push_back(f);
       }
       std::stable_sort(evictable.begin(), evictable.end(),
-                       [&](size_t a, size_t b) { return nan_low(score[a]) < nan_low(score[b]); });
+                       [&](size_t a, size_t b) { return nan_last_rank(score[a]) < nan_last_rank(score[b]); });
       size_t removed = 0;
       uint64_t total = total_of(trial);
       while (total > limit && removed < evictable.size()) {
