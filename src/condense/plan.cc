@@ -19,6 +19,31 @@ const std::vector<std::string_view> kContainerWords = {"data",    "nodes",   "it
 const std::vector<std::string_view> kGenericWords = {"id",   "key",  "name", "type",
                                                      "text", "code", "value", "label"};
 
+// Tuning weights of the planner. They are its own judgement, set on real
+// documents; each line says what it steers.
+// A protected field ranks above anything a scorer gives (scores are in [0, 1]).
+constexpr double kProtectedScore = 2.0;
+// A pass that dropped a field scoring this much is not final: a later pass
+// with shorter strings may find room for it.
+constexpr double kMustKeepScore = 0.8;
+// Records count as like each other when at least this share of all field
+// occurrences is in fields common to half the records or more.
+constexpr double kCommonShare = 0.7;
+// Columns holding the same values as a better one keep this share of their score.
+constexpr double kRepeatedColumnFactor = 0.15;
+// Each further column under a shared group label keeps this power of its score.
+constexpr double kSharedLabelDecay = 0.75;
+// A field may swap its way into the plan from this score up ...
+constexpr double kSwapInScore = 0.6;
+// ... evicting only kept fields scoring under this share of its own.
+constexpr double kEvictBelowShare = 0.85;
+// The last fill of spare room takes fields from this score up.
+constexpr double kFillScore = 0.3;
+// A plan informs when a kept varied scalar column scores at least this.
+constexpr double kInformativeScore = 0.45;
+// A column whose values average at least this many characters counts as varied.
+constexpr uint64_t kVariedMeanSize = 20;
+
 bool contains(const std::vector<std::string_view>& list, std::string_view w) {
   return std::find(list.begin(), list.end(), w) != list.end();
 }
@@ -111,7 +136,7 @@ class Planner {
     lower_repeated(scored);
     lower_shared_labels(scored, labels);
     for (ScoredField& s : scored) {
-      if (protected_[s.field]) s.score = 2.0;
+      if (protected_[s.field]) s.score = kProtectedScore;
     }
     score_of_.assign(fields.size(), 0);
     for (const ScoredField& s : scored) score_of_[s.field] = s.score;
@@ -184,7 +209,7 @@ class Planner {
     plan.string_cap = ctx_.string_cap;
     plan.final = true;
     for (const ScoredField& s : plan.scored) {
-      if (s.score >= 0.8 && !plan.kept.count(s.field)) plan.final = false;
+      if (s.score >= kMustKeepScore && !plan.kept.count(s.field)) plan.final = false;
     }
     plan.stats = *gathered_;
     return plan;
@@ -200,7 +225,7 @@ class Planner {
       total += f.present;
       if (2 * f.present >= n_) common += f.present;
     }
-    return total > 0 && !(0.7 * static_cast<double>(total) > static_cast<double>(common));
+    return total > 0 && !(kCommonShare * static_cast<double>(total) > static_cast<double>(common));
   }
 
   bool always_object(size_t i) const {
@@ -283,7 +308,7 @@ class Planner {
           best = k;
       }
       for (size_t k : members) {
-        if (k != best) scored[k].score *= 0.15;
+        if (k != best) scored[k].score *= kRepeatedColumnFactor;
       }
     }
   }
@@ -301,7 +326,7 @@ class Planner {
         return scored[a].field < scored[b].field;
       });
       for (size_t rank = 0; rank < members.size(); ++rank)
-        scored[members[rank]].score *= std::pow(0.75, static_cast<double>(rank));
+        scored[members[rank]].score *= std::pow(kSharedLabelDecay, static_cast<double>(rank));
     }
   }
 
@@ -356,13 +381,13 @@ class Planner {
       return sum;
     };
     for (const ScoredField& s : scored) {
-      if (std::find(kept.begin(), kept.end(), s.field) != kept.end() || !(s.score >= 0.6)) continue;
+      if (std::find(kept.begin(), kept.end(), s.field) != kept.end() || !(s.score >= kSwapInScore)) continue;
       uint64_t limit = tier_limit(s.score, budget_);
       std::vector<size_t> trial = kept;
       trial.push_back(s.field);
       std::vector<size_t> evictable;
       for (size_t f : kept) {
-        if (score[f] < 0.85 * s.score) evictable.push_back(f);
+        if (score[f] < kEvictBelowShare * s.score) evictable.push_back(f);
       }
       std::stable_sort(evictable.begin(), evictable.end(),
                        [&](size_t a, size_t b) { return nan_last_rank(score[a]) < nan_last_rank(score[b]); });
@@ -388,7 +413,7 @@ class Planner {
     uint64_t spare = 0;
     for (size_t f : kept) spare += own(f);
     for (const ScoredField& s : scored) {
-      if (std::find(kept.begin(), kept.end(), s.field) != kept.end() || !(s.score >= 0.3)) continue;
+      if (std::find(kept.begin(), kept.end(), s.field) != kept.end() || !(s.score >= kFillScore)) continue;
       std::set<size_t> opened;
       uint64_t c = cost(s.field, open_, opened);
       if (sat_add(sat_add(planned_, c), sat_add(spare, own(s.field))) <= budget_) {
@@ -425,9 +450,9 @@ class Planner {
       const FieldStats& f = fields[kept[i]];
       double score = score_of_[kept[i]];
       bool scalar_majority = f.present < 2 * (f.bools + f.numbers + f.strings);
-      bool varied = f.distinct.size() * 2 >= f.present || f.full_size_sum >= 20 * f.present;
+      bool varied = f.distinct.size() * 2 >= f.present || f.full_size_sum >= kVariedMeanSize * f.present;
       bool labelled = !labels[kept[i]] || *labels[kept[i]] != "identity";
-      if (score >= 0.45 && scalar_majority && varied && labelled) return true;
+      if (score >= kInformativeScore && scalar_majority && varied && labelled) return true;
     }
     return false;
   }
