@@ -102,7 +102,7 @@ std::optional<std::string> parse_array_strategy(const Value& v, const std::strin
   return std::nullopt;
 }
 
-std::optional<std::string> parse_format_into(const Value& v, const std::string& name, Format& field) {
+std::optional<std::string> parse_format(const Value& v, const std::string& name, Format& field) {
   auto f = as_format(v);
   if (!f) return name + " must be \"auto\", \"json\" or \"yaml\"";
   field = *f;
@@ -161,7 +161,7 @@ std::optional<std::string> flag_into(const Value& v, const std::string& name, Op
 
 template <Format Options::*Field>
 std::optional<std::string> format_into(const Value& v, const std::string& name, Options& o) {
-  return parse_format_into(v, name, o.*Field);
+  return parse_format(v, name, o.*Field);
 }
 
 std::optional<std::string> parse_arguments(const Value& v, const std::string&, Options& o) {
