@@ -1,5 +1,5 @@
-// The condense driver: arrays of like records keep every record, each with
-// only the fields the planner chose, then fitted into the room left.
+#include "condense/condense.h"
+
 #include <algorithm>
 #include <cmath>
 #include <iterator>

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "hash/siphash.h"
 #include "size/markers.h"
-#include "size/siphash.h"
 #include "value/utf8.h"
 
 namespace tersolite {

@@ -10,9 +10,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "hash/hash_set.h"
 #include "lexical/query_terms.h"
 #include "prune/prune_context.h"
-#include "size/hash_set.h"
 
 namespace tersolite {
 

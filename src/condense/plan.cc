@@ -19,14 +19,33 @@ const std::vector<std::string_view> kContainerWords = {"data",    "nodes",   "it
 const std::vector<std::string_view> kGenericWords = {"id",   "key",  "name", "type",
                                                      "text", "code", "value", "label"};
 
+// Tuning weights of the planner. They are its own judgement, set on real
+// documents; each line says what it steers.
+// A protected field ranks above anything a scorer gives (scores are in [0, 1]).
+constexpr double kProtectedScore = 2.0;
+// A pass that dropped a field scoring this much is not final: a later pass
+// with shorter strings may find room for it.
+constexpr double kMustKeepScore = 0.8;
+// Records count as like each other when at least this share of all field
+// occurrences is in fields common to half the records or more.
+constexpr double kCommonShare = 0.7;
+// Columns holding the same values as a better one keep this share of their score.
+constexpr double kRepeatedColumnFactor = 0.15;
+// Each further column under a shared group label keeps this power of its score.
+constexpr double kSharedLabelDecay = 0.75;
+// A field may swap its way into the plan from this score up ...
+constexpr double kSwapInScore = 0.6;
+// ... evicting only kept fields scoring under this share of its own.
+constexpr double kEvictBelowShare = 0.85;
+// The last fill of spare room takes fields from this score up.
+constexpr double kFillScore = 0.3;
+// A plan informs when a kept varied scalar column scores at least this.
+constexpr double kInformativeScore = 0.45;
+// A column whose values average at least this many characters counts as varied.
+constexpr uint64_t kVariedMeanSize = 20;
+
 bool contains(const std::vector<std::string_view>& list, std::string_view w) {
   return std::find(list.begin(), list.end(), w) != list.end();
-}
-
-double tier_factor(double s) {
-  if (s >= 0.75) return 1.0;
-  if (s >= 0.45) return 0.9;
-  return 0.7;  // also NaN
 }
 
 uint64_t tier_limit(double s, uint64_t budget) {
@@ -117,12 +136,12 @@ class Planner {
     lower_repeated(scored);
     lower_shared_labels(scored, labels);
     for (ScoredField& s : scored) {
-      if (protected_[s.field]) s.score = 2.0;
+      if (protected_[s.field]) s.score = kProtectedScore;
     }
     score_of_.assign(fields.size(), 0);
     for (const ScoredField& s : scored) score_of_[s.field] = s.score;
     std::stable_sort(scored.begin(), scored.end(), [&](const ScoredField& a, const ScoredField& b) {
-      double sa = nan_low(a.score), sb = nan_low(b.score);
+      double sa = nan_last_rank(a.score), sb = nan_last_rank(b.score);
       if (sa != sb) return sa > sb;
       if (fields[a.field].condensed_size_sum != fields[b.field].condensed_size_sum)
         return fields[a.field].condensed_size_sum < fields[b.field].condensed_size_sum;
@@ -190,7 +209,7 @@ class Planner {
     plan.string_cap = ctx_.string_cap;
     plan.final = true;
     for (const ScoredField& s : plan.scored) {
-      if (s.score >= 0.8 && !plan.kept.count(s.field)) plan.final = false;
+      if (s.score >= kMustKeepScore && !plan.kept.count(s.field)) plan.final = false;
     }
     plan.stats = *gathered_;
     return plan;
@@ -199,8 +218,6 @@ class Planner {
  private:
   const FieldStatsCollector& stats() const { return *gathered_; }
 
-  static double nan_low(double s) { return std::isnan(s) ? -std::numeric_limits<double>::infinity() : s; }
-
   bool homogeneous() const {
     uint64_t total = 0, common = 0;
     for (const FieldStats& f : stats().fields()) {
@@ -208,7 +225,7 @@ class Planner {
       total += f.present;
       if (2 * f.present >= n_) common += f.present;
     }
-    return total > 0 && !(0.7 * static_cast<double>(total) > static_cast<double>(common));
+    return total > 0 && !(kCommonShare * static_cast<double>(total) > static_cast<double>(common));
   }
 
   bool always_object(size_t i) const {
@@ -286,12 +303,12 @@ class Planner {
       for (size_t k : members) {
         const ScoredField &a = scored[k], &b = scored[best];
         size_t la = fields[a.field].path.size(), lb = fields[b.field].path.size();
-        if (nan_low(a.score) > nan_low(b.score) ||
+        if (nan_last_rank(a.score) > nan_last_rank(b.score) ||
             (a.score == b.score && (la < lb || (la == lb && a.field < b.field))))
           best = k;
       }
       for (size_t k : members) {
-        if (k != best) scored[k].score *= 0.15;
+        if (k != best) scored[k].score *= kRepeatedColumnFactor;
       }
     }
   }
@@ -304,12 +321,12 @@ class Planner {
     }
     for (auto& [label, members] : groups) {
       std::stable_sort(members.begin(), members.end(), [&](size_t a, size_t b) {
-        double sa = nan_low(scored[a].score), sb = nan_low(scored[b].score);
+        double sa = nan_last_rank(scored[a].score), sb = nan_last_rank(scored[b].score);
         if (sa != sb) return sa > sb;
         return scored[a].field < scored[b].field;
       });
       for (size_t rank = 0; rank < members.size(); ++rank)
-        scored[members[rank]].score *= std::pow(0.75, static_cast<double>(rank));
+        scored[members[rank]].score *= std::pow(kSharedLabelDecay, static_cast<double>(rank));
     }
   }
 
@@ -364,16 +381,16 @@ class Planner {
       return sum;
     };
     for (const ScoredField& s : scored) {
-      if (std::find(kept.begin(), kept.end(), s.field) != kept.end() || !(s.score >= 0.6)) continue;
+      if (std::find(kept.begin(), kept.end(), s.field) != kept.end() || !(s.score >= kSwapInScore)) continue;
       uint64_t limit = tier_limit(s.score, budget_);
       std::vector<size_t> trial = kept;
       trial.push_back(s.field);
       std::vector<size_t> evictable;
       for (size_t f : kept) {
-        if (score[f] < 0.85 * s.score) evictable.push_back(f);
+        if (score[f] < kEvictBelowShare * s.score) evictable.push_back(f);
       }
       std::stable_sort(evictable.begin(), evictable.end(),
-                       [&](size_t a, size_t b) { return nan_low(score[a]) < nan_low(score[b]); });
+                       [&](size_t a, size_t b) { return nan_last_rank(score[a]) < nan_last_rank(score[b]); });
       size_t removed = 0;
       uint64_t total = total_of(trial);
       while (total > limit && removed < evictable.size()) {
@@ -396,7 +413,7 @@ class Planner {
     uint64_t spare = 0;
     for (size_t f : kept) spare += own(f);
     for (const ScoredField& s : scored) {
-      if (std::find(kept.begin(), kept.end(), s.field) != kept.end() || !(s.score >= 0.3)) continue;
+      if (std::find(kept.begin(), kept.end(), s.field) != kept.end() || !(s.score >= kFillScore)) continue;
       std::set<size_t> opened;
       uint64_t c = cost(s.field, open_, opened);
       if (sat_add(sat_add(planned_, c), sat_add(spare, own(s.field))) <= budget_) {
@@ -433,9 +450,9 @@ class Planner {
       const FieldStats& f = fields[kept[i]];
       double score = score_of_[kept[i]];
       bool scalar_majority = f.present < 2 * (f.bools + f.numbers + f.strings);
-      bool varied = f.distinct.size() * 2 >= f.present || f.full_size_sum >= 20 * f.present;
+      bool varied = f.distinct.size() * 2 >= f.present || f.full_size_sum >= kVariedMeanSize * f.present;
       bool labelled = !labels[kept[i]] || *labels[kept[i]] != "identity";
-      if (score >= 0.45 && scalar_majority && varied && labelled) return true;
+      if (score >= kInformativeScore && scalar_majority && varied && labelled) return true;
     }
     return false;
   }

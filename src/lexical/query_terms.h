@@ -11,7 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "size/hash_seed.h"
+#include "hash/hash_seed.h"
 
 namespace tersolite {
 

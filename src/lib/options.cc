@@ -67,6 +67,128 @@ bool is_blank(std::string_view text) {
   return true;
 }
 
+// One parser per option member: it reads the member's value into `o` or
+// returns the problem. `name` is the member's key, for the message.
+using OptionParser = std::optional<std::string> (*)(const Value& v, const std::string& name, Options& o);
+
+std::optional<std::string> parse_count(const Value& v, const std::string& name, uint64_t& field) {
+  auto n = as_count(v);
+  if (!n) return name + " must be a non-negative integer";
+  field = *n;
+  return std::nullopt;
+}
+
+std::optional<std::string> parse_flag(const Value& v, const std::string& name, bool& field) {
+  if (!v.is_bool()) return name + " must be a boolean";
+  field = v.as_bool();
+  return std::nullopt;
+}
+
+std::optional<std::string> parse_indent(const Value& v, const std::string& name, Options& o) {
+  auto problem = parse_count(v, name, o.indent);
+  if (!problem && o.indent > kMaxIndent) problem = "indent must be at most " + std::to_string(kMaxIndent);
+  return problem;
+}
+
+std::optional<std::string> parse_array_strategy(const Value& v, const std::string&, Options& o) {
+  std::string s = v.is_string() ? ascii_lower(v.text()) : std::string();
+  if (v.is_string() && s == "sample") {
+    o.array_strategy = ArrayStrategy::kSample;
+  } else if (v.is_string() && s == "condense") {
+    o.array_strategy = ArrayStrategy::kCondense;
+  } else {
+    return "array_strategy must be \"sample\" or \"condense\"";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> parse_format(const Value& v, const std::string& name, Format& field) {
+  auto f = as_format(v);
+  if (!f) return name + " must be \"auto\", \"json\" or \"yaml\"";
+  field = *f;
+  return std::nullopt;
+}
+
+std::optional<std::string> parse_field_scorer(const Value& v, const std::string&, Options& o) {
+  if (!v.is_string()) return "field_scorer must be a string";
+  std::string s = ascii_lower(v.text());
+  for (char& c : s) {
+    if (c == '-') c = '_';
+  }
+  if (s == "heuristic") {
+    o.field_scorer = ScorerKind::kHeuristic;
+  } else if (s == "compact") {
+    o.field_scorer = ScorerKind::kCompact;
+  } else if (s == "key_order" || s == "keyorder") {
+    o.field_scorer = ScorerKind::kKeyOrder;
+  } else {
+    return "field_scorer must be one of [\"heuristic\", \"compact\", \"key_order\"]";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> parse_protect(const Value& v, const std::string&, Options& o) {
+  std::vector<std::string> list;
+  if (v.is_string()) {
+    list.emplace_back(v.text());
+  } else if (v.is_array()) {
+    for (const Value& item : v.items()) {
+      if (!item.is_string()) return "protect must be a list of strings";
+      list.emplace_back(item.text());
+    }
+  } else {
+    return "protect must be a list of strings";
+  }
+  o.protect = std::move(list);
+  return std::nullopt;
+}
+
+struct OptionEntry {
+  std::string_view name;
+  OptionParser parse;
+};
+
+// Parsers of the options that only fill one member of the record.
+template <uint64_t Options::*Field>
+std::optional<std::string> count_into(const Value& v, const std::string& name, Options& o) {
+  return parse_count(v, name, o.*Field);
+}
+
+template <bool Options::*Field>
+std::optional<std::string> flag_into(const Value& v, const std::string& name, Options& o) {
+  return parse_flag(v, name, o.*Field);
+}
+
+template <Format Options::*Field>
+std::optional<std::string> format_into(const Value& v, const std::string& name, Options& o) {
+  return parse_format(v, name, o.*Field);
+}
+
+std::optional<std::string> parse_arguments(const Value& v, const std::string&, Options& o) {
+  o.query = query_from_arguments(v);
+  return std::nullopt;
+}
+
+// Every member an options object may hold.
+constexpr OptionEntry kOptionTable[] = {
+    {"max_chars", count_into<&Options::max_chars>},
+    {"indent", parse_indent},
+    {"string_head_chars", count_into<&Options::string_head_chars>},
+    {"string_section_chars", count_into<&Options::string_section_chars>},
+    {"string_min_section_chars", count_into<&Options::string_min_section_chars>},
+    {"max_samples", count_into<&Options::max_samples>},
+    {"min_partial_chars", count_into<&Options::min_partial_chars>},
+    {"keep_last_item", flag_into<&Options::keep_last_item>},
+    {"explain", flag_into<&Options::explain>},
+    {"array_strategy", parse_array_strategy},
+    {"format", format_into<&Options::format>},
+    {"input_format", format_into<&Options::input_format>},
+    {"field_scorer", parse_field_scorer},
+    {"protect", parse_protect},
+    {"arguments", parse_arguments},
+};
+
+
 }  // namespace
 
 std::optional<std::string> query_from_arguments(const Value& arguments) {
@@ -82,95 +204,15 @@ Expected<Options, std::string> build_options(const Value& value) {
   Options o;
   for (const Member& m : value.members()) {
     const std::string name = m.key.str();
-    const Value& v = m.value;
-    auto count = [&](uint64_t& field) -> std::optional<std::string> {
-      auto n = as_count(v);
-      if (!n) return name + " must be a non-negative integer";
-      field = *n;
-      return std::nullopt;
-    };
-    auto flag = [&](bool& field) -> std::optional<std::string> {
-      if (!v.is_bool()) return name + " must be a boolean";
-      field = v.as_bool();
-      return std::nullopt;
-    };
-    std::optional<std::string> problem;
-    if (name == "max_chars") {
-      problem = count(o.max_chars);
-    } else if (name == "indent") {
-      problem = count(o.indent);
-      if (!problem && o.indent > kMaxIndent)
-        problem = "indent must be at most " + std::to_string(kMaxIndent);
-    } else if (name == "string_head_chars") {
-      problem = count(o.string_head_chars);
-    } else if (name == "string_section_chars") {
-      problem = count(o.string_section_chars);
-    } else if (name == "string_min_section_chars") {
-      problem = count(o.string_min_section_chars);
-    } else if (name == "max_samples") {
-      problem = count(o.max_samples);
-    } else if (name == "min_partial_chars") {
-      problem = count(o.min_partial_chars);
-    } else if (name == "keep_last_item") {
-      problem = flag(o.keep_last_item);
-    } else if (name == "explain") {
-      problem = flag(o.explain);
-    } else if (name == "array_strategy") {
-      std::string s = v.is_string() ? ascii_lower(v.text()) : std::string();
-      if (v.is_string() && s == "sample") {
-        o.array_strategy = ArrayStrategy::kSample;
-      } else if (v.is_string() && s == "condense") {
-        o.array_strategy = ArrayStrategy::kCondense;
-      } else {
-        problem = "array_strategy must be \"sample\" or \"condense\"";
+    const OptionEntry* entry = nullptr;
+    for (const OptionEntry& e : kOptionTable) {
+      if (e.name == name) {
+        entry = &e;
+        break;
       }
-    } else if (name == "format" || name == "input_format") {
-      auto f = as_format(v);
-      if (!f) {
-        problem = name + " must be \"auto\", \"json\" or \"yaml\"";
-      } else {
-        (name == "format" ? o.format : o.input_format) = *f;
-      }
-    } else if (name == "field_scorer") {
-      if (!v.is_string()) {
-        problem = "field_scorer must be a string";
-      } else {
-        std::string s = ascii_lower(v.text());
-        for (char& c : s) {
-          if (c == '-') c = '_';
-        }
-        if (s == "heuristic") {
-          o.field_scorer = ScorerKind::kHeuristic;
-        } else if (s == "compact") {
-          o.field_scorer = ScorerKind::kCompact;
-        } else if (s == "key_order" || s == "keyorder") {
-          o.field_scorer = ScorerKind::kKeyOrder;
-        } else {
-          problem = "field_scorer must be one of [\"heuristic\", \"compact\", \"key_order\"]";
-        }
-      }
-    } else if (name == "protect") {
-      std::vector<std::string> list;
-      if (v.is_string()) {
-        list.emplace_back(v.text());
-      } else if (v.is_array()) {
-        for (const Value& item : v.items()) {
-          if (!item.is_string()) {
-            problem = "protect must be a list of strings";
-            break;
-          }
-          list.emplace_back(item.text());
-        }
-      } else {
-        problem = "protect must be a list of strings";
-      }
-      if (!problem) o.protect = std::move(list);
-    } else if (name == "arguments") {
-      o.query = query_from_arguments(v);
-    } else {
-      problem = "unknown option: " + name;
     }
-    if (problem) return unexpected(std::move(*problem));
+    if (!entry) return unexpected("unknown option: " + name);
+    if (auto problem = entry->parse(m.value, name, o)) return unexpected(std::move(*problem));
   }
   if (o.format == Format::kYaml && o.indent < 2)
     return unexpected(std::string("YAML indent must be at least 2"));

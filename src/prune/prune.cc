@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "condense/condense.h"
 #include "size/arith.h"
 #include "size/markers.h"
 #include "text/shorten.h"

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -43,10 +42,5 @@ PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& 
 /// Keeps the members of an object that fit, behind a marker member.
 PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNode& node,
                            uint64_t budget, uint64_t depth);
-
-/// Condenses an array of like records (measured as `node`); nothing when it
-/// declines.
-std::optional<PruneResult> condense_array(PruneContext& ctx, const Value& array, const SizeNode& node,
-                                          uint64_t budget, uint64_t depth);
 
 }  // namespace tersolite

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "lib/options.h"
 #include "prune/outcome.h"
+#include "request/options.h"
 #include "scorers/field_scorer.h"
 #include "size/size_node.h"
 

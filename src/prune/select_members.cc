@@ -50,12 +50,6 @@ FieldFeatures member_features(const Member& m, uint64_t full_size, size_t positi
   return f;
 }
 
-double tier_factor(double score) {
-  if (score >= 0.75) return 1.0;
-  if (score >= 0.45) return 0.9;
-  return 0.7;
-}
-
 }  // namespace
 
 PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNode& node,
@@ -115,10 +109,7 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
       }
       order.resize(n);
       std::iota(order.begin(), order.end(), 0);
-      // A NaN score (never produced by the built-in scorers) ranks last.
-      auto key = [&](size_t i) {
-        return std::isnan(score[i]) ? -std::numeric_limits<double>::infinity() : score[i];
-      };
+      auto key = [&](size_t i) { return nan_last_rank(score[i]); };
       // Ties in their first order, as a stable sort would leave them, without
       // its buffer as long as the object.
       std::sort(order.begin(), order.end(),

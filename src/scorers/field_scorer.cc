@@ -186,6 +186,47 @@ Classification classify(const FieldFeatures& f) {
   return {base, found.found || f.date_like};
 }
 
+// Tuning weights of the heuristic scorer. They are its own judgement, set on
+// real documents; each line says what it steers.
+// A field empty everywhere keeps this share of its name's worth, at most the ceiling.
+constexpr double kAllEmptyFactor = 0.03;
+constexpr double kAllEmptyCeiling = 0.05;
+// Past this share of empty values, each empty value costs this much of the worth.
+constexpr double kEmptyShareFloor = 0.3;
+constexpr double kEmptyPenalty = 0.7;
+// A column with one value in three rows or more says little about each record.
+constexpr double kConstantFactor = 0.2;
+// Worth kept by a field present in no row, rising by the span to all of it
+// in every row; status fields (status, state, kind, ...) matter even where sparse.
+constexpr double kCoverageBase = 0.55;
+constexpr double kCoverageSpan = 0.45;
+constexpr double kStatusCoverageBase = 0.85;
+constexpr double kStatusCoverageSpan = 0.15;
+// Unnamed string columns, judged by their values: identifiers ...
+constexpr double kUnnamedIdScore = 0.3;
+// ... short values nearly all different (names, titles) ...
+constexpr double kUniqueShare = 0.9;
+constexpr double kUniqueMaxSize = 40;
+constexpr double kUnnamedUniqueScore = 0.7;
+// ... and short values from a few choices (categories).
+constexpr double kCategoryMaxSize = 24;
+constexpr double kCategoryShare = 0.2;
+constexpr double kUnnamedCategoryScore = 0.65;
+// How far a query match lifts a field: up to this much for the key and as
+// much again for the values, scaled by the field's worth down to the floor;
+// value matches alone lift no higher than the ceiling.
+constexpr double kRelevanceBoost = 0.4;
+constexpr double kRelevanceFloor = 0.25;
+constexpr double kValueRelevanceCeiling = 0.9;
+// Fields whose values average past these sizes crowd out others.
+constexpr double kLargeSize = 200;
+constexpr double kLargeFactor = 0.85;
+constexpr double kHugeSize = 2000;
+constexpr double kHugeFactor = 0.7;
+// Mostly nested fields are worth less unless they score this high already.
+constexpr double kNestedExemptScore = 0.8;
+constexpr double kNestedFactor = 0.85;
+
 class HeuristicScorer final : public FieldScorer {
  public:
   std::string_view name() const override { return "heuristic"; }
@@ -194,38 +235,40 @@ class HeuristicScorer final : public FieldScorer {
     Classification c = classify(f);
     uint64_t n = f.occurrences;
     bool status = !f.path.empty() && any_in(kStatus, words(f.path.back()));
-    if (n > 0 && f.empties == n) return std::min(c.base * 0.03, 0.05);
+    if (n > 0 && f.empties == n) return std::min(c.base * kAllEmptyFactor, kAllEmptyCeiling);
     double dn = static_cast<double>(n);
     double ratio = static_cast<double>(f.empties) / std::max(dn, 1.0);
-    double x = ratio > 0.3 ? c.base * (1 - 0.7 * ratio) : c.base;
-    double y = (f.constant && f.rows >= 3 && f.scalars == n) ? x * 0.2 : x;
+    double x = ratio > kEmptyShareFloor ? c.base * (1 - kEmptyPenalty * ratio) : c.base;
+    double y = (f.constant && f.rows >= 3 && f.scalars == n) ? x * kConstantFactor : x;
     double coverage = dn / std::max(static_cast<double>(f.rows), 1.0);
-    double w = status ? 0.85 + 0.15 * coverage : 0.55 + 0.45 * coverage;
+    double w = status ? kStatusCoverageBase + kStatusCoverageSpan * coverage
+                      : kCoverageBase + kCoverageSpan * coverage;
     double s = y * w;
     if (!c.recognized && f.scalars >= 3 && f.scalars == n && f.strings == n && !f.numeric) {
       double distinct_ratio = static_cast<double>(f.distinct) / dn;
       if (f.id_like) {
-        s = 0.3;
-      } else if (distinct_ratio >= 0.9 && f.mean_size <= 40) {
-        s = 0.7;
-      } else if (f.mean_size <= 24 && distinct_ratio <= 0.2 && !f.constant) {
-        s = 0.65;
+        s = kUnnamedIdScore;
+      } else if (distinct_ratio >= kUniqueShare && f.mean_size <= kUniqueMaxSize) {
+        s = kUnnamedUniqueScore;
+      } else if (f.mean_size <= kCategoryMaxSize && distinct_ratio <= kCategoryShare && !f.constant) {
+        s = kUnnamedCategoryScore;
       }
     }
     if (f.relevance > 0 && !f.constant) {
-      double b = (f.strings == n && f.distinct * 5 <= std::max<uint64_t>(f.scalars, 1) && f.mean_size <= 24)
+      double b = (f.strings == n && f.distinct * 5 <= std::max<uint64_t>(f.scalars, 1) &&
+                  f.mean_size <= kCategoryMaxSize)
                      ? 2 * f.match_fraction * (1 - f.match_fraction)
                      : 1;
-      double m = std::min(1.0, std::max(0.25, 2 * s));
-      double sk = std::min(1.0, s + 0.4 * m * f.key_relevance);
-      s = std::min(sk + 0.4 * m * b * f.value_relevance, std::max(sk, 0.9));
+      double m = std::min(1.0, std::max(kRelevanceFloor, 2 * s));
+      double sk = std::min(1.0, s + kRelevanceBoost * m * f.key_relevance);
+      s = std::min(sk + kRelevanceBoost * m * b * f.value_relevance, std::max(sk, kValueRelevanceCeiling));
     }
-    if (f.mean_size > 2000) {
-      s *= 0.7;
-    } else if (f.mean_size > 200) {
-      s *= 0.85;
+    if (f.mean_size > kHugeSize) {
+      s *= kHugeFactor;
+    } else if (f.mean_size > kLargeSize) {
+      s *= kLargeFactor;
     }
-    if (f.arrays + f.objects > n / 2 && s < 0.8) s *= 0.85;
+    if (f.arrays + f.objects > n / 2 && s < kNestedExemptScore) s *= kNestedFactor;
     return std::clamp(s, 0.0, 1.0);
   }
 

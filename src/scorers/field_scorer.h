@@ -3,14 +3,16 @@
 // option, answers every question of a request.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "lib/options.h"
+#include "request/options.h"
 
 namespace tersolite {
 
@@ -51,6 +53,20 @@ class FieldScorer {
 
 /// The scorer an option names; scorers are stateless and shared.
 const FieldScorer& scorer_for(ScorerKind kind);
+
+/// The share of a budget a member or column may fill by itself, by its
+/// score's tier: the most wanted may take all of it, the least (and NaN) 70%.
+inline double tier_factor(double score) {
+  if (score >= 0.75) return 1.0;
+  if (score >= 0.45) return 0.9;
+  return 0.7;
+}
+
+/// A score as a ranking key: NaN (never produced by the built-in scorers)
+/// ranks below every number.
+inline double nan_last_rank(double score) {
+  return std::isnan(score) ? -std::numeric_limits<double>::infinity() : score;
+}
 
 // Tests on the text of one string value, shared by members and columns.
 /// Optional "-", then ASCII digits and at most one ".", with a digit.

@@ -5,9 +5,9 @@
 #include <emmintrin.h>
 #endif
 
+#include "hash/siphash.h"
 #include "json/plain_run.h"
 #include "size/markers.h"
-#include "size/siphash.h"
 #include "size/size_node.h"
 #include "value/utf8.h"
 

@@ -14,7 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "size/hash_seed.h"
+#include "hash/hash_seed.h"
 #include "value/arena.h"
 #include "value/large_memory.h"
 #include "value/value.h"

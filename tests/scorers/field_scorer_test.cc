@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "value/value.h"
+
 namespace tersolite {
 namespace {
 
@@ -101,6 +108,22 @@ TEST(OtherScorers, PreferSmallOrEarlyFields) {
   EXPECT_FALSE(c.is_identifier(member("id", Kind::kNumber)));
   EXPECT_EQ(std::nullopt, k.group_label(member("id", Kind::kNumber)));
   EXPECT_EQ("key_order", k.name());
+}
+
+TEST(Ranking, TiersAndNanLast) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    double score, factor;
+  } cases[] = {{1.0, 1.0}, {0.75, 1.0},  {0.7499, 0.9}, {0.45, 0.9}, {0.4499, 0.7},
+               {0.0, 0.7}, {-1.0, 0.7}, {inf, 1.0},     {-inf, 0.7}, {nan, 0.7}};
+  for (const Case& c : cases) EXPECT_EQ(tier_factor(c.score), c.factor) << c.score;
+  // NaN sorts after every number.
+  std::vector<double> scores = {0.2, nan, -1.0, 0.9};
+  std::sort(scores.begin(), scores.end(), [](double a, double b) { return nan_last_rank(a) > nan_last_rank(b); });
+  EXPECT_EQ(scores[0], 0.9);
+  EXPECT_EQ(scores[2], -1.0);
+  EXPECT_TRUE(std::isnan(scores[3]));
 }
 
 TEST(ValueTexts, RecogniseNumbersDatesAndIdentifiers) {

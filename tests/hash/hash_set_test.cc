@@ -3,8 +3,8 @@
 #include <random>
 #include <set>
 
-#include "size/hash_seed.h"
-#include "size/hash_set.h"
+#include "hash/hash_seed.h"
+#include "hash/hash_set.h"
 
 namespace tersolite {
 namespace {

@@ -1,4 +1,4 @@
-#include "size/hash_seed.h"
+#include "hash/hash_seed.h"
 
 #ifdef __wasi__
 #include <unistd.h>

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "size/hash_seed.h"
+#include "hash/hash_seed.h"
 
 namespace tersolite {
 

@@ -1,4 +1,4 @@
-#include "size/siphash.h"
+#include "hash/siphash.h"
 
 #include <cstring>
 
