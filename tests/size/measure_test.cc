@@ -459,7 +459,9 @@ TEST(Measure, NodesMadeLaterMatchTheOnesMadeAtOnce) {
           ASSERT_EQ(e.protected_leaves, k.protected_leaves) << i;
           ASSERT_EQ(e.is_protected, k.is_protected) << i;
           ASSERT_EQ(e.holds_protected, k.holds_protected) << i;
-          if (child.is_string()) ASSERT_EQ(e.chars, k.chars) << i;
+          if (child.is_string()) {
+            ASSERT_EQ(e.chars, k.chars) << i;
+          }
           for (const SizeNodes::Sizes& s : {before, after}) {
             ASSERT_EQ(e.full, s.full) << i;
             ASSERT_EQ(e.min, s.min) << i;

@@ -9,10 +9,10 @@
 int main(int argc, char** argv) {
   // A closed pipe shows as a failed write, which ends the run quietly.
   signal(SIGPIPE, SIG_IGN);
-  // Documents of a few hundred KB pass from the reader thread to the
-  // workers and are freed by the writer. Left to itself, malloc maps and
-  // unmaps each of them across threads, and the page faults then cost a
-  // tenth or more of a parallel run; kept in the heap, their pages are reused.
+  // Documents of a few hundred KB are read by the workers and freed by
+  // the writer. Left to itself, malloc maps and unmaps each of them across
+  // threads, and the page faults then cost a tenth or more of a parallel
+  // run; kept in the heap, their pages are reused.
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
   tersolite_cli::Settings settings;

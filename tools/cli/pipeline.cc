@@ -22,97 +22,73 @@ void shrink(Document& doc, const std::string& options, bool keep_input) {
   if (!keep_input) doc.release_input();
 }
 
-// The documents between the reader and the sink, oldest first. Each is
-// queued, being shrunk, or done; the sink takes the oldest once it is done.
+// The documents between the workers and the sink, oldest first. Each is
+// being shrunk or done; the sink takes the oldest once it is done.
 class Window {
  public:
   Window(size_t capacity) : capacity_(capacity) {}
 
-  // Reader: waits for room, then adds `doc`. False when the run stops.
-  bool add(std::unique_ptr<Document> doc);
+  // Worker: waits for room, then adds `doc` as its own work and gives its
+  // number; false when the run stops.
+  bool add(std::unique_ptr<Document> doc, Document*& added, uint64_t& number);
   void close_input();
-  // Worker: the next queued document (and its number), or null at the end.
-  Document* take_work(uint64_t& number);
   void done(uint64_t number);
   // Sink: the oldest document once it is done, or null at the end.
   std::unique_ptr<Document> take_done();
   void stop();
 
  private:
-  enum class State { kQueued, kWorking, kDone };
   struct Slot {
     std::unique_ptr<Document> doc;
-    State state;
+    bool done;
     size_t size;  // its input, which may be released once it is shrunk
   };
 
   std::mutex mutex_;
-  std::condition_variable room_, work_, done_;
+  std::condition_variable room_, done_;
   std::deque<Slot> slots_;
-  uint64_t first_ = 0;      // number of slots_.front()
-  uint64_t next_work_ = 0;  // no queued slot before this number
+  uint64_t first_ = 0;  // number of slots_.front()
   size_t bytes_ = 0;
   size_t capacity_;
   bool input_closed_ = false;
   bool stopped_ = false;
 };
 
-bool Window::add(std::unique_ptr<Document> doc) {
+bool Window::add(std::unique_ptr<Document> doc, Document*& added, uint64_t& number) {
   size_t size = doc->bytes().size();
   std::unique_lock lock(mutex_);
   room_.wait(lock, [&] {
     return stopped_ || slots_.empty() || (slots_.size() < capacity_ && bytes_ + size <= kMaxBytesAhead);
   });
   if (stopped_) return false;
-  State state = doc->read_error.empty() ? State::kQueued : State::kDone;
-  slots_.push_back({std::move(doc), state, size});
+  added = doc.get();
+  number = first_ + slots_.size();
+  slots_.push_back({std::move(doc), false, size});
   bytes_ += size;
-  (state == State::kQueued ? work_ : done_).notify_one();
   return true;
 }
 
 void Window::close_input() {
   std::lock_guard lock(mutex_);
   input_closed_ = true;
-  work_.notify_all();
   done_.notify_all();
-}
-
-Document* Window::take_work(uint64_t& number) {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    if (stopped_) return nullptr;
-    uint64_t end = first_ + slots_.size();
-    while (next_work_ < end && slots_[next_work_ - first_].state != State::kQueued) ++next_work_;
-    if (next_work_ < end) {
-      Slot& slot = slots_[next_work_ - first_];
-      slot.state = State::kWorking;
-      number = next_work_++;
-      return slot.doc.get();
-    }
-    if (input_closed_) return nullptr;
-    work_.wait(lock);
-  }
 }
 
 void Window::done(uint64_t number) {
   std::lock_guard lock(mutex_);
-  slots_[number - first_].state = State::kDone;
+  slots_[number - first_].done = true;
   if (number == first_) done_.notify_one();
 }
 
 std::unique_ptr<Document> Window::take_done() {
   std::unique_lock lock(mutex_);
-  done_.wait(lock, [&] {
-    return (!slots_.empty() && slots_.front().state == State::kDone) || (slots_.empty() && input_closed_);
-  });
+  done_.wait(lock, [&] { return (!slots_.empty() && slots_.front().done) || (slots_.empty() && input_closed_); });
   if (slots_.empty()) return nullptr;
   std::unique_ptr<Document> doc = std::move(slots_.front().doc);
   bytes_ -= slots_.front().size;
   slots_.pop_front();
   ++first_;
-  if (next_work_ < first_) next_work_ = first_;
-  room_.notify_one();
+  room_.notify_all();
   return doc;
 }
 
@@ -120,7 +96,6 @@ void Window::stop() {
   std::lock_guard lock(mutex_);
   stopped_ = true;
   room_.notify_all();
-  work_.notify_all();
 }
 
 }  // namespace
@@ -137,28 +112,38 @@ void shrink_in_turn(Source& source, const std::string& options, bool keep_input,
 void shrink_in_parallel(Source& source, const std::string& options, bool keep_input, unsigned jobs,
                         const Sink& sink) {
   Window window(kDocumentsPerJob * jobs);
-  std::thread reader([&] {
+  // Each worker reads the document it shrinks, in turn with the others, so
+  // that its bytes are still in that core's cache when they are parsed.
+  std::mutex reading;
+  bool input_done = false;
+  auto work = [&] {
     for (;;) {
-      auto doc = std::make_unique<Document>();
-      if (!source.next(*doc) || !window.add(std::move(doc))) break;
-    }
-    window.close_input();
-  });
-  std::vector<std::thread> workers;
-  for (unsigned i = 0; i < jobs; ++i) {
-    workers.emplace_back([&] {
-      uint64_t number;
-      while (Document* doc = window.take_work(number)) {
-        shrink(*doc, options, keep_input);
-        window.done(number);
+      Document* doc = nullptr;
+      uint64_t number = 0;
+      {
+        std::lock_guard lock(reading);
+        if (input_done) return;
+        auto next = std::make_unique<Document>();
+        if (!source.next(*next)) {
+          input_done = true;
+          window.close_input();
+          return;
+        }
+        if (!window.add(std::move(next), doc, number)) {
+          input_done = true;
+          return;
+        }
       }
-    });
-  }
+      shrink(*doc, options, keep_input);
+      window.done(number);
+    }
+  };
+  std::vector<std::thread> workers;
+  for (unsigned i = 0; i < jobs; ++i) workers.emplace_back(work);
   while (std::unique_ptr<Document> doc = window.take_done()) {
     if (!sink(*doc)) break;
   }
   window.stop();
-  reader.join();
   for (std::thread& t : workers) t.join();
 }
 

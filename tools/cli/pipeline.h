@@ -15,9 +15,9 @@ using Sink = std::function<bool(Document&)>;
 /// unless `keep_input`, a document's bytes are released once it is shrunk.
 void shrink_in_turn(Source& source, const std::string& options, bool keep_input, const Sink& sink);
 
-/// The same on `jobs` threads. A reader thread stays at most a bounded
-/// number of documents (and bytes) ahead of the sink, so memory is bounded
-/// however long the input is.
+/// The same on `jobs` threads, each reading the next document in turn.
+/// Workers stay at most a bounded number of documents (and bytes) ahead
+/// of the sink, so memory is bounded however long the input is.
 void shrink_in_parallel(Source& source, const std::string& options, bool keep_input, unsigned jobs,
                         const Sink& sink);
 
