@@ -101,7 +101,9 @@ void BM_JsonRead(benchmark::State& state) {
 void BM_Measure(benchmark::State& state) {
   const Value& v = parsed(Shape::kIssues, state.range(0));
   Options o;
-  PruneContext ctx(Layout{}, o, scorer_for(o.field_scorer));
+  o.indent = 0;
+  ShrinkRequest request(o);
+  PruneContext ctx(request);
   PathStack path;
   if (measure(ctx.measure_settings(), v, 0, path, false).full != char_count(json::to_json(v)))
     state.SkipWithError("measurement disagrees with the writer");
@@ -112,12 +114,14 @@ void BM_Measure(benchmark::State& state) {
 void BM_PruneOnce(benchmark::State& state) {
   const Value& v = parsed(Shape::kIssues, state.range(0));
   Options o;
-  PruneContext ctx(Layout{}, o, scorer_for(o.field_scorer));
+  o.indent = 0;
+  ShrinkRequest request(o);
+  PruneContext ctx(request);
   PathStack path;
   SizeNode root = measure(ctx.measure_settings(), v, 0, path, false);
   if (prune(ctx, v, root, 10000, 0).size > 10000) state.SkipWithError("prune overshoots");
   for (auto _ : state) {
-    PruneContext attempt(Layout{}, o, scorer_for(o.field_scorer));
+    PruneContext attempt(request);
     benchmark::DoNotOptimize(prune(attempt, v, root, 10000, 0));
   }
   report_bytes(state, document(Shape::kIssues, state.range(0)).size());
@@ -231,9 +235,10 @@ void BM_SearchWorstCase(benchmark::State& state) {
   Options o;
   o.protect = {"/data"};
   o.max_chars = char_count(json::to_json(v)) - 1;
-  SearchResult r = shrink_search(v, o, Format::kJson, 0, scorer_for(o.field_scorer));
+  o.indent = 0;
+  SearchResult r = shrink_search(v, ShrinkRequest(o));
   if (r.attempts != 24 || r.fits) state.SkipWithError("the search did not make 24 attempts");
-  for (auto _ : state) benchmark::DoNotOptimize(shrink_search(v, o, Format::kJson, 0, scorer_for(o.field_scorer)));
+  for (auto _ : state) benchmark::DoNotOptimize(shrink_search(v, ShrinkRequest(o)));
   report_bytes(state, document(Shape::kIssues, state.range(0)).size());
 }
 
@@ -243,10 +248,12 @@ void BM_SearchManyAttempts(benchmark::State& state) {
   const Value& v = parsed(Shape::kCatalog, state.range(0));
   Options o;
   o.max_chars = 10000;
-  SearchResult r = shrink_search(v, o, Format::kYaml, 8, scorer_for(o.field_scorer));
+  o.indent = 8;
+  auto search = [&] { return shrink_search(v, ShrinkRequest(o, Format::kYaml, scorer_for(o.field_scorer))); };
+  SearchResult r = search();
   if (!r.fits) state.SkipWithError("the search found nothing that fits");
   state.counters["attempts"] = r.attempts;
-  for (auto _ : state) benchmark::DoNotOptimize(shrink_search(v, o, Format::kYaml, 8, scorer_for(o.field_scorer)));
+  for (auto _ : state) benchmark::DoNotOptimize(search());
   report_bytes(state, document(Shape::kCatalog, state.range(0)).size());
 }
 

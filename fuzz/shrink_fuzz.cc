@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   auto parsed_options = build_options(*json::read_json(options));
-  uint64_t width = yaml_out ? std::max<uint64_t>(parsed_options->indent, 2) : parsed_options->indent;
+  uint64_t width = output_width(yaml_out ? Format::kYaml : Format::kJson, parsed_options->indent);
   if (!fuzz::report_member(v, "pruned").as_bool()) {
     auto doc = yaml_in ? yaml::read_yaml(input) : json::read_json(input).map_error([](auto e) { return e.text(); });
     fuzz::check(doc.has_value() && text == write_document(*doc, yaml_out ? Format::kYaml : Format::kJson, width),

@@ -32,7 +32,7 @@ struct Fitted {
 // Shares `spare` among siblings that each fit their floor, smallest need
 // first; objects are rebuilt member by member so that every member gets
 // its share.
-Fitted fit_children(PruneContext& ctx, const std::vector<const Value*>& values,
+Fitted fit_children(PruneContext& ctx, uint64_t cap, const std::vector<const Value*>& values,
                     const std::vector<const SizeNode*>& nodes, const std::vector<uint64_t>& floors,
                     int64_t spare, uint64_t depth, const std::vector<std::string_view>& segments) {
   size_t n = values.size();
@@ -67,13 +67,13 @@ Fitted fit_children(PruneContext& ctx, const std::vector<const Value*>& values,
       for (size_t k = 0; k < count; ++k) {
         member_values.push_back(&members[k].value);
         member_nodes.push_back(&kids[k]);
-        member_floors.push_back(condensed_size(ctx, members[k].value, kids[k], depth + 1));
+        member_floors.push_back(condensed_size(ctx, cap, members[k].value, kids[k], depth + 1));
         keys.push_back(members[k].key);
         fixed += member_key_cost(ctx.layout, members[k].key);
       }
       uint64_t floor_sum = std::accumulate(member_floors.begin(), member_floors.end(), uint64_t{0});
       uint64_t member_spare = sat_sub(budget, fixed + floor_sum);
-      Fitted fitted = fit_children(ctx, member_values, member_nodes, member_floors,
+      Fitted fitted = fit_children(ctx, cap, member_values, member_nodes, member_floors,
                                    static_cast<int64_t>(std::min<uint64_t>(member_spare, INT64_MAX)), depth + 1, keys);
       Value rebuilt = Value::object();
       for (size_t k = 0; k < count; ++k) rebuilt.add_member(members[k].key.clone(), std::move(fitted.values[k]));
@@ -108,22 +108,20 @@ std::optional<PruneResult> condense_array(PruneContext& ctx, const Value& array,
     return std::nullopt;
   const SizeNodes& nodes = children_of(ctx.measure_settings(), array, node, depth);
 
-  const uint64_t entry_cap = ctx.string_cap;
-  const bool entry_ignore = ctx.ignore_query;
+  // Strings count as cut to 24 characters, then, when no plan fits, to 12;
+  // with a query, a second pass plans without it.
   std::optional<CondensePlan> plan;
   bool aborted = false;
-  int passes = ctx.options.query ? 2 : 1;
+  const QueryTerms* query = ctx.request.query ? &*ctx.request.query : nullptr;
+  int passes = ctx.request.options.query ? 2 : 1;
   for (int pass = 0; pass < passes && !plan && !aborted; ++pass) {
-    if (pass == 1) ctx.ignore_query = true;
     std::optional<FieldStatsCollector> gathered;
     constexpr uint64_t kCaps[] = {24, 12};
     for (size_t c = 0; c < std::size(kCaps); ++c) {
-      ctx.string_cap = kCaps[c];
+      CondensePass settings{kCaps[c], pass == 0 ? query : nullptr};
       std::optional<uint64_t> later_cap;
       if (c + 1 < std::size(kCaps)) later_cap = kCaps[c + 1];
-      PlanOutcome outcome = plan_condense(ctx, items, nodes, budget, depth, c == 0, gathered, later_cap);
-      ctx.string_cap = entry_cap;
-      ctx.pinned.clear();
+      PlanOutcome outcome = plan_condense(ctx, settings, items, nodes, budget, depth, c == 0, gathered, later_cap);
       if (std::holds_alternative<Abort>(outcome)) {
         aborted = true;
         break;
@@ -132,28 +130,28 @@ std::optional<PruneResult> condense_array(PruneContext& ctx, const Value& array,
       plan.emplace(std::move(std::get<CondensePlan>(outcome)));
       if (plan->final) break;
     }
-    ctx.ignore_query = entry_ignore;
   }
   if (aborted || !plan) return std::nullopt;
 
   // Fit the records into the room the plan left; what fitting measures
   // belongs with the plan's record nodes.
-  ctx.string_cap = plan->string_cap;
-  Arena* entry_arena = ctx.measure_arena;
-  ctx.measure_arena = plan->arena.get();
   size_t n = std::min(plan->records.size(), plan->record_nodes.size());
-  std::vector<const Value*> values;
-  std::vector<const SizeNode*> record_nodes;
-  std::vector<std::string_view> segments(n, kItemSegment);
-  for (size_t i = 0; i < n; ++i) {
-    values.push_back(&plan->records[i]);
-    record_nodes.push_back(&plan->record_nodes[i]);
+  Fitted fitted;
+  {
+    MeasureArenaScope in_plan(ctx, plan->arena.get());
+    std::vector<const Value*> values;
+    std::vector<const SizeNode*> record_nodes;
+    std::vector<std::string_view> segments(n, kItemSegment);
+    for (size_t i = 0; i < n; ++i) {
+      values.push_back(&plan->records[i]);
+      record_nodes.push_back(&plan->record_nodes[i]);
+    }
+    std::vector<uint64_t> floors(plan->record_floors.begin(),
+                                 plan->record_floors.begin() + static_cast<std::ptrdiff_t>(n));
+    fitted = fit_children(ctx, plan->string_cap, values, record_nodes, floors,
+                          static_cast<int64_t>(std::min<uint64_t>(plan->slack, INT64_MAX)), depth + 1, segments);
   }
-  std::vector<uint64_t> floors(plan->record_floors.begin(), plan->record_floors.begin() + static_cast<std::ptrdiff_t>(n));
-  Fitted fitted = fit_children(ctx, values, record_nodes, floors,
-                               static_cast<int64_t>(std::min<uint64_t>(plan->slack, INT64_MAX)), depth + 1, segments);
   uint64_t size = container_overhead(ctx.layout, n, depth) + fitted.total;
-  ctx.measure_arena = entry_arena;
 
   // Report each dropped field once, at the shortest path not kept.
   const auto& fields = plan->stats.fields();
@@ -180,7 +178,7 @@ std::optional<PruneResult> condense_array(PruneContext& ctx, const Value& array,
     return a.path < b.path;
   });
 
-  if (ctx.options.explain) {
+  if (ctx.request.options.explain) {
     std::vector<FieldDecision> decisions;
     for (const ScoredField& s : plan->scored) {
       decisions.push_back({path_display(ctx.path, fields[s.field].path), thousandths(s.score),
@@ -199,7 +197,6 @@ std::optional<PruneResult> condense_array(PruneContext& ctx, const Value& array,
     if (ctx.dropped_fields.size() >= kMaxDroppedFields) break;
     ctx.dropped_fields.push_back(std::move(d));
   }
-  ctx.string_cap = entry_cap;
   return PruneResult{Value::array(std::move(fitted.values)), size};
 }
 

@@ -80,14 +80,14 @@ void walk_records(Value::Items records, const SizeNodes& nodes, Walk walk) {
 
 }  // namespace
 
-void FieldStatsCollector::gather(const PruneContext& ctx, Value::Items records, const SizeNodes& nodes,
-                                 uint64_t depth) {
+void FieldStatsCollector::gather(const PruneContext& ctx, uint64_t cap, Value::Items records,
+                                 const SizeNodes& nodes, uint64_t depth) {
   walk_records(records, nodes, [&](const Value& record, const SizeNode& node, size_t i, bool same_keys) {
-    gather_into(ctx, record, node, depth, i, std::nullopt, same_keys);
+    gather_into(ctx, cap, record, node, depth, i, std::nullopt, same_keys);
   });
 }
 
-void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& record, const SizeNode& node,
+void FieldStatsCollector::gather_into(const PruneContext& ctx, uint64_t cap, const Value& record, const SizeNode& node,
                                       uint64_t depth, uint64_t item_index, std::optional<size_t> holder,
                                       bool same_keys) {
   const auto& members = record.members();
@@ -105,8 +105,8 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& reco
     ++f.present;
     f.key_size_sum += f.key_cost;  // a field's key is the same in every record
     f.full_size_sum += child.full;
-    f.condensed_size_sum += condensed_size(ctx, v, child, depth + 1);
-    if (other_cap_) f.other_cap_condensed_size_sum += condensed_size_at(ctx, *other_cap_, v, child, depth + 1);
+    f.condensed_size_sum += condensed_size(ctx, cap, v, child, depth + 1);
+    if (other_cap_) f.other_cap_condensed_size_sum += condensed_size(ctx, *other_cap_, v, child, depth + 1);
     f.position_sum += i;
     switch (v.kind()) {
       case Kind::kNull: ++f.nulls; break;
@@ -158,14 +158,14 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, const Value& reco
 
     if (v.is_object() && !v.members().empty()) {
       ++f.object_holders;
-      gather_into(ctx, v, child, depth + 1, item_index, index);
+      gather_into(ctx, cap, v, child, depth + 1, item_index, index);
     }
   }
 }
 
-void FieldStatsCollector::recount_condensed(const PruneContext& ctx, Value::Items records, const SizeNodes& nodes,
-                                            uint64_t depth) {
-  if (other_cap_ && *other_cap_ == ctx.string_cap) {
+void FieldStatsCollector::recount_condensed(const PruneContext& ctx, uint64_t cap, Value::Items records,
+                                            const SizeNodes& nodes, uint64_t depth) {
+  if (other_cap_ && *other_cap_ == cap) {
     // Counted for this cap already, while gathering.
     for (FieldStats& f : fields_) std::swap(f.condensed_size_sum, f.other_cap_condensed_size_sum);
     other_cap_.reset();
@@ -174,12 +174,12 @@ void FieldStatsCollector::recount_condensed(const PruneContext& ctx, Value::Item
   other_cap_.reset();
   for (FieldStats& f : fields_) f.condensed_size_sum = 0;
   walk_records(records, nodes, [&](const Value& record, const SizeNode& node, size_t, bool same_keys) {
-    recount_into(ctx, record, node, depth, std::nullopt, same_keys);
+    recount_into(ctx, cap, record, node, depth, std::nullopt, same_keys);
   });
 }
 
 // The walk of gather_into, for the condensed sizes alone.
-void FieldStatsCollector::recount_into(const PruneContext& ctx, const Value& record, const SizeNode& node,
+void FieldStatsCollector::recount_into(const PruneContext& ctx, uint64_t cap, const Value& record, const SizeNode& node,
                                        uint64_t depth, std::optional<size_t> holder, bool same_keys) {
   const auto& members = record.members();
   const auto& kids = children_of(ctx.measure_settings(), record, node, depth);
@@ -187,13 +187,13 @@ void FieldStatsCollector::recount_into(const PruneContext& ctx, const Value& rec
   for (size_t i = 0; i < count; ++i) {
     const Value& v = members[i].value;
     size_t index = field_for(holder, i, members[i].key, same_keys);
-    fields_[index].condensed_size_sum += condensed_size(ctx, v, kids[i], depth + 1);
-    if (v.is_object() && !v.members().empty()) recount_into(ctx, v, kids[i], depth + 1, index);
+    fields_[index].condensed_size_sum += condensed_size(ctx, cap, v, kids[i], depth + 1);
+    if (v.is_object() && !v.members().empty()) recount_into(ctx, cap, v, kids[i], depth + 1, index);
   }
 }
 
-uint64_t condensed_size_at(const PruneContext& ctx, uint64_t cap, const Value& value, const SizeNode& node,
-                           uint64_t depth) {
+uint64_t condensed_size(const PruneContext& ctx, uint64_t cap, const Value& value, const SizeNode& node,
+                        uint64_t depth) {
   if (node.min >= node.full) return node.full;
   if (value.is_object() && !value.members().empty()) {
     const auto& members = value.members();
@@ -202,7 +202,7 @@ uint64_t condensed_size_at(const PruneContext& ctx, uint64_t cap, const Value& v
     size_t count = std::min(members.size(), kids.size());
     for (size_t i = 0; i < count; ++i) {
       size += member_key_cost(ctx.layout, members[i].key) +
-              condensed_size_at(ctx, cap, members[i].value, kids[i], depth + 1);
+              condensed_size(ctx, cap, members[i].value, kids[i], depth + 1);
     }
     return size;
   }
@@ -216,10 +216,6 @@ uint64_t condensed_size_at(const PruneContext& ctx, uint64_t cap, const Value& v
     return std::min(node.full, json_string_size(head) + chars_marker_size(chars - cap) - 2);
   }
   return node.min;
-}
-
-uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t depth) {
-  return condensed_size_at(ctx, ctx.string_cap, value, node, depth);
 }
 
 uint64_t value_hash(const Value& scalar) {

@@ -49,11 +49,13 @@ class FieldStatsCollector {
  public:
   /// `other_cap`: a string cap a later attempt may plan at; condensed sizes
   /// are counted for it too while gathering.
-  explicit FieldStatsCollector(std::optional<QueryTerms> query, std::optional<uint64_t> other_cap = std::nullopt)
-      : query_(std::move(query)), other_cap_(other_cap) {}
+  /// `query`: the terms that steer the pass, if any; they outlive the
+  /// collector.
+  explicit FieldStatsCollector(const QueryTerms* query, std::optional<uint64_t> other_cap = std::nullopt)
+      : query_(query), other_cap_(other_cap) {}
 
   const std::vector<FieldStats>& fields() const { return fields_; }
-  const std::optional<QueryTerms>& query() const { return query_; }
+  const QueryTerms* query() const { return query_; }
 
   /// The index of the field with `path`, if it was met.
   std::optional<size_t> find(const std::vector<std::string>& path) const;
@@ -63,24 +65,27 @@ class FieldStatsCollector {
   std::optional<size_t> find_member(std::optional<size_t> holder, size_t position, std::string_view key) const;
 
   /// Adds the members of every object among `records` (measured as `nodes`
-  /// at `depth`); a record's index among them is its item index.
-  void gather(const PruneContext& ctx, Value::Items records, const SizeNodes& nodes, uint64_t depth);
+  /// at `depth`), counting condensed sizes with strings cut to `cap`; a
+  /// record's index among them is its item index.
+  void gather(const PruneContext& ctx, uint64_t cap, Value::Items records, const SizeNodes& nodes,
+              uint64_t depth);
 
-  /// Sets every field's condensed size sum again, for the context's string
-  /// cap, from the gathered `records` measured as `nodes` at `depth`.
-  void recount_condensed(const PruneContext& ctx, Value::Items records, const SizeNodes& nodes, uint64_t depth);
+  /// Sets every field's condensed size sum again, for strings cut to `cap`,
+  /// from the gathered `records` measured as `nodes` at `depth`.
+  void recount_condensed(const PruneContext& ctx, uint64_t cap, Value::Items records, const SizeNodes& nodes,
+                         uint64_t depth);
 
  private:
   // `same_keys`: the record has the keys of the record walked just before
   // it, in the same order, so each member's field is the one last met at
   // its position.
-  void gather_into(const PruneContext& ctx, const Value& record, const SizeNode& node, uint64_t depth,
+  void gather_into(const PruneContext& ctx, uint64_t cap, const Value& record, const SizeNode& node, uint64_t depth,
                    uint64_t item_index, std::optional<size_t> holder, bool same_keys = false);
-  void recount_into(const PruneContext& ctx, const Value& record, const SizeNode& node, uint64_t depth,
+  void recount_into(const PruneContext& ctx, uint64_t cap, const Value& record, const SizeNode& node, uint64_t depth,
                     std::optional<size_t> holder, bool same_keys = false);
   size_t field_for(std::optional<size_t> holder, size_t position, std::string_view key, bool same_keys);
 
-  std::optional<QueryTerms> query_;
+  const QueryTerms* query_;
   std::optional<uint64_t> other_cap_;
   TokenSet value_tokens_;  // of the value being gathered, reused
   std::vector<FieldStats> fields_;
@@ -93,12 +98,9 @@ class FieldStatsCollector {
 };
 
 /// The size a value is sure to reach once a condensed record is fitted:
-/// long strings count as cut to the context's string cap.
-uint64_t condensed_size(const PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t depth);
-
-/// The same with strings cut to `cap`.
-uint64_t condensed_size_at(const PruneContext& ctx, uint64_t cap, const Value& value, const SizeNode& node,
-                           uint64_t depth);
+/// long strings count as cut to `cap` characters.
+uint64_t condensed_size(const PruneContext& ctx, uint64_t cap, const Value& value, const SizeNode& node,
+                        uint64_t depth);
 
 /// SipHash-1-3 (zero key) of a scalar's kind and text.
 uint64_t value_hash(const Value& scalar);

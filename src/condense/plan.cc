@@ -89,9 +89,10 @@ Relevance field_relevance(const QueryTerms& q, const std::vector<std::string_vie
 
 class Planner {
  public:
-  Planner(PruneContext& ctx, Value::Items items, const SizeNodes& nodes, uint64_t budget,
+  Planner(PruneContext& ctx, const CondensePass& pass, Value::Items items, const SizeNodes& nodes, uint64_t budget,
           uint64_t depth, std::optional<FieldStatsCollector>& gathered, std::optional<uint64_t> other_cap)
       : ctx_(ctx),
+        pass_(pass),
         items_(items),
         nodes_(nodes),
         budget_(budget),
@@ -102,11 +103,11 @@ class Planner {
 
   PlanOutcome run(bool first) {
     if (!gathered_) {
-      gathered_.emplace(analyse_query(ctx_.options.query, ctx_.ignore_query), other_cap_);
-      gathered_->gather(ctx_, items_.first(n_), nodes_, depth_ + 1);
+      gathered_.emplace(pass_.query, other_cap_);
+      gathered_->gather(ctx_, pass_.string_cap, items_.first(n_), nodes_, depth_ + 1);
     } else {
       // Gathered at another string cap: only the condensed sizes change.
-      gathered_->recount_condensed(ctx_, items_.first(n_), nodes_, depth_ + 1);
+      gathered_->recount_condensed(ctx_, pass_.string_cap, items_.first(n_), nodes_, depth_ + 1);
     }
     const auto& fields = stats().fields();
     if (first && !homogeneous()) return Abort{};
@@ -119,7 +120,7 @@ class Planner {
     relevance_.assign(fields.size(), 0);
     std::vector<std::optional<std::string>> labels(fields.size());
     std::vector<ScoredField> scored;
-    const auto& query = stats().query();
+    const QueryTerms* query = stats().query();
     for (size_t i = 0; i < fields.size(); ++i) {
       if (!candidate[i]) continue;
       const FieldStats& f = fields[i];
@@ -128,10 +129,10 @@ class Planner {
       if (query) r = field_relevance(*query, path, f);
       FieldFeatures ff = features(f, path, r);
       relevance_[i] = ff.relevance;
-      labels[i] = ctx_.scorer.group_label(ff);
+      labels[i] = ctx_.request.scorer.group_label(ff);
       protected_[i] = is_protected(f);
-      pinned_[i] = protected_[i] || ctx_.scorer.is_identifier(ff);
-      scored.push_back({i, ctx_.scorer.score(ff)});
+      pinned_[i] = protected_[i] || ctx_.request.scorer.is_identifier(ff);
+      scored.push_back({i, ctx_.request.scorer.score(ff)});
     }
     lower_repeated(scored);
     lower_shared_labels(scored, labels);
@@ -159,6 +160,7 @@ class Planner {
     // Decided by the kept fields alone: known before any record is projected.
     if (!informative(kept, labels) || !best_kept(scored, kept)) return NoFit{};
 
+    // Pinned fields are measured as protected, so that fitting never cuts them.
     std::vector<std::vector<std::string>> pinned_paths;
     for (size_t k : kept) {
       if (!pinned_[k]) continue;
@@ -167,9 +169,10 @@ class Planner {
       p.insert(p.end(), fields[k].path.begin(), fields[k].path.end());
       pinned_paths.push_back(std::move(p));
     }
-    ctx_.pinned.assign(pinned_paths);
+    PinnedPaths pinned;
+    pinned.assign(pinned_paths);
 
-    CondensePlan plan{FieldStatsCollector(std::nullopt)};
+    CondensePlan plan{FieldStatsCollector(nullptr)};
     plan.kept.insert(kept.begin(), kept.end());
     for (size_t k : kept) {
       const auto& p = fields[k].path;
@@ -184,12 +187,13 @@ class Planner {
     uint64_t total = container_overhead(ctx_.layout, n_, depth_);
     ctx_.path.push_back(kItemSegment);
     MeasureSettings settings = ctx_.measure_settings();
+    settings.pinned = &pinned;
     settings.arena = plan.arena.get();
     plan.record_nodes.allocate(n_, settings.arena);
     for (size_t i = 0; i < n_; ++i) {
       Value record = project(items_[i], std::nullopt, kept_field, on_path);
       SizeNode node = measure(settings, record, depth_ + 1, ctx_.path, false);
-      uint64_t floor = condensed_size(ctx_, record, node, depth_ + 1);
+      uint64_t floor = condensed_size(ctx_, pass_.string_cap, record, node, depth_ + 1);
       total += floor;
       // Floors only add up: once over, the rest cannot bring it back.
       if (total > budget_) {
@@ -206,7 +210,7 @@ class Planner {
     plan.slack = budget_ - total;
     plan.scored = std::move(scored);
     plan.relevance = relevance_;
-    plan.string_cap = ctx_.string_cap;
+    plan.string_cap = pass_.string_cap;
     plan.final = true;
     for (const ScoredField& s : plan.scored) {
       if (s.score >= kMustKeepScore && !plan.kept.count(s.field)) plan.final = false;
@@ -253,10 +257,10 @@ class Planner {
   bool is_protected(const FieldStats& f) const {
     PathStack p(ctx_.path.begin(), ctx_.path.end());
     p.push_back(kItemSegment);
-    if (matches_protect(ctx_.patterns, p)) return true;
+    if (matches_protect(ctx_.request.patterns, p)) return true;
     for (const std::string& seg : f.path) {
       p.push_back(seg);
-      if (matches_protect(ctx_.patterns, p)) return true;
+      if (matches_protect(ctx_.request.patterns, p)) return true;
     }
     return false;
   }
@@ -473,6 +477,7 @@ class Planner {
   }
 
   PruneContext& ctx_;
+  const CondensePass& pass_;
   Value::Items items_;
   const SizeNodes& nodes_;
   uint64_t budget_, depth_;
@@ -489,10 +494,10 @@ class Planner {
 
 }  // namespace
 
-PlanOutcome plan_condense(PruneContext& ctx, Value::Items items, const SizeNodes& nodes,
+PlanOutcome plan_condense(PruneContext& ctx, const CondensePass& pass, Value::Items items, const SizeNodes& nodes,
                           uint64_t budget, uint64_t depth, bool first,
                           std::optional<FieldStatsCollector>& gathered, std::optional<uint64_t> other_cap) {
-  return Planner(ctx, items, nodes, budget, depth, gathered, other_cap).run(first);
+  return Planner(ctx, pass, items, nodes, budget, depth, gathered, other_cap).run(first);
 }
 
 }  // namespace tersolite

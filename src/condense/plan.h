@@ -35,6 +35,14 @@ struct CondensePlan {
   bool final = false;                        // no field scoring 0.8 or more was dropped
 };
 
+/// What one planning attempt of condensing sets for itself: the length
+/// strings count as cut to, and the query terms that steer it (none when the
+/// pass ignores the query).
+struct CondensePass {
+  uint64_t string_cap = 24;
+  const QueryTerms* query = nullptr;
+};
+
 /// The array must not be condensed.
 struct Abort {};
 /// No acceptable plan at this string cap.
@@ -46,9 +54,8 @@ using PlanOutcome = std::variant<Abort, NoFit, CondensePlan>;
 /// `first` is set on the first attempt of each pass. `gathered` holds the
 /// field statistics of an earlier attempt of the same pass (at another
 /// string cap), or receives them, then counted for `other_cap` as well (the
-/// cap a later attempt may use). May leave pinned paths in the context; the
-/// caller clears them.
-PlanOutcome plan_condense(PruneContext& ctx, Value::Items items, const SizeNodes& nodes,
+/// cap a later attempt may use).
+PlanOutcome plan_condense(PruneContext& ctx, const CondensePass& pass, Value::Items items, const SizeNodes& nodes,
                           uint64_t budget, uint64_t depth, bool first,
                           std::optional<FieldStatsCollector>& gathered, std::optional<uint64_t> other_cap);
 

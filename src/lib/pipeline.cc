@@ -48,17 +48,12 @@ Expected<Document, std::string> read_yaml_document(std::string_view input) {
   return Document{std::move(*yaml), Format::kYaml};
 }
 
-// The output's spaces per level: YAML needs at least two.
-uint64_t output_width(const Options& options, Format output_format) {
-  return output_format == Format::kYaml ? std::max<uint64_t>(options.indent, 2) : options.indent;
-}
-
 // A JSON document notes its containers' sizes in the layout of the output
 // it will be measured for.
 Expected<Document, std::string> read_document(std::string_view input, const Options& options, Arena& arena) {
   if (options.input_format == Format::kYaml) return read_yaml_document(input);
   Format output = options.format == Format::kAuto ? Format::kJson : options.format;
-  auto json = json::read_json(input, &arena, output_width(options, output));
+  auto json = json::read_json(input, &arena, output_width(output, options.indent));
   if (json) return Document{std::move(*json), Format::kJson};
   if (options.input_format == Format::kJson || looks_like_json(input))
     return unexpected("invalid JSON input: " + json.error().text());
@@ -93,15 +88,15 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
   report.max_chars = options->max_chars;
   report.input_format = doc->format;
   report.format = options->format == Format::kAuto ? doc->format : options->format;
-  const uint64_t width = output_width(*options, report.format);
-  const FieldScorer& scorer = scorer_for(options->field_scorer);
+  const ShrinkRequest request(*options, report.format, scorer_for(options->field_scorer));
+  const uint64_t width = request.layout.width;
 
   // For JSON output the measurement the search starts from gives the written
   // size exactly, so one pass serves both; the document is written only when
   // it fits, straight into the envelope.
   std::optional<Measurement> measured;
   if (report.format == Format::kJson) {
-    measured = measure_document(doc->value, *options, report.format, width, scorer);
+    measured = measure_document(doc->value, request);
     report.input_chars = measured->root.full;
     if (report.input_chars <= report.max_chars) {
       report.output_chars = report.input_chars;
@@ -123,8 +118,8 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
       return success_envelope(write_document(doc->value, report.format, width, 2 * input.size() + 4096), report);
     }
   }
-  if (!measured) measured = measure_document(doc->value, *options, report.format, width, scorer);
-  SearchResult search = shrink_search(doc->value, *measured, *options, report.format, width, scorer);
+  if (!measured) measured = measure_document(doc->value, request);
+  SearchResult search = shrink_search(doc->value, *measured, request);
   report.output_chars = search.chosen.size;
   report.pruned = true;
   report.fits = search.fits;

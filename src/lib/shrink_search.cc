@@ -13,7 +13,7 @@
 namespace tersolite {
 
 std::string write_document(const Value& value, Format format, uint64_t width, size_t reserve) {
-  if (format == Format::kYaml) return yaml::write_yaml(value, std::max<uint64_t>(width, 2), reserve);
+  if (format == Format::kYaml) return yaml::write_yaml(value, width, reserve);
   std::string out;
   out.reserve(reserve);
   write_document(out, value, format, width);
@@ -22,48 +22,35 @@ std::string write_document(const Value& value, Format format, uint64_t width, si
 
 void write_document(std::string& out, const Value& value, Format format, uint64_t width) {
   if (format == Format::kYaml) {
-    yaml::write_yaml(out, value, std::max<uint64_t>(width, 2));
+    yaml::write_yaml(out, value, width);
   } else {
     json::write_json(out, value, width, 0);
   }
 }
 
-namespace {
-
-Layout layout_for(Format format, uint64_t width) {
-  return Layout{format == Format::kYaml ? std::max<uint64_t>(width, 2) : width};
-}
-
-}  // namespace
-
-Measurement measure_document(const Value& document, const Options& options, Format format, uint64_t width,
-                             const FieldScorer& scorer) {
+Measurement measure_document(const Value& document, const ShrinkRequest& request) {
   Measurement m;
-  PruneContext ctx(layout_for(format, width), options, scorer);
-  ctx.measure_arena = m.arena.get();
+  PruneContext ctx(request, m.arena.get());
   PathStack path;
   // Protection by path needs the path of every node, so patterns keep
   // everything. Otherwise deeper levels are measured when a step first
   // needs them: condensing's walk over the records measures each one as it
   // reaches it, while the record is in cache, instead of in a pass before.
-  bool all = !ctx.patterns.empty();
+  bool all = !request.patterns.empty();
   m.root = measure(ctx.measure_settings(), document, 0, path, false, all ? kAllLevels : 1);
   return m;
 }
 
-SearchResult shrink_search(const Value& document, const Options& options, Format format,
-                           uint64_t width, const FieldScorer& scorer) {
-  return shrink_search(document, measure_document(document, options, format, width, scorer), options, format,
-                       width, scorer);
+SearchResult shrink_search(const Value& document, const ShrinkRequest& request) {
+  return shrink_search(document, measure_document(document, request), request);
 }
 
 // Measured once; every attempt reuses the measurement with a fresh context
 // of its own.
-SearchResult shrink_search(const Value& document, const Measurement& measured, const Options& options,
-                           Format format, uint64_t width, const FieldScorer& scorer) {
+SearchResult shrink_search(const Value& document, const Measurement& measured, const ShrinkRequest& request) {
   const SizeNode& root = measured.root;
-  const uint64_t budget = options.max_chars;
-  const Layout layout = layout_for(format, width);
+  const uint64_t budget = request.budget;
+  const Format format = request.format;
 
   std::optional<Attempt> best_fit, best_over;
   uint64_t target = budget;
@@ -82,8 +69,7 @@ SearchResult shrink_search(const Value& document, const Measurement& measured, c
   };
   while (attempts < kMaxAttempts) {
     ++attempts;
-    PruneContext ctx(layout, options, scorer);
-    ctx.measure_arena = measured.arena.get();
+    PruneContext ctx(request, measured.arena.get());
     PruneResult pruned = prune(ctx, document, root, target, 0);
     Attempt attempt;
     attempt.text = std::move(spare);
@@ -91,7 +77,7 @@ SearchResult shrink_search(const Value& document, const Measurement& measured, c
     // The measured size is in characters (and only estimated for YAML): a
     // reservation that most outputs fill without growing.
     attempt.text.reserve(sat_add(pruned.size, pruned.size / 8 + 64));
-    write_document(attempt.text, pruned.value, format, layout.width);
+    write_document(attempt.text, pruned.value, format, request.layout.width);
     attempt.size = char_count(attempt.text);
     uint64_t s = attempt.size;
     attempt.outcome = std::move(ctx).outcome();

@@ -7,9 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "lib/options.h"
 #include "prune/outcome.h"
-#include "scorers/field_scorer.h"
+#include "prune/shrink_request.h"
 #include "size/size_node.h"
 #include "value/value.h"
 
@@ -29,8 +28,8 @@ struct SearchResult {
   int attempts = 0;
 };
 
-/// Writes `value` in the output format with the layout width; `reserve` is
-/// a guess of the output's byte size.
+/// Writes `value` in `format` with `width` spaces per level (see
+/// output_width()); `reserve` is a guess of the output's byte size.
 std::string write_document(const Value& value, Format format, uint64_t width, size_t reserve = 0);
 /// The same, appended to `out`.
 void write_document(std::string& out, const Value& value, Format format, uint64_t width);
@@ -45,16 +44,12 @@ struct Measurement {
 /// document's written size when the output is JSON. Without protect
 /// patterns, protection cannot depend on paths, so sampling keeps only the
 /// root's children and measures deeper ones when a shrink step needs them.
-Measurement measure_document(const Value& document, const Options& options, Format format, uint64_t width,
-                             const FieldScorer& scorer);
+Measurement measure_document(const Value& document, const ShrinkRequest& request);
 
-/// REQUIRES: `format` is json or yaml; for YAML `width` is at least 2;
-/// `measured` is measure_document() of `document` with the same arguments.
-SearchResult shrink_search(const Value& document, const Measurement& measured, const Options& options,
-                           Format format, uint64_t width, const FieldScorer& scorer);
+/// REQUIRES: `measured` is measure_document() of `document` for `request`.
+SearchResult shrink_search(const Value& document, const Measurement& measured, const ShrinkRequest& request);
 
 /// The same, measuring first.
-SearchResult shrink_search(const Value& document, const Options& options, Format format,
-                           uint64_t width, const FieldScorer& scorer);
+SearchResult shrink_search(const Value& document, const ShrinkRequest& request);
 
 }  // namespace tersolite

@@ -21,7 +21,7 @@ PruneResult prune(PruneContext& ctx, const Value& value, const SizeNode& node, u
     case Kind::kNumber:
       return {value.clone(), node.full};
     case Kind::kString: {
-      const Options& o = ctx.options;
+      const Options& o = ctx.request.options;
       ShortenSettings settings{o.string_head_chars, o.string_section_chars, o.string_min_section_chars};
       std::string text = shorten_string(value.text(), budget, settings);
       ++ctx.stats.strings_truncated;
@@ -29,7 +29,7 @@ PruneResult prune(PruneContext& ctx, const Value& value, const SizeNode& node, u
       return {Value::string(std::move(text)), size};
     }
     case Kind::kArray:
-      if (ctx.options.array_strategy == ArrayStrategy::kCondense) {
+      if (ctx.request.options.array_strategy == ArrayStrategy::kCondense) {
         if (auto condensed = condense_array(ctx, value, node, budget, depth))
           return std::move(*condensed);
       }

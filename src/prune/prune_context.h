@@ -1,6 +1,6 @@
 // The state of one shrink attempt, passed by reference through the whole
-// recursion. Counters only grow; the path stack, string cap, pinned paths
-// and ignore_query are restored by whoever changes them.
+// recursion, beside the request it works for. Counters only grow; the path
+// stack is restored by whoever pushes onto it.
 #pragma once
 
 #include <cstdint>
@@ -8,43 +8,51 @@
 #include <vector>
 
 #include "prune/outcome.h"
-#include "request/options.h"
-#include "scorers/field_scorer.h"
+#include "prune/shrink_request.h"
 #include "size/size_node.h"
 
 namespace tersolite {
 
 struct PruneContext {
-  PruneContext(Layout layout_, const Options& options_, const FieldScorer& scorer_)
-      : layout(layout_),
-        patterns(compile_protect_patterns(options_.protect)),
-        options(options_),
-        scorer(scorer_) {}
+  /// `measure_arena`: where nodes measured during the attempt keep their
+  /// children, the arena of the tree they belong to (none: the heap).
+  explicit PruneContext(const ShrinkRequest& request_, Arena* measure_arena_ = nullptr)
+      : request(request_), layout(request_.layout), measure_arena(measure_arena_) {}
 
-  Layout layout;
+  const ShrinkRequest& request;
+  const Layout layout;
   std::vector<DroppedField> dropped_fields;
   std::vector<FieldDecision> field_decisions;
   Stats stats;
   uint64_t fields_dropped = 0;
   uint64_t protected_omitted = 0;
   PathStack path;
-  std::vector<ProtectPattern> patterns;
-  const Options& options;
-  const FieldScorer& scorer;
-  uint64_t string_cap = 24;
-  PinnedPaths pinned;
-  bool ignore_query = false;
-  // Where nodes measured during the attempt keep their children: the
-  // arena of the tree they belong to (none: the heap).
-  Arena* measure_arena = nullptr;
+  Arena* measure_arena;
 
-  MeasureSettings measure_settings() const { return {layout, &patterns, &pinned, measure_arena}; }
+  MeasureSettings measure_settings() const { return {layout, &request.patterns, nullptr, measure_arena}; }
 
   /// The counters and lists, as the envelope reports them.
   Outcome outcome() && {
     return Outcome{stats, protected_omitted, std::move(field_decisions), fields_dropped,
                    std::move(dropped_fields)};
   }
+};
+
+/// Points the context's measurements at another arena for as long as it
+/// lives: condensing fits its records, whose nodes live in the plan's arena,
+/// through the whole recursion below them.
+class MeasureArenaScope {
+ public:
+  MeasureArenaScope(PruneContext& ctx, Arena* arena) : ctx_(ctx), saved_(ctx.measure_arena) {
+    ctx.measure_arena = arena;
+  }
+  ~MeasureArenaScope() { ctx_.measure_arena = saved_; }
+  MeasureArenaScope(const MeasureArenaScope&) = delete;
+  MeasureArenaScope& operator=(const MeasureArenaScope&) = delete;
+
+ private:
+  PruneContext& ctx_;
+  Arena* saved_;
 };
 
 /// A shrunk value and its predicted written size at its depth.

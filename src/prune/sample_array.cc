@@ -163,7 +163,7 @@ PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& 
   const auto& items = array.items();
   const auto& kids = children_of(ctx.measure_settings(), array, node, depth);
   uint64_t n = items.size();
-  const Options& o = ctx.options;
+  const Options& o = ctx.request.options;
   ItemShapes shape(items);
   PriorityOrder order(shape, n, o.keep_last_item);
   ArrayLayout layout(ctx.layout, n, depth);

@@ -83,7 +83,7 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
     kept.resize(n);
     std::iota(kept.begin(), kept.end(), 0);
     base = all_min;
-  } else if (ctx.options.array_strategy == ArrayStrategy::kSample && !any_protected) {
+  } else if (ctx.request.options.array_strategy == ArrayStrategy::kSample && !any_protected) {
     // The longest prefix that fits with the marker for the rest.
     uint64_t running = 0;
     for (size_t k = 1; k <= n; ++k) {
@@ -99,13 +99,13 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
     // limit. Protected-first selection accepts protected members always.
     std::vector<size_t> order;
     std::vector<double> score;
-    bool ranked = ctx.options.array_strategy == ArrayStrategy::kCondense;
+    bool ranked = ctx.request.options.array_strategy == ArrayStrategy::kCondense;
     if (ranked) {
-      auto query = analyse_query(ctx.options.query, ctx.ignore_query);
+      const std::optional<QueryTerms>& query = ctx.request.query;
       score.resize(n);
       for (size_t i = 0; i < n; ++i) {
         score[i] = is_protected(i) ? std::numeric_limits<double>::infinity()
-                                   : ctx.scorer.score(member_features(members[i], kids.sizes(i).full, i, query));
+                                   : ctx.request.scorer.score(member_features(members[i], kids.sizes(i).full, i, query));
       }
       order.resize(n);
       std::iota(order.begin(), order.end(), 0);

@@ -17,6 +17,11 @@ enum class ScorerKind : uint8_t { kHeuristic, kCompact, kKeyOrder };
 /// into unbounded output.
 inline constexpr uint64_t kMaxIndent = 32;
 
+/// The output's spaces per level: YAML needs at least two.
+inline uint64_t output_width(Format output, uint64_t indent) {
+  return output == Format::kYaml && indent < 2 ? 2 : indent;
+}
+
 struct Options {
   std::vector<std::string> protect;
   std::optional<std::string> query;

@@ -17,10 +17,15 @@ using testing::parse;
 
 Options with(std::string_view options_json) { return testing::options_of(options_json); }
 
+Options indented(Options o, uint64_t width) {
+  o.indent = width;
+  return o;
+}
+
 // One prune of a document with the condense strategy.
 struct Condensed {
   Condensed(std::string_view text, uint64_t budget, std::string_view options = "{}", uint64_t width = 0)
-      : options(with(options)), doc(parse(text)), ctx(Layout{width}, this->options, scorer_for(this->options.field_scorer)) {
+      : options(indented(with(options), width)), doc(parse(text)), request(this->options), ctx(request) {
     this->options.array_strategy = ArrayStrategy::kCondense;
     PathStack path;
     SizeNode node = measure(ctx.measure_settings(), doc, 0, path, false);
@@ -38,6 +43,7 @@ struct Condensed {
 
   Options options;
   Value doc;
+  ShrinkRequest request;
   PruneContext ctx;
   Value result;
   std::string out;
@@ -179,26 +185,28 @@ TEST(Condense, NeedsAnInformativeFieldBesidesIdentifiers) {
 }
 
 TEST(CondensedSize, CutsLongStringsToTheCap) {
-  Options o;
-  PruneContext ctx(Layout{}, o, scorer_for(ScorerKind::kHeuristic));
+  Options o = indented({}, 0);
+  ShrinkRequest request(o);
+  PruneContext ctx(request);
   PathStack path;
   for (auto [len, expected] : {std::pair<size_t, uint64_t>{40, 42}, {41, 2 + 24 + 12}}) {
     Value s = Value::string(std::string(len, 'x'));
     SizeNode node = measure(ctx.measure_settings(), s, 1, path, false);
-    EXPECT_EQ(expected, condensed_size(ctx, s, node, 1)) << len;
+    EXPECT_EQ(expected, condensed_size(ctx, 24, s, node, 1)) << len;
   }
 }
 
 TEST(FieldStats, GathersFlagsAndFingerprints) {
-  Options o;
-  PruneContext ctx(Layout{}, o, scorer_for(ScorerKind::kHeuristic));
+  Options o = indented({}, 0);
+  ShrinkRequest request(o);
+  PruneContext ctx(request);
   Value records = parse(R"([{"d":"2024-01-31","n":123456789,"h":"abcdefabcde-12","a":1,"b":2,"e":{}},
                             {"d":"2024-1-31xx","n":12345678,"h":"three plain words","a":3,"b":4,"e":{"x":1}},
                             {"d":"2024-02-01","n":5,"h":"","a":5,"b":6}])");
   PathStack path;
   SizeNode node = measure(ctx.measure_settings(), records, 0, path, false);
-  FieldStatsCollector stats(std::nullopt);
-  stats.gather(ctx, records.items(), node.children, 1);
+  FieldStatsCollector stats(nullptr);
+  stats.gather(ctx, 24, records.items(), node.children, 1);
   const auto& f = stats.fields();
   auto field = [&](std::vector<std::string> p) { return f[*stats.find(p)]; };
   EXPECT_TRUE(field({"d"}).not_date);  // the second is not a date
@@ -223,17 +231,17 @@ TEST(FieldStats, GathersFlagsAndFingerprints) {
 // what gathering at that cap gives; and records whose keys change order or
 // set must still land on the right fields.
 TEST(FieldStats, CondensedSizesAgreeAcrossCaps) {
-  Options o;
-  PruneContext ctx(Layout{}, o, scorer_for(ScorerKind::kHeuristic));
+  Options o = indented({}, 0);
+  ShrinkRequest request(o);
+  PruneContext ctx(request);
   Value records = parse(R"([{"t":"a title long enough to be cut at either cap","u":{"n":"short","bio":"another text well past both caps"}},
                             {"u":{"bio":"x","n":"a name that is quite a bit longer than twelve"},"t":"brief"},
                             {"t":"third title, also long enough to be cut at both caps","extra":"only here, and long too"}])");
   PathStack path;
   SizeNode node = measure(ctx.measure_settings(), records, 0, path, false);
   auto gathered = [&](uint64_t cap, std::optional<uint64_t> other) {
-    ctx.string_cap = cap;
-    FieldStatsCollector stats(std::nullopt, other);
-    stats.gather(ctx, records.items(), node.children, 1);
+    FieldStatsCollector stats(nullptr, other);
+    stats.gather(ctx, cap, records.items(), node.children, 1);
     return stats;
   };
   auto sums = [](const FieldStatsCollector& stats) {
@@ -247,8 +255,7 @@ TEST(FieldStats, CondensedSizesAgreeAcrossCaps) {
   for (std::optional<uint64_t> other : {std::optional<uint64_t>(12), std::optional<uint64_t>()}) {
     FieldStatsCollector stats = gathered(24, other);
     EXPECT_EQ(sums(at24), sums(stats));
-    ctx.string_cap = 12;
-    stats.recount_condensed(ctx, records.items(), node.children, 1);
+    stats.recount_condensed(ctx, 12, records.items(), node.children, 1);
     EXPECT_EQ(sums(at12), sums(stats)) << (other ? "counted while gathering" : "recounted");
   }
   EXPECT_EQ(5u, at12.fields().size());  // t, u, u/n, u/bio, extra

@@ -106,13 +106,14 @@ TEST(ShrinkSearch, StopsAfterTwentyFourAttempts) {
   Options o;
   o.max_chars = 10000;
   o.protect = {"id"};
-  SearchResult r = shrink_search(doc, o, Format::kJson, 0, scorer_for(o.field_scorer));
+  o.indent = 0;
+  SearchResult r = shrink_search(doc, ShrinkRequest(o));
   EXPECT_EQ(24, r.attempts);
   EXPECT_FALSE(r.fits);
   EXPECT_EQ(10001u, r.chosen.size);
   // JSON output that fits stops at the first attempt.
   o.protect.clear();
-  EXPECT_EQ(1, shrink_search(doc, o, Format::kJson, 0, scorer_for(o.field_scorer)).attempts);
+  EXPECT_EQ(1, shrink_search(doc, ShrinkRequest(o)).attempts);
 }
 
 TEST(Shrink, WritesAndReadsYaml) {

@@ -13,10 +13,15 @@ namespace {
 
 using testing::parse;
 
+Options indented(Options o, uint64_t width) {
+  o.indent = width;
+  return o;
+}
+
 // Prunes a document as one shrink attempt would.
 struct Attempt {
   explicit Attempt(std::string_view text, Options o = {}, uint64_t width = 0)
-      : options(std::move(o)), doc(parse(text)), ctx(Layout{width}, options, scorer_for(options.field_scorer)) {
+      : options(indented(std::move(o), width)), doc(parse(text)), request(options), ctx(request) {
     PathStack path;
     node = measure(ctx.measure_settings(), doc, 0, path, false);
   }
@@ -31,11 +36,35 @@ struct Attempt {
 
   Options options;
   Value doc;
+  ShrinkRequest request;
   PruneContext ctx;
   SizeNode node;
 };
 
 Options with(std::string_view options_json) { return testing::options_of(options_json); }
+
+// The layout every attempt uses is settled with the request: YAML output is
+// never indented by fewer than two spaces, JSON exactly as asked.
+TEST(ShrinkRequest, SettlesTheLayoutOnce) {
+  struct Case {
+    Format format;
+    uint64_t indent, width;
+  };
+  for (Case c : {Case{Format::kJson, 0, 0}, {Format::kJson, 1, 1}, {Format::kJson, 8, 8}, {Format::kYaml, 0, 2},
+                 {Format::kYaml, 1, 2}, {Format::kYaml, 2, 2}, {Format::kYaml, 8, 8}}) {
+    Options o = indented({}, c.indent);
+    ShrinkRequest request(o, c.format, scorer_for(o.field_scorer));
+    EXPECT_EQ(c.width, request.layout.width) << c.indent;
+    EXPECT_EQ(c.width, output_width(c.format, c.indent)) << c.indent;
+  }
+  Options o = with(R"({"protect":["a/b","/c"],"arguments":{"q":"the open issues"}})");
+  ShrinkRequest request(o);
+  EXPECT_EQ(2u, request.patterns.size());
+  ASSERT_TRUE(request.query.has_value());
+  EXPECT_EQ((std::vector<std::string>{"open", "issue"}), request.query->terms);
+  Options stopwords = with(R"({"arguments":["the of"]})");
+  EXPECT_FALSE(ShrinkRequest(stopwords).query.has_value());
+}
 
 TEST(Prune, KeepsWhatFitsAndCountsNothing) {
   Attempt a(R"({"a":[1,2,{"b":"c"}]})");
@@ -84,8 +113,9 @@ TEST(Collapse, KeepsMembersHoldingProtectedContent) {
 }
 
 TEST(PruneChildren, SharesSpareRoomSmallestSlackFirst) {
-  Options options;
-  PruneContext ctx(Layout{}, options, scorer_for(ScorerKind::kHeuristic));
+  Options options = indented({}, 0);
+  ShrinkRequest request(options);
+  PruneContext ctx(request);
   Value text = Value::string(std::string(200, 'x'));
   auto node = [](uint64_t min) {
     SizeNode n;
