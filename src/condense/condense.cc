@@ -5,6 +5,7 @@
 #include <iterator>
 #include <numeric>
 #include <set>
+#include <type_traits>
 
 #include "condense/field_stats.h"
 #include "condense/plan.h"
@@ -12,6 +13,8 @@
 #include "size/arith.h"
 
 namespace tersolite {
+
+static_assert(std::is_same_v<decltype(&condense_array), ArrayCondenser>);
 
 namespace {
 

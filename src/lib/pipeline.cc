@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "condense/condense.h"
 #include "json/json_reader.h"
 #include "lib/envelope.h"
 #include "lib/options.h"
@@ -88,7 +89,8 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
   report.max_chars = options->max_chars;
   report.input_format = doc->format;
   report.format = options->format == Format::kAuto ? doc->format : options->format;
-  const ShrinkRequest request(*options, report.format, scorer_for(options->field_scorer));
+  ShrinkRequest request(*options, report.format, scorer_for(options->field_scorer));
+  request.condense_array = condense_array;
   const uint64_t width = request.layout.width;
 
   // For JSON output the measurement the search starts from gives the written

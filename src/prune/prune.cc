@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
-#include "condense/condense.h"
+#include "prune/sample_array.h"
+#include "prune/select_members.h"
 #include "size/arith.h"
 #include "size/markers.h"
 #include "text/shorten.h"
@@ -29,8 +30,8 @@ PruneResult prune(PruneContext& ctx, const Value& value, const SizeNode& node, u
       return {Value::string(std::move(text)), size};
     }
     case Kind::kArray:
-      if (ctx.request.options.array_strategy == ArrayStrategy::kCondense) {
-        if (auto condensed = condense_array(ctx, value, node, budget, depth))
+      if (ctx.request.options.array_strategy == ArrayStrategy::kCondense && ctx.request.condense_array) {
+        if (auto condensed = ctx.request.condense_array(ctx, value, node, budget, depth))
           return std::move(*condensed);
       }
       return sample_array(ctx, value, node, budget, depth);

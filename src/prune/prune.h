@@ -1,5 +1,6 @@
 // The shrink driver: keeps a node whole, collapses it to its marker form, or
-// shrinks it by kind, deciding everything from measured sizes.
+// shrinks it by kind (sample_array.h, select_members.h, and condensing
+// through array_condenser.h), deciding everything from measured sizes.
 #pragma once
 
 #include <cstdint>
@@ -34,13 +35,5 @@ struct PrunedChildren {
 /// smallest-slack first, so that leftovers flow to the hungrier ones.
 PrunedChildren prune_children(PruneContext& ctx, const std::vector<Child>& children,
                               uint64_t extra, uint64_t depth);
-
-/// Keeps a sample of the items of an array, with gap markers.
-PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node,
-                         uint64_t budget, uint64_t depth);
-
-/// Keeps the members of an object that fit, behind a marker member.
-PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNode& node,
-                           uint64_t budget, uint64_t depth);
 
 }  // namespace tersolite

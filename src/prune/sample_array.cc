@@ -1,6 +1,8 @@
 // Array sampling: the first item, one item of every new shape, the last
 // item, then the rest in order; as many whole as fit, the next one shrunk,
 // and a gap marker wherever a run of items is missing.
+#include "prune/sample_array.h"
+
 #include <algorithm>
 #include <iterator>
 #include <optional>

@@ -1,6 +1,8 @@
 // Object member selection: every member at its minimum when that fits;
 // otherwise a prefix (protected members first) with the sample strategy, or
 // the best-scored members under tightening limits with condense.
+#include "prune/select_members.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lexical/query_terms.h"
+#include "prune/array_condenser.h"
 #include "request/options.h"
 #include "scorers/field_scorer.h"
 #include "size/size_node.h"
@@ -39,6 +40,9 @@ struct ShrinkRequest {
   const FieldScorer& scorer;
   std::vector<ProtectPattern> patterns;
   std::optional<QueryTerms> query;  // absent without a useful query
+  // Condensing, for arrays when the options ask for it; without one, arrays
+  // are sampled.
+  ArrayCondenser condense_array = nullptr;
 };
 
 }  // namespace tersolite

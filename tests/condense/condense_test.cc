@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "condense/condense.h"
 #include "condense/field_stats.h"
 #include "json/json_reader.h"
 #include "support/parse.h"
@@ -27,6 +28,7 @@ struct Condensed {
   Condensed(std::string_view text, uint64_t budget, std::string_view options = "{}", uint64_t width = 0)
       : options(indented(with(options), width)), doc(parse(text)), request(this->options), ctx(request) {
     this->options.array_strategy = ArrayStrategy::kCondense;
+    request.condense_array = condense_array;
     PathStack path;
     SizeNode node = measure(ctx.measure_settings(), doc, 0, path, false);
     PruneResult r = prune(ctx, doc, node, budget, 0);
