@@ -62,14 +62,17 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
   uint64_t n = members.size();
 
   // Loops over every member read kids.sizes(), which keeps no node for a
-  // scalar (see SizeNodes). A member costs at least its key and minimum.
-  std::vector<uint64_t> least(n);
+  // scalar (see SizeNodes), and nothing is kept per member but a candidate's
+  // rank. A member costs at least its key and minimum.
+  auto least = [&](size_t i) { return member_key_cost(layout, members[i].key) + kids.sizes(i).min; };
   uint64_t all_min = container_overhead(layout, n, depth);
+  uint64_t least_of_all = std::numeric_limits<uint64_t>::max();
   bool any_protected = false;
   for (size_t i = 0; i < n; ++i) {
     SizeNodes::Sizes sizes = kids.sizes(i);
-    least[i] = member_key_cost(layout, members[i].key) + sizes.min;
-    all_min += least[i];
+    uint64_t least_i = member_key_cost(layout, members[i].key) + sizes.min;
+    all_min += least_i;
+    least_of_all = std::min(least_of_all, least_i);
     any_protected = any_protected || sizes.holds_protected;
   }
   auto is_protected = [&](size_t i) { return any_protected && kids.sizes(i).holds_protected; };
@@ -89,7 +92,7 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
     // The longest prefix that fits with the marker for the rest.
     uint64_t running = 0;
     for (size_t k = 1; k <= n; ++k) {
-      uint64_t next = running + least[k - 1];
+      uint64_t next = running + least(k - 1);
       if (container_overhead(layout, k + 1, depth) + next + marker(n - k) > budget) break;
       running = next;
       kept.push_back(k - 1);
@@ -140,7 +143,6 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
       uint64_t e = a + 1 + (a + 1 < n);
       return running + least_one + container_overhead(layout, e, depth) + (a + 1 < n ? marker(n - a - 1) : 0);
     };
-    uint64_t least_of_all = n ? *std::min_element(least.begin(), least.end()) : 0;
     // Ranked candidates are put in order a slice at a time, growing, and not
     // past the point where even the least member would overrun every limit
     // left (tiers fall with ranks): the few that fill a budget are found
@@ -159,7 +161,8 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
       }
       size_t i = order[at].index;
       // A member's limit is the budget scaled by its score's tier.
-      uint64_t need_i = need(least[i]);
+      uint64_t least_i = least(i);
+      uint64_t need_i = need(least_i);
       bool accept = ranked ? need_i <= saturating_u64(tier_factor(order[at].rank) * static_cast<double>(budget))
                            : is_protected(i) || need_i <= budget;
       if (!accept) {
@@ -167,7 +170,7 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
         break;
       }
       kept.push_back(i);
-      running += least[i];
+      running += least_i;
     }
     if (kept.empty()) return collapse(ctx, object, node, depth);
     std::sort(kept.begin(), kept.end());
