@@ -234,6 +234,13 @@ std::vector<std::string> words(std::string_view text) {
   return out;
 }
 
+void visit_words(std::string_view text, void (*visit)(void* context, std::string_view word), void* context) {
+  for_each_word(text, [&](std::string_view w, bool) {
+    visit(context, w);
+    return true;
+  });
+}
+
 bool is_useful(std::string_view word) { return useful_word(word, false); }
 
 std::string stem(std::string_view word) { return std::string(stem_view(word)); }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_set>
 #include <vector>
 
@@ -60,6 +61,19 @@ struct QueryTerms {
 
 /// Lower-cased alphanumeric words, split at camel-case boundaries.
 std::vector<std::string> words(std::string_view text);
+
+/// Hands `visit(context, word)` each word `words` would return, in order,
+/// allocating nothing for words that are lower-case runs of the text. A word
+/// lives only for its call.
+void visit_words(std::string_view text, void (*visit)(void* context, std::string_view word), void* context);
+
+/// `visit_words` with any callable taking a `std::string_view`.
+template <class Visit>
+void for_each_word_of(std::string_view text, Visit&& visit) {
+  visit_words(
+      text, [](void* c, std::string_view w) { (*static_cast<std::remove_reference_t<Visit>*>(c))(w); },
+      &visit);
+}
 
 /// At least two characters, not a stopword, and not a short number.
 bool is_useful(std::string_view word);

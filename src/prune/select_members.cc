@@ -17,9 +17,12 @@ namespace tersolite {
 
 namespace {
 
-FieldFeatures member_features(const Member& m, uint64_t full_size, size_t position,
-                              const std::optional<QueryTerms>& query) {
-  FieldFeatures f;
+// Fills `f` (reused from member to member, so that its path keeps its room).
+void member_features(FieldFeatures& f, const Member& m, uint64_t full_size, size_t position,
+                     const std::optional<QueryTerms>& query) {
+  std::vector<std::string_view> path = std::move(f.path);
+  f = FieldFeatures();
+  f.path = std::move(path);
   const Value& v = m.value;
   switch (v.kind()) {
     case Kind::kNull: f.nulls = 1; break;
@@ -29,7 +32,7 @@ FieldFeatures member_features(const Member& m, uint64_t full_size, size_t positi
     case Kind::kArray: f.arrays = 1; break;
     case Kind::kObject: f.objects = 1; break;
   }
-  f.path = {m.key};
+  f.path.assign(1, m.key);
   f.rows = 1;
   f.occurrences = 1;
   f.empties = (v.is_null() || v.is_empty_container_or_string()) ? 1 : 0;
@@ -49,7 +52,6 @@ FieldFeatures member_features(const Member& m, uint64_t full_size, size_t positi
   f.numeric = v.is_number() || (v.is_string() && is_numeric_text(v.text()));
   f.date_like = v.is_string() && is_date_text(v.text());
   f.id_like = v.is_string() && is_id_text(v.text());
-  return f;
 }
 
 }  // namespace
@@ -62,14 +64,17 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
   uint64_t n = members.size();
 
   // Loops over every member read kids.sizes(), which keeps no node for a
-  // scalar (see SizeNodes). A member costs at least its key and minimum.
-  std::vector<uint64_t> least(n);
+  // scalar (see SizeNodes), and nothing is kept per member but a candidate's
+  // rank. A member costs at least its key and minimum.
+  auto least = [&](size_t i) { return member_key_cost(layout, members[i].key) + kids.sizes(i).min; };
   uint64_t all_min = container_overhead(layout, n, depth);
+  uint64_t least_of_all = std::numeric_limits<uint64_t>::max();
   bool any_protected = false;
   for (size_t i = 0; i < n; ++i) {
     SizeNodes::Sizes sizes = kids.sizes(i);
-    least[i] = member_key_cost(layout, members[i].key) + sizes.min;
-    all_min += least[i];
+    uint64_t least_i = member_key_cost(layout, members[i].key) + sizes.min;
+    all_min += least_i;
+    least_of_all = std::min(least_of_all, least_i);
     any_protected = any_protected || sizes.holds_protected;
   }
   auto is_protected = [&](size_t i) { return any_protected && kids.sizes(i).holds_protected; };
@@ -89,7 +94,7 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
     // The longest prefix that fits with the marker for the rest.
     uint64_t running = 0;
     for (size_t k = 1; k <= n; ++k) {
-      uint64_t next = running + least[k - 1];
+      uint64_t next = running + least(k - 1);
       if (container_overhead(layout, k + 1, depth) + next + marker(n - k) > budget) break;
       running = next;
       kept.push_back(k - 1);
@@ -99,46 +104,75 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
   } else {
     // Candidates in order; each is accepted while the object stays under its
     // limit. Protected-first selection accepts protected members always.
-    std::vector<size_t> order;
-    std::vector<double> score;
+    // A candidate's score is kept as its ranking key, beside its index so
+    // that ranking a large object reads them in order; a tier treats NaN
+    // and its key alike.
+    struct Candidate {
+      double rank;
+      size_t index;
+    };
+    std::vector<Candidate> order;
+    order.reserve(n);
     bool ranked = ctx.request.options.array_strategy == ArrayStrategy::kCondense;
     if (ranked) {
       const std::optional<QueryTerms>& query = ctx.request.query;
-      score.resize(n);
+      FieldFeatures features;
       for (size_t i = 0; i < n; ++i) {
-        score[i] = is_protected(i) ? std::numeric_limits<double>::infinity()
-                                   : ctx.request.scorer.score(member_features(members[i], kids.sizes(i).full, i, query));
+        double rank = std::numeric_limits<double>::infinity();
+        if (!is_protected(i)) {
+          member_features(features, members[i], kids.sizes(i).full, i, query);
+          rank = nan_last_rank(ctx.request.scorer.score(features));
+        }
+        order.push_back({rank, i});
       }
-      order.resize(n);
-      std::iota(order.begin(), order.end(), 0);
-      auto key = [&](size_t i) { return nan_last_rank(score[i]); };
-      // Ties in their first order, as a stable sort would leave them, without
-      // its buffer as long as the object.
-      std::sort(order.begin(), order.end(),
-                [&](size_t a, size_t b) { return key(a) > key(b) || (key(a) == key(b) && a < b); });
     } else {
       for (size_t i = 0; i < n; ++i) {
-        if (is_protected(i)) order.push_back(i);
+        if (is_protected(i)) order.push_back({0, i});
       }
       for (size_t i = 0; i < n; ++i) {
-        if (!is_protected(i)) order.push_back(i);
+        if (!is_protected(i)) order.push_back({0, i});
       }
     }
+    // Ties in their first order, as a stable sort would leave them, without
+    // its buffer as long as the object.
+    auto before = [](const Candidate& a, const Candidate& b) {
+      return a.rank > b.rank || (a.rank == b.rank && a.index < b.index);
+    };
     uint64_t running = 0;
-    for (size_t i : order) {
+    // The object's size with one more member of minimum `least_one`.
+    auto need = [&](uint64_t least_one) {
       uint64_t a = kept.size();
-      uint64_t next = running + least[i];
       uint64_t e = a + 1 + (a + 1 < n);
-      uint64_t need = next + container_overhead(layout, e, depth) + (a + 1 < n ? marker(n - a - 1) : 0);
+      return running + least_one + container_overhead(layout, e, depth) + (a + 1 < n ? marker(n - a - 1) : 0);
+    };
+    // Ranked candidates are put in order a slice at a time, growing, and not
+    // past the point where even the least member would overrun every limit
+    // left (tiers fall with ranks): the few that fill a budget are found
+    // without ranking all of a large object.
+    size_t ordered = ranked ? 0 : order.size();
+    size_t slice = 256;
+    for (size_t at = 0; at < order.size(); ++at) {
+      if (at == ordered) {
+        double tier = at == 0 ? 1.0 : tier_factor(order[at - 1].rank);
+        if (need(least_of_all) > saturating_u64(tier * static_cast<double>(budget))) break;
+        size_t end = std::min(order.size(), at + slice);
+        if (end < order.size()) std::nth_element(order.begin() + at, order.begin() + end, order.end(), before);
+        std::sort(order.begin() + at, order.begin() + end, before);
+        ordered = end;
+        slice *= 2;
+      }
+      size_t i = order[at].index;
       // A member's limit is the budget scaled by its score's tier.
-      bool accept = ranked ? need <= saturating_u64(tier_factor(score[i]) * static_cast<double>(budget))
-                           : is_protected(i) || need <= budget;
+      uint64_t least_i = least(i);
+      uint64_t need_i = need(least_i);
+      bool accept = ranked ? need_i <= saturating_u64(tier_factor(order[at].rank) * static_cast<double>(budget))
+                           : is_protected(i) || need_i <= budget;
       if (!accept) {
         if (ranked) continue;
         break;
       }
       kept.push_back(i);
-      running = next;
+      running += least_i;
     }
     if (kept.empty()) return collapse(ctx, object, node, depth);
     std::sort(kept.begin(), kept.end());

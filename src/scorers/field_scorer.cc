@@ -58,7 +58,7 @@ struct Category {
   const List* words;
   double weight;
 };
-const std::array<Category, 10> kCategories = {{{&kIdentifier, 0.98},
+constexpr std::array<Category, 10> kCategories = {{{&kIdentifier, 0.98},
                                                {&kTitle, 0.95},
                                                {&kName, 0.9},
                                                {&kStatus, 0.85},
@@ -69,121 +69,175 @@ const std::array<Category, 10> kCategories = {{{&kIdentifier, 0.98},
                                                {&kUrl, 0.6},
                                                {&kTimestamp, 0.55}}};
 
-bool in(const List& list, std::string_view w) {
-  return std::find(list.begin(), list.end(), w) != list.end();
-}
-bool any_in(const List& list, const std::vector<std::string>& ws) {
-  return std::any_of(ws.begin(), ws.end(), [&](const std::string& w) { return in(list, w); });
-}
+// Bits of the lists a word is in. The categories take the low bits in their
+// order, so the first category any of some words is in is the lowest
+// category bit they have between them.
+constexpr uint32_t kCategoryBits = (1u << kCategories.size()) - 1;
+constexpr uint32_t kIdentifierBit = 1u << 0, kTitleBit = 1u << 1, kStatusBit = 1u << 3, kUrlBit = 1u << 8,
+                   kTimestampBit = 1u << 9;
+static_assert(kCategories[0].words == &kIdentifier && kCategories[1].words == &kTitle &&
+              kCategories[3].words == &kStatus && kCategories[8].words == &kUrl && kCategories[9].words == &kTimestamp);
+constexpr uint32_t kNoiseBit = 1u << 10, kImageBit = 1u << 11, kStructureBit = 1u << 12, kWrapperBit = 1u << 13,
+                   kNameQualifierBit = 1u << 14, kNameWordsBit = 1u << 15;
 
-struct Lookup {
-  bool found = false;
-  double weight = 0.55;
-};
-
-Lookup category(const std::vector<std::string>& ws) {
-  for (const Category& c : kCategories) {
-    if (any_in(*c.words, ws)) return {true, c.weight};
+// Every listed word with its bits, so that a word is classified by one
+// hashed lookup. The table never takes words from documents.
+class WordBits {
+ public:
+  WordBits() {
+    for (size_t c = 0; c < kCategories.size(); ++c) add(*kCategories[c].words, 1u << c);
+    add(kNoise, kNoiseBit);
+    add(kImage, kImageBit);
+    add(kStructure, kStructureBit);
+    add(kWrapper, kWrapperBit);
+    add(kNameQualifier, kNameQualifierBit);
+    add(kNameWords, kNameWordsBit);
   }
-  return {};
-}
 
-// The key of a field and what stands above it.
-struct KeyParts {
-  std::string_view key;
-  std::vector<std::string_view> ancestors;  // segments before the key
-  std::vector<std::string_view> key_path;   // segments up to and including the key
+  uint32_t of(std::string_view word) const {
+    if (word.size() > longest_) return 0;
+    for (size_t i = hash(word) & (kSlots - 1);; i = (i + 1) & (kSlots - 1)) {
+      const Slot& slot = slots_[i];
+      if (slot.bits == 0) return 0;
+      if (slot.word == word) return slot.bits;
+    }
+  }
+
+ private:
+  // A power of two, more than twice the listed words.
+  static constexpr size_t kSlots = 1024;
+  struct Slot {
+    std::string_view word;
+    uint32_t bits = 0;
+  };
+
+  static size_t hash(std::string_view word) {
+    uint64_t h = 14695981039346656037ull;
+    for (char c : word) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return static_cast<size_t>(h ^ (h >> 29));
+  }
+
+  void add(const List& list, uint32_t bit) {
+    for (std::string_view word : list) {
+      longest_ = std::max(longest_, word.size());
+      size_t i = hash(word) & (kSlots - 1);
+      while (slots_[i].bits != 0 && slots_[i].word != word) i = (i + 1) & (kSlots - 1);
+      slots_[i].word = word;
+      slots_[i].bits |= bit;
+    }
+  }
+
+  std::array<Slot, kSlots> slots_{};
+  size_t longest_ = 0;
 };
 
-KeyParts key_parts(const std::vector<std::string_view>& path) {
-  KeyParts k;
-  if (path.empty()) return k;
-  size_t key_index = path.size() - 1;
+const WordBits& word_bits() {
+  static const WordBits table;
+  return table;
+}
+
+// What the scorer asks of the words of one path segment, found in one pass.
+struct SegmentWords {
+  size_t count = 0;
+  uint32_t any = 0;          // lists some word is in
+  uint32_t last = 0;         // lists the last word is in
+  bool non_wrapper = false;  // some word is not a wrapper word
+  bool unqualified = false;  // some word before the last is not a name qualifier
+  bool last_is_id = false;
+  std::string joined;  // the words back to back, when asked for
+};
+
+SegmentWords segment_words(std::string_view segment, bool join) {
+  const WordBits& table = word_bits();
+  SegmentWords s;
+  for_each_word_of(segment, [&](std::string_view w) {
+    uint32_t bits = table.of(w);
+    if (s.count > 0 && !(s.last & kNameQualifierBit)) s.unqualified = true;
+    s.any |= bits;
+    s.last = bits;
+    s.non_wrapper = s.non_wrapper || !(bits & kWrapperBit);
+    s.last_is_id = w == "id";
+    ++s.count;
+    if (join) s.joined += w;
+  });
+  return s;
+}
+
+// The index of a field's key in its (non-empty) path: the last segment, or
+// the one before a trailing "$..." segment.
+size_t key_index(const std::vector<std::string_view>& path) {
   std::string_view last = path.back();
-  if (!last.empty() && last[0] == '$' && path.size() >= 2) key_index = path.size() - 2;
-  k.key = path[key_index];
-  k.ancestors.assign(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(key_index));
-  k.key_path.assign(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(key_index) + 1);
-  return k;
+  if (!last.empty() && last[0] == '$' && path.size() >= 2) return path.size() - 2;
+  return path.size() - 1;
 }
 
-std::string join_words(const std::vector<std::string>& ws) {
-  std::string out;
-  for (const std::string& w : ws) out += w;
-  return out;
+std::string_view key_of(const std::vector<std::string_view>& path) {
+  return path.empty() ? std::string_view() : path[key_index(path)];
 }
 
-bool has_non_wrapper_word(std::string_view segment) {
-  for (const std::string& w : words(segment)) {
-    if (!in(kWrapper, w)) return true;
-  }
-  return false;
-}
+int lowest_bit(uint32_t bits) { return __builtin_ctz(bits); }
 
 struct Classification {
   double base;
   bool recognized;
 };
 
-Classification classify(const FieldFeatures& f) {
-  KeyParts k = key_parts(f.path);
-  std::vector<std::string> ws = words(k.key);
-  std::string joined = join_words(ws);
-
-  for (size_t i = 0; i + 1 < f.path.size(); ++i) {
-    if (any_in(kNoise, words(f.path[i]))) return {0.08, true};
+// `key`: the words of the key, joined.
+Classification classify(const FieldFeatures& f, const SegmentWords& key) {
+  const std::vector<std::string_view>& path = f.path;
+  size_t key_at = path.empty() ? 0 : key_index(path);
+  bool nested = false;
+  for (size_t i = 0; i + 1 < path.size(); ++i) {
+    SegmentWords above = segment_words(path[i], false);
+    if (above.any & kNoiseBit) return {0.08, true};
+    nested = nested || (i < key_at && above.non_wrapper);
   }
-  for (std::string_view seg : k.key_path) {
+  for (size_t i = 0; i < path.size() && i <= key_at; ++i) {
+    std::string_view seg = path[i];
     if (seg.empty()) return {0.08, true};
     if (seg[0] == '_' && seg != "_embedded" && seg != "_source" && seg != "_id") return {0.08, true};
   }
-  if (any_in(kNoise, ws) || in(kNoise, joined)) {
-    if (!(any_in(kUrl, ws) && !any_in(kImage, ws))) return {0.1, true};
+  const WordBits& table = word_bits();
+  if ((key.any & kNoiseBit) || (table.of(key.joined) & kNoiseBit)) {
+    if (!((key.any & kUrlBit) && !(key.any & kImageBit))) return {0.1, true};
   }
-  if (any_in(kStructure, ws)) return {0.25, true};
-  bool nested = std::any_of(k.ancestors.begin(), k.ancestors.end(), has_non_wrapper_word);
+  if (key.any & kStructureBit) return {0.25, true};
 
-  Lookup found;
-  if (!ws.empty()) {
-    const std::string& last = ws.back();
-    found = category({last});
-    if (found.found) {
-      if (in(kNameWords, last) && ws.size() > 1) {
-        bool unqualified = std::any_of(ws.begin(), ws.end() - 1,
-                                       [](const std::string& w) { return !in(kNameQualifier, w); });
-        if (unqualified) found.weight = std::min(found.weight, 0.78);
-      }
-    } else {
-      found = category(ws);
-      if (!found.found && ws.size() == 1 && joined.size() >= 6) {
-        std::string_view best;
-        for (const Category& c : kCategories) {
-          for (std::string_view w : *c.words) {
-            if (w.size() < 4 || w.size() < best.size()) continue;
-            if (joined.size() >= w.size() && joined.compare(joined.size() - w.size(), w.size(), w) == 0)
-              best = w;
-          }
-        }
-        if (!best.empty()) found = category({std::string(best)});
+  int category = -1;
+  if (key.count > 0) {
+    if (uint32_t last = key.last & kCategoryBits) {
+      category = lowest_bit(last);
+    } else if (uint32_t any = key.any & kCategoryBits) {
+      category = lowest_bit(any);
+    } else if (key.count == 1 && key.joined.size() >= 6) {
+      // The longest listed word of four or more bytes the key ends with.
+      std::string_view joined = key.joined;
+      for (size_t n = joined.size(); n >= 4 && category < 0; --n) {
+        if (uint32_t bits = table.of(joined.substr(joined.size() - n)) & kCategoryBits) category = lowest_bit(bits);
       }
     }
   }
-  double base = found.found ? found.weight : (f.date_like ? 0.55 : 0.5);
-  if (!ws.empty()) {
-    bool url = any_in(kUrl, ws);
-    bool ident = any_in(kIdentifier, ws);
+  bool found = category >= 0;
+  double weight = found ? kCategories[static_cast<size_t>(category)].weight : 0;
+  // A name word qualified by something other than a kind of name.
+  if ((key.last & kCategoryBits) && (key.last & kNameWordsBit) && key.count > 1 && key.unqualified)
+    weight = std::min(weight, 0.78);
+  double base = found ? weight : (f.date_like ? 0.55 : 0.5);
+  if (key.count > 0) {
+    bool url = key.any & kUrlBit;
+    bool ident = key.any & kIdentifierBit;
     if (url && f.strings == f.occurrences && f.scalars >= 3 && f.distinct * 10 >= f.scalars * 9)
       base = std::max(base, 0.8);
     if (f.numeric && ident) base -= 0.04;
     if (ident) {
-      if (ws.size() > 1 && ws.back() == "id") base = std::min(base, f.id_like ? 0.3 : 0.72);
+      if (key.count > 1 && key.last_is_id) base = std::min(base, f.id_like ? 0.3 : 0.72);
       if (f.id_like || f.mean_size > 16) base -= 0.1;
     }
     if (nested) base *= ident ? 0.6 : 0.88;
   } else if (nested) {
     base *= 0.88;
   }
-  return {base, found.found || f.date_like};
+  return {base, found || f.date_like};
 }
 
 // Tuning weights of the heuristic scorer. They are its own judgement, set on
@@ -232,9 +286,14 @@ class HeuristicScorer final : public FieldScorer {
   std::string_view name() const override { return "heuristic"; }
 
   double score(const FieldFeatures& f) const override {
-    Classification c = classify(f);
+    SegmentWords key = segment_words(key_of(f.path), true);
+    Classification c = classify(f, key);
     uint64_t n = f.occurrences;
-    bool status = !f.path.empty() && any_in(kStatus, words(f.path.back()));
+    bool status = false;
+    if (!f.path.empty()) {
+      bool key_is_last = key_index(f.path) == f.path.size() - 1;
+      status = (key_is_last ? key.any : segment_words(f.path.back(), false).any) & kStatusBit;
+    }
     if (n > 0 && f.empties == n) return std::min(c.base * kAllEmptyFactor, kAllEmptyCeiling);
     double dn = static_cast<double>(n);
     double ratio = static_cast<double>(f.empties) / std::max(dn, 1.0);
@@ -275,26 +334,26 @@ class HeuristicScorer final : public FieldScorer {
   bool is_identifier(const FieldFeatures& f) const override {
     uint64_t n = f.occurrences;
     if (n == 0 || f.mean_size > 300 || f.numbers + f.strings != n) return false;
-    std::vector<std::string> ws = words(key_parts(f.path).key);
-    if (any_in(kIdentifier, ws) && !f.constant) return true;
+    uint32_t bits = segment_words(key_of(f.path), false).any;
+    if ((bits & kIdentifierBit) && !f.constant) return true;
     if (f.scalars < 3 || f.distinct * 10 < f.scalars * 9) return false;
-    return f.id_like || any_in(kUrl, ws);
+    return f.id_like || (bits & kUrlBit);
   }
 
   std::optional<std::string> group_label(const FieldFeatures& f) const override {
-    KeyParts k = key_parts(f.path);
     std::string label;
-    for (std::string_view a : k.ancestors) {
-      if (!has_non_wrapper_word(a)) continue;
+    size_t key_at = f.path.empty() ? 0 : key_index(f.path);
+    for (size_t i = 0; i < key_at; ++i) {
+      if (!segment_words(f.path[i], false).non_wrapper) continue;
       label += label.empty() ? "group:" : "/";
-      label += a;
+      label += f.path[i];
     }
     if (!label.empty()) return label;
-    std::vector<std::string> ws = words(k.key);
-    if (any_in(kIdentifier, ws)) return "identity";
-    if (any_in(kTitle, ws)) return "title";
-    if (any_in(kTimestamp, ws)) return "time";
-    if (any_in(kUrl, ws)) return "link";
+    uint32_t bits = segment_words(key_of(f.path), false).any;
+    if (bits & kIdentifierBit) return "identity";
+    if (bits & kTitleBit) return "title";
+    if (bits & kTimestampBit) return "time";
+    if (bits & kUrlBit) return "link";
     return std::nullopt;
   }
 };

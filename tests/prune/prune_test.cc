@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "condense/condense.h"
 #include "json/json_reader.h"
 #include "support/parse.h"
 #include "json/json_writer.h"
@@ -22,6 +23,7 @@ Options indented(Options o, uint64_t width) {
 struct Attempt {
   explicit Attempt(std::string_view text, Options o = {}, uint64_t width = 0)
       : options(indented(std::move(o), width)), doc(parse(text)), request(options), ctx(request) {
+    request.condense_array = condense_array;
     PathStack path;
     node = measure(ctx.measure_settings(), doc, 0, path, false);
   }
@@ -266,6 +268,27 @@ TEST(SelectMembers, RanksMembersByScoreWithCondense) {
   Attempt q(R"({"summary":"a short summary","priority":"high"})",
             with(R"({"array_strategy":"condense","arguments":{"q":"priority"}})"));
   EXPECT_NE(std::string::npos, q.run(40).find("\"priority\":\"high\""));
+}
+
+// Condensing a large object ranks its members a slice at a time: the best
+// may come last, and a small member ranked low still takes room left over.
+TEST(SelectMembers, RanksAWideObjectWhateverTheOrder) {
+  std::string doc = "{";
+  for (int i = 0; i < 3000; ++i) doc += "\"k" + std::to_string(i) + "\":\"" + std::string(30, 'v') + "\",";
+  doc += R"("title":"Crash","k3000":"vvv","zz":1})";
+  struct Case {
+    uint64_t budget;
+    size_t members;  // kept, the marker included
+    bool small_kept;
+  } cases[] = {{300, 14, true}, {2000, 86, false}, {9000, 374, true}, {200000, 3003, true}};
+  for (const Case& c : cases) {
+    Attempt a(doc, with(R"({"array_strategy":"condense"})"));
+    std::string out = a.run(c.budget);
+    EXPECT_LE(char_count(out), c.budget);
+    EXPECT_NE(std::string::npos, out.find("\"title\":\"Crash\"")) << c.budget;
+    EXPECT_EQ(c.small_kept, out.find("\"zz\":1") != std::string::npos) << c.budget;
+    EXPECT_EQ(c.members, json::read_json(out)->members().size()) << c.budget;
+  }
 }
 
 // The size prune reports is the written size of what it returns, for any

@@ -55,6 +55,14 @@ TEST(HeuristicScorer, ScoresMembersByName) {
       {member("repo_name", Kind::kString, 6, "x"), 0.78},
       {member("metadata", Kind::kObject, 50), 0.25 * 0.85},
       {member("zzz", Kind::kString, 6, "x"), 0.5},
+      // Words in several lists, a noise word spelt across words, a listed
+      // word ending a longer one, qualified names and non-ASCII words.
+      {member("etag_url", Kind::kString, 10, "x"), 0.6},
+      {member("avatarUrls", Kind::kString, 10, "x"), 0.1},
+      {member("bookdescription", Kind::kString, 10, "x"), 0.7},
+      {member("displayName", Kind::kString, 10, "x"), 0.9},
+      {member("repoDisplayName", Kind::kString, 10, "x"), 0.78},
+      {member("\xC3\x9C" "berTitle", Kind::kString, 10, "x"), 0.95},
   };
   for (const auto& c : cases) EXPECT_NEAR(c.score, h.score(c.f), 1e-9) << c.f.path[0];
 }

@@ -23,19 +23,19 @@ void shrink(Document& doc, const std::string& options, bool keep_input) {
 }
 
 // The documents between the workers and the sink, oldest first. Each is
-// being shrunk or done; the sink takes the oldest once it is done.
+// being shrunk or done. The worker that finishes the oldest one hands it,
+// and every done one after it, to the sink, so no thread of its own waits
+// to print and an answer is printed on the core that made it.
 class Window {
  public:
-  Window(size_t capacity) : capacity_(capacity) {}
+  Window(size_t capacity, const Sink& sink) : capacity_(capacity), sink_(sink) {}
 
-  // Worker: waits for room, then adds `doc` as its own work and gives its
+  // Waits for room, then adds `doc` as the caller's work and gives its
   // number; false when the run stops.
   bool add(std::unique_ptr<Document> doc, Document*& added, uint64_t& number);
-  void close_input();
+  // Marks document `number` done, and sinks the done ones at the front
+  // unless another worker is already doing so.
   void done(uint64_t number);
-  // Sink: the oldest document once it is done, or null at the end.
-  std::unique_ptr<Document> take_done();
-  void stop();
 
  private:
   struct Slot {
@@ -44,13 +44,14 @@ class Window {
     size_t size;  // its input, which may be released once it is shrunk
   };
 
+  const size_t capacity_;
+  const Sink& sink_;
   std::mutex mutex_;
-  std::condition_variable room_, done_;
+  std::condition_variable room_;
   std::deque<Slot> slots_;
   uint64_t first_ = 0;  // number of slots_.front()
   size_t bytes_ = 0;
-  size_t capacity_;
-  bool input_closed_ = false;
+  bool sinking_ = false;
   bool stopped_ = false;
 };
 
@@ -68,34 +69,26 @@ bool Window::add(std::unique_ptr<Document> doc, Document*& added, uint64_t& numb
   return true;
 }
 
-void Window::close_input() {
-  std::lock_guard lock(mutex_);
-  input_closed_ = true;
-  done_.notify_all();
-}
-
 void Window::done(uint64_t number) {
-  std::lock_guard lock(mutex_);
-  slots_[number - first_].done = true;
-  if (number == first_) done_.notify_one();
-}
-
-std::unique_ptr<Document> Window::take_done() {
   std::unique_lock lock(mutex_);
-  done_.wait(lock, [&] { return (!slots_.empty() && slots_.front().done) || (slots_.empty() && input_closed_); });
-  if (slots_.empty()) return nullptr;
-  std::unique_ptr<Document> doc = std::move(slots_.front().doc);
-  bytes_ -= slots_.front().size;
-  slots_.pop_front();
-  ++first_;
-  room_.notify_all();
-  return doc;
-}
-
-void Window::stop() {
-  std::lock_guard lock(mutex_);
-  stopped_ = true;
-  room_.notify_all();
+  if (stopped_) return;
+  slots_[number - first_].done = true;
+  if (sinking_) return;  // whoever is sinking will reach it
+  sinking_ = true;
+  while (!stopped_ && !slots_.empty() && slots_.front().done) {
+    std::unique_ptr<Document> doc = std::move(slots_.front().doc);
+    bytes_ -= slots_.front().size;
+    slots_.pop_front();
+    ++first_;
+    room_.notify_all();
+    lock.unlock();
+    bool more = sink_(*doc);
+    doc.reset();
+    lock.lock();
+    if (!more) stopped_ = true;
+  }
+  sinking_ = false;
+  if (stopped_) room_.notify_all();
 }
 
 }  // namespace
@@ -111,7 +104,7 @@ void shrink_in_turn(Source& source, const std::string& options, bool keep_input,
 
 void shrink_in_parallel(Source& source, const std::string& options, bool keep_input, unsigned jobs,
                         const Sink& sink) {
-  Window window(kDocumentsPerJob * jobs);
+  Window window(kDocumentsPerJob * jobs, sink);
   // Each worker reads the document it shrinks, in turn with the others, so
   // that its bytes are still in that core's cache when they are parsed.
   std::mutex reading;
@@ -124,12 +117,7 @@ void shrink_in_parallel(Source& source, const std::string& options, bool keep_in
         std::lock_guard lock(reading);
         if (input_done) return;
         auto next = std::make_unique<Document>();
-        if (!source.next(*next)) {
-          input_done = true;
-          window.close_input();
-          return;
-        }
-        if (!window.add(std::move(next), doc, number)) {
+        if (!source.next(*next) || !window.add(std::move(next), doc, number)) {
           input_done = true;
           return;
         }
@@ -138,13 +126,11 @@ void shrink_in_parallel(Source& source, const std::string& options, bool keep_in
       window.done(number);
     }
   };
-  std::vector<std::thread> workers;
-  for (unsigned i = 0; i < jobs; ++i) workers.emplace_back(work);
-  while (std::unique_ptr<Document> doc = window.take_done()) {
-    if (!sink(*doc)) break;
-  }
-  window.stop();
-  for (std::thread& t : workers) t.join();
+  // The calling thread is one of the workers.
+  std::vector<std::thread> others;
+  for (unsigned i = 1; i < jobs; ++i) others.emplace_back(work);
+  work();
+  for (std::thread& t : others) t.join();
 }
 
 }  // namespace tersolite_cli

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -122,7 +123,8 @@ bool Source::open_next_file(Document& doc) {
   const std::string& path = files_[next_file_++];
   name_ = display_name(path);
   line_ = 0;
-  buffer_.clear();
+  chunk_.reset();
+  capacity_ = filled_ = 0;
   start_ = 0;
   scanned_ = 0;
   eof_ = false;
@@ -137,28 +139,52 @@ bool Source::open_next_file(Document& doc) {
   return false;
 }
 
+// Reads more of the open file after what the block holds. A full block is
+// followed by a new one that starts with the line it cut short, twice that
+// line's size, so a long line is copied a bounded number of times.
+ssize_t Source::read_more() {
+  if (filled_ == capacity_) {
+    size_t leftover = filled_ - start_;
+    size_t capacity = std::max(kReadChunk, 2 * leftover);
+    std::shared_ptr<char[]> next = std::make_shared_for_overwrite<char[]>(capacity);
+    if (leftover > 0) std::memcpy(next.get(), chunk_.get() + start_, leftover);
+    chunk_ = std::move(next);
+    capacity_ = capacity;
+    filled_ = leftover;
+    scanned_ = scanned_ > start_ ? scanned_ - start_ : 0;
+    start_ = 0;
+  }
+  ssize_t n;
+  do {
+    n = ::read(fd_, chunk_.get() + filled_, capacity_ - filled_);
+  } while (n < 0 && errno == EINTR);
+  if (n > 0) filled_ += static_cast<size_t>(n);
+  return n;
+}
+
 // The next non-blank line of the open file; false when the file is done
 // (then it is closed) unless a read failed, which `doc` reports.
 bool Source::next_line(Document& doc) {
   for (;;) {
-    size_t end = buffer_.find('\n', std::max(start_, scanned_));
-    if (end == std::string::npos) scanned_ = buffer_.size();  // a long line is scanned once
-    if (end == std::string::npos && eof_) end = buffer_.size();
-    if (end != std::string::npos && start_ < buffer_.size()) {
-      std::string_view line(buffer_.data() + start_, end - start_);
-      start_ = std::min(end + 1, buffer_.size());
+    const char* block = chunk_.get();
+    size_t from = std::max(start_, scanned_);
+    const void* feed = from < filled_ ? std::memchr(block + from, '\n', filled_ - from) : nullptr;
+    size_t end = feed ? static_cast<size_t>(static_cast<const char*>(feed) - block) : std::string::npos;
+    if (!feed) scanned_ = filled_;  // a long line is scanned once
+    if (!feed && eof_) end = filled_;
+    if (end != std::string::npos && start_ < filled_) {
+      std::string_view line(block + start_, end - start_);
+      start_ = std::min(end + 1, filled_);
       ++line_;
       if (blank(line)) continue;
       doc.name = name_;
       doc.line = line_;
-      doc.text.assign(line);
+      doc.chunk = chunk_;
+      doc.line_bytes = line;
       return true;
     }
     if (eof_) break;
-    buffer_.erase(0, start_);
-    scanned_ = scanned_ > start_ ? scanned_ - start_ : 0;
-    start_ = 0;
-    ssize_t n = read_some(fd_, buffer_, kReadChunk);
+    ssize_t n = read_more();
     if (n > 0) continue;
     eof_ = true;
     if (n < 0) {
@@ -168,6 +194,8 @@ bool Source::next_line(Document& doc) {
       break;
     }
   }
+  chunk_.reset();
+  capacity_ = filled_ = 0;
   if (fd_ > STDIN_FILENO) ::close(fd_);
   fd_ = -1;
   return !doc.read_error.empty();

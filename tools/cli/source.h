@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <sys/types.h>
 #include <string_view>
 #include <vector>
 
@@ -37,14 +38,16 @@ struct Document {
   uint64_t line = 0;  // its line with --lines, else 0
   std::string read_error;  // why it could not be read; then it is not shrunk
   std::unique_ptr<FileBytes> file;  // a whole file, or
-  std::string text;                 // one line
+  std::shared_ptr<const char[]> chunk;  // one line, in a block of them
+  std::string_view line_bytes;
   Envelope envelope;
   size_t input_size = 0;  // the length of bytes(), also once they are released
 
-  std::string_view bytes() const { return file ? file->bytes() : std::string_view(text); }
+  std::string_view bytes() const { return file ? file->bytes() : line_bytes; }
   void release_input() {
     file.reset();
-    std::string().swap(text);
+    chunk.reset();
+    line_bytes = {};
   }
 };
 
@@ -58,15 +61,20 @@ class Source {
  private:
   bool next_line(Document& doc);
   bool open_next_file(Document& doc);
+  ssize_t read_more();
 
   std::vector<std::string> files_;
   bool lines_;
   size_t next_file_ = 0;
-  // --lines: the file being read, and what was read of it past the last line.
+  // --lines: the file being read, and the block it is read into. Lines are
+  // handed out as views of the block, which their documents share, so that
+  // no byte is copied while the other workers wait for their turn to read.
   int fd_ = -1;
   std::string name_;
   uint64_t line_ = 0;
-  std::string buffer_;
+  std::shared_ptr<char[]> chunk_;
+  size_t capacity_ = 0;
+  size_t filled_ = 0;
   size_t start_ = 0;    // where the next line starts
   size_t scanned_ = 0;  // no line feed before this
   bool eof_ = false;
