@@ -95,6 +95,93 @@ Fitted fit_children(PruneContext& ctx, uint64_t cap, const std::vector<const Val
   return out;
 }
 
+// The first plan that fits: strings count as cut to 24 characters, then,
+// when no plan fits, to 12; with a query, a second pass plans without it.
+// Nothing when the planner finds the records unlike or no plan fits.
+std::optional<CondensePlan> plan_records(PruneContext& ctx, Value::Items items, const SizeNodes& nodes,
+                                         uint64_t budget, uint64_t depth) {
+  const QueryTerms* query = ctx.request.query ? &*ctx.request.query : nullptr;
+  int passes = ctx.request.options.query ? 2 : 1;
+  std::optional<CondensePlan> plan;
+  for (int pass = 0; pass < passes && !plan; ++pass) {
+    std::optional<FieldStatsCollector> gathered;
+    constexpr uint64_t kCaps[] = {24, 12};
+    for (size_t c = 0; c < std::size(kCaps); ++c) {
+      CondensePass settings{kCaps[c], pass == 0 ? query : nullptr};
+      std::optional<uint64_t> later_cap;
+      if (c + 1 < std::size(kCaps)) later_cap = kCaps[c + 1];
+      PlanOutcome outcome = plan_condense(ctx, settings, items, nodes, budget, depth, c == 0, gathered, later_cap);
+      if (std::holds_alternative<Abort>(outcome)) return std::nullopt;
+      if (std::holds_alternative<NoFit>(outcome)) continue;
+      plan.emplace(std::move(std::get<CondensePlan>(outcome)));
+      if (plan->final) break;
+    }
+  }
+  return plan;
+}
+
+// Fits the plan's records into the room it left; what fitting measures
+// belongs with the plan's record nodes.
+PruneResult fit_records(PruneContext& ctx, const CondensePlan& plan, uint64_t depth) {
+  MeasureArenaScope in_plan(ctx, plan.arena.get());
+  size_t n = std::min(plan.records.size(), plan.record_nodes.size());
+  std::vector<const Value*> values;
+  std::vector<const SizeNode*> record_nodes;
+  std::vector<std::string_view> segments(n, kItemSegment);
+  for (size_t i = 0; i < n; ++i) {
+    values.push_back(&plan.records[i]);
+    record_nodes.push_back(&plan.record_nodes[i]);
+  }
+  std::vector<uint64_t> floors(plan.record_floors.begin(), plan.record_floors.begin() + static_cast<std::ptrdiff_t>(n));
+  Fitted fitted = fit_children(ctx, plan.string_cap, values, record_nodes, floors,
+                               static_cast<int64_t>(std::min<uint64_t>(plan.slack, INT64_MAX)), depth + 1, segments);
+  uint64_t size = container_overhead(ctx.layout, n, depth) + fitted.total;
+  return {Value::array(std::move(fitted.values)), size};
+}
+
+// Each dropped field once, at the shortest path not kept, most present first.
+std::vector<DroppedField> dropped_fields(const PruneContext& ctx, const CondensePlan& plan) {
+  const auto& fields = plan.stats.fields();
+  std::vector<DroppedField> dropped;
+  std::set<std::vector<std::string>> reported;
+  for (const ScoredField& s : plan.scored) {
+    if (plan.kept.count(s.field)) continue;
+    const auto& path = fields[s.field].path;
+    std::vector<std::string> prefix = path;
+    for (size_t len = 1; len < path.size(); ++len) {
+      std::vector<std::string> p(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(len));
+      if (!plan.kept_paths.count(p)) {
+        prefix = std::move(p);
+        break;
+      }
+    }
+    if (!reported.insert(prefix).second) continue;
+    auto index = plan.stats.find(prefix);
+    uint64_t present = fields[index ? *index : s.field].present;
+    dropped.push_back({path_display(ctx.path, prefix), present});
+  }
+  std::stable_sort(dropped.begin(), dropped.end(), [](const DroppedField& a, const DroppedField& b) {
+    if (a.items != b.items) return a.items > b.items;
+    return a.path < b.path;
+  });
+  return dropped;
+}
+
+// Every scored field with its score and whether it was kept, best first.
+std::vector<FieldDecision> field_decisions(const PruneContext& ctx, const CondensePlan& plan) {
+  const auto& fields = plan.stats.fields();
+  std::vector<FieldDecision> decisions;
+  for (const ScoredField& s : plan.scored) {
+    decisions.push_back({path_display(ctx.path, fields[s.field].path), thousandths(s.score),
+                         plan.kept.count(s.field) > 0, thousandths(plan.relevance[s.field])});
+  }
+  std::stable_sort(decisions.begin(), decisions.end(), [](const FieldDecision& a, const FieldDecision& b) {
+    if (a.score != b.score) return a.score > b.score;
+    return a.path < b.path;
+  });
+  return decisions;
+}
+
 }  // namespace
 
 std::optional<PruneResult> condense_array(PruneContext& ctx, const Value& array, const SizeNode& node,
@@ -110,97 +197,22 @@ std::optional<PruneResult> condense_array(PruneContext& ctx, const Value& array,
   if (sat_add(container_overhead(ctx.layout, items.size(), depth), sat_mul(2, items.size())) > budget)
     return std::nullopt;
   const SizeNodes& nodes = children_of(ctx.measure_settings(), array, node, depth);
+  std::optional<CondensePlan> plan = plan_records(ctx, items, nodes, budget, depth);
+  if (!plan) return std::nullopt;
 
-  // Strings count as cut to 24 characters, then, when no plan fits, to 12;
-  // with a query, a second pass plans without it.
-  std::optional<CondensePlan> plan;
-  bool aborted = false;
-  const QueryTerms* query = ctx.request.query ? &*ctx.request.query : nullptr;
-  int passes = ctx.request.options.query ? 2 : 1;
-  for (int pass = 0; pass < passes && !plan && !aborted; ++pass) {
-    std::optional<FieldStatsCollector> gathered;
-    constexpr uint64_t kCaps[] = {24, 12};
-    for (size_t c = 0; c < std::size(kCaps); ++c) {
-      CondensePass settings{kCaps[c], pass == 0 ? query : nullptr};
-      std::optional<uint64_t> later_cap;
-      if (c + 1 < std::size(kCaps)) later_cap = kCaps[c + 1];
-      PlanOutcome outcome = plan_condense(ctx, settings, items, nodes, budget, depth, c == 0, gathered, later_cap);
-      if (std::holds_alternative<Abort>(outcome)) {
-        aborted = true;
-        break;
-      }
-      if (std::holds_alternative<NoFit>(outcome)) continue;
-      plan.emplace(std::move(std::get<CondensePlan>(outcome)));
-      if (plan->final) break;
-    }
-  }
-  if (aborted || !plan) return std::nullopt;
-
-  // Fit the records into the room the plan left; what fitting measures
-  // belongs with the plan's record nodes.
-  size_t n = std::min(plan->records.size(), plan->record_nodes.size());
-  Fitted fitted;
-  {
-    MeasureArenaScope in_plan(ctx, plan->arena.get());
-    std::vector<const Value*> values;
-    std::vector<const SizeNode*> record_nodes;
-    std::vector<std::string_view> segments(n, kItemSegment);
-    for (size_t i = 0; i < n; ++i) {
-      values.push_back(&plan->records[i]);
-      record_nodes.push_back(&plan->record_nodes[i]);
-    }
-    std::vector<uint64_t> floors(plan->record_floors.begin(),
-                                 plan->record_floors.begin() + static_cast<std::ptrdiff_t>(n));
-    fitted = fit_children(ctx, plan->string_cap, values, record_nodes, floors,
-                          static_cast<int64_t>(std::min<uint64_t>(plan->slack, INT64_MAX)), depth + 1, segments);
-  }
-  uint64_t size = container_overhead(ctx.layout, n, depth) + fitted.total;
-
-  // Report each dropped field once, at the shortest path not kept.
-  const auto& fields = plan->stats.fields();
-  std::vector<DroppedField> dropped;
-  std::set<std::vector<std::string>> reported;
-  for (const ScoredField& s : plan->scored) {
-    if (plan->kept.count(s.field)) continue;
-    const auto& path = fields[s.field].path;
-    std::vector<std::string> prefix = path;
-    for (size_t len = 1; len < path.size(); ++len) {
-      std::vector<std::string> p(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(len));
-      if (!plan->kept_paths.count(p)) {
-        prefix = std::move(p);
-        break;
-      }
-    }
-    if (!reported.insert(prefix).second) continue;
-    auto index = plan->stats.find(prefix);
-    uint64_t present = fields[index ? *index : s.field].present;
-    dropped.push_back({path_display(ctx.path, prefix), present});
-  }
-  std::stable_sort(dropped.begin(), dropped.end(), [](const DroppedField& a, const DroppedField& b) {
-    if (a.items != b.items) return a.items > b.items;
-    return a.path < b.path;
-  });
-
+  // Fitting reports what condensing below it dropped before this array does.
+  PruneResult fitted = fit_records(ctx, *plan, depth);
+  std::vector<DroppedField> dropped = dropped_fields(ctx, *plan);
   if (ctx.request.options.explain) {
-    std::vector<FieldDecision> decisions;
-    for (const ScoredField& s : plan->scored) {
-      decisions.push_back({path_display(ctx.path, fields[s.field].path), thousandths(s.score),
-                           plan->kept.count(s.field) > 0, thousandths(plan->relevance[s.field])});
-    }
-    std::stable_sort(decisions.begin(), decisions.end(), [](const FieldDecision& a, const FieldDecision& b) {
-      if (a.score != b.score) return a.score > b.score;
-      return a.path < b.path;
-    });
-    for (FieldDecision& d : decisions) ctx.field_decisions.push_back(std::move(d));
+    for (FieldDecision& d : field_decisions(ctx, *plan)) ctx.field_decisions.push_back(std::move(d));
   }
-
   ++ctx.stats.arrays_condensed;
   ctx.fields_dropped += dropped.size();
   for (DroppedField& d : dropped) {
     if (ctx.dropped_fields.size() >= kMaxDroppedFields) break;
     ctx.dropped_fields.push_back(std::move(d));
   }
-  return PruneResult{Value::array(std::move(fitted.values)), size};
+  return fitted;
 }
 
 }  // namespace tersolite

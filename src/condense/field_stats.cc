@@ -78,6 +78,50 @@ void walk_records(Value::Items records, const SizeNodes& nodes, Walk walk) {
   }
 }
 
+// What one value tells of its field's kinds, shapes and repeats;
+// `item_index` is its record's.
+void note_kind(FieldStats& f, const Value& v, uint64_t item_index) {
+  switch (v.kind()) {
+    case Kind::kNull: ++f.nulls; break;
+    case Kind::kBool: ++f.bools; break;
+    case Kind::kNumber: ++f.numbers; break;
+    case Kind::kString: ++f.strings; break;
+    case Kind::kArray: ++f.arrays; break;
+    case Kind::kObject: ++f.objects; break;
+  }
+  if (v.is_null() || v.is_empty_container_or_string()) ++f.empties;
+  if (v.is_number()) {
+    f.not_date = true;
+    std::string_view t = v.text();
+    if (t.size() >= 9 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      ++f.id_like;
+  } else if (v.is_string()) {
+    std::string_view t = v.text();
+    if (t.empty()) {
+      f.not_numeric = f.not_date = true;
+    } else {
+      // Once one value says no, the others need not be looked at.
+      if (!f.not_numeric && !is_numeric_text(t)) f.not_numeric = true;
+      if (!f.not_date && !is_date_text(t)) f.not_date = true;
+      if (is_id_text(t)) ++f.id_like;
+    }
+  }
+
+  if (v.is_scalar()) {
+    uint64_t h = value_hash(v);
+    ++f.scalars;
+    f.fingerprint += mix_with_index(h, item_index);
+    // The first value is in the set already when it comes again.
+    bool seen = f.first_hash && h == *f.first_hash;
+    if (!seen && f.distinct.size() < kMaxDistinctHashes) f.distinct.insert(h);
+    if (!f.first_hash) {
+      f.first_hash = h;
+    } else if (h != *f.first_hash) {
+      f.constant = false;
+    }
+  }
+}
+
 }  // namespace
 
 void FieldStatsCollector::gather(const PruneContext& ctx, uint64_t cap, Value::Items records,
@@ -108,15 +152,6 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, uint64_t cap, con
     f.condensed_size_sum += condensed_size(ctx, cap, v, child, depth + 1);
     if (other_cap_) f.other_cap_condensed_size_sum += condensed_size(ctx, *other_cap_, v, child, depth + 1);
     f.position_sum += i;
-    switch (v.kind()) {
-      case Kind::kNull: ++f.nulls; break;
-      case Kind::kBool: ++f.bools; break;
-      case Kind::kNumber: ++f.numbers; break;
-      case Kind::kString: ++f.strings; break;
-      case Kind::kArray: ++f.arrays; break;
-      case Kind::kObject: ++f.objects; break;
-    }
-    if (v.is_null() || v.is_empty_container_or_string()) ++f.empties;
 
     if (query_ && (v.is_string() || v.is_number())) {
       value_tokens_.clear();
@@ -125,36 +160,7 @@ void FieldStatsCollector::gather_into(const PruneContext& ctx, uint64_t cap, con
       if (f.value_words.size() <= 255) f.value_words.insert_all(value_tokens_);
     }
 
-    if (v.is_number()) {
-      f.not_date = true;
-      std::string_view t = v.text();
-      if (t.size() >= 9 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        ++f.id_like;
-    } else if (v.is_string()) {
-      std::string_view t = v.text();
-      if (t.empty()) {
-        f.not_numeric = f.not_date = true;
-      } else {
-        // Once one value says no, the others need not be looked at.
-        if (!f.not_numeric && !is_numeric_text(t)) f.not_numeric = true;
-        if (!f.not_date && !is_date_text(t)) f.not_date = true;
-        if (is_id_text(t)) ++f.id_like;
-      }
-    }
-
-    if (v.is_scalar()) {
-      uint64_t h = value_hash(v);
-      ++f.scalars;
-      f.fingerprint += mix_with_index(h, item_index);
-      // The first value is in the set already when it comes again.
-      bool seen = f.first_hash && h == *f.first_hash;
-      if (!seen && f.distinct.size() < kMaxDistinctHashes) f.distinct.insert(h);
-      if (!f.first_hash) {
-        f.first_hash = h;
-      } else if (h != *f.first_hash) {
-        f.constant = false;
-      }
-    }
+    note_kind(f, v, item_index);
 
     if (v.is_object() && !v.members().empty()) {
       ++f.object_holders;

@@ -109,16 +109,47 @@ class Planner {
       // Gathered at another string cap: only the condensed sizes change.
       gathered_->recount_condensed(ctx_, pass_.string_cap, items_.first(n_), nodes_, depth_ + 1);
     }
-    const auto& fields = stats().fields();
     if (first && !homogeneous()) return Abort{};
 
-    // Candidates and their scores.
+    std::vector<std::optional<std::string>> labels;
+    std::vector<ScoredField> scored = score_fields(labels);
+    base_ = container_overhead(ctx_.layout, n_, depth_) +
+            n_ * (ctx_.layout.pretty() ? (depth_ + 1) * ctx_.layout.width + 2 : 1);
+    std::vector<size_t> kept = greedy(scored);
+    for (const ScoredField& s : scored) {
+      if (protected_[s.field] && std::find(kept.begin(), kept.end(), s.field) == kept.end()) return NoFit{};
+    }
+    kept = swap(scored, std::move(kept));
+    kept = fill(scored, std::move(kept));
+    // Decided by the kept fields alone: known before any record is projected.
+    if (!informative(kept, labels) || !best_kept(scored, kept)) return NoFit{};
+
+    CondensePlan plan{FieldStatsCollector(nullptr)};
+    if (!project_records(plan, kept)) return NoFit{};
+    plan.scored = std::move(scored);
+    plan.relevance = relevance_;
+    plan.string_cap = pass_.string_cap;
+    plan.final = true;
+    for (const ScoredField& s : plan.scored) {
+      if (s.score >= kMustKeepScore && !plan.kept.count(s.field)) plan.final = false;
+    }
+    plan.stats = *gathered_;
+    return plan;
+  }
+
+ private:
+  const FieldStatsCollector& stats() const { return *gathered_; }
+
+  // The candidate fields, scored and in the planner's order; `labels` gets
+  // each field's group label.
+  std::vector<ScoredField> score_fields(std::vector<std::optional<std::string>>& labels) {
+    const auto& fields = stats().fields();
     std::vector<bool> candidate(fields.size());
     for (size_t i = 0; i < fields.size(); ++i) candidate[i] = is_candidate(i);
     protected_.assign(fields.size(), false);
     pinned_.assign(fields.size(), false);
     relevance_.assign(fields.size(), 0);
-    std::vector<std::optional<std::string>> labels(fields.size());
+    labels.assign(fields.size(), std::nullopt);
     std::vector<ScoredField> scored;
     const QueryTerms* query = stats().query();
     for (size_t i = 0; i < fields.size(); ++i) {
@@ -148,18 +179,13 @@ class Planner {
         return fields[a.field].condensed_size_sum < fields[b.field].condensed_size_sum;
       return a.field < b.field;
     });
+    return scored;
+  }
 
-    base_ = container_overhead(ctx_.layout, n_, depth_) +
-            n_ * (ctx_.layout.pretty() ? (depth_ + 1) * ctx_.layout.width + 2 : 1);
-    std::vector<size_t> kept = greedy(scored);
-    for (const ScoredField& s : scored) {
-      if (protected_[s.field] && std::find(kept.begin(), kept.end(), s.field) == kept.end()) return NoFit{};
-    }
-    kept = swap(scored, std::move(kept));
-    kept = fill(scored, std::move(kept));
-    // Decided by the kept fields alone: known before any record is projected.
-    if (!informative(kept, labels) || !best_kept(scored, kept)) return NoFit{};
-
+  // Fills the plan's kept fields and projected records, each measured with
+  // its floor; false when the floors alone overrun the budget.
+  bool project_records(CondensePlan& plan, const std::vector<size_t>& kept) {
+    const auto& fields = stats().fields();
     // Pinned fields are measured as protected, so that fitting never cuts them.
     std::vector<std::vector<std::string>> pinned_paths;
     for (size_t k : kept) {
@@ -172,7 +198,6 @@ class Planner {
     PinnedPaths pinned;
     pinned.assign(pinned_paths);
 
-    CondensePlan plan{FieldStatsCollector(nullptr)};
     plan.kept.insert(kept.begin(), kept.end());
     for (size_t k : kept) {
       const auto& p = fields[k].path;
@@ -185,42 +210,27 @@ class Planner {
       for (std::optional<size_t> f = k; f; f = fields[*f].parent) on_path[*f] = true;
     }
     uint64_t total = container_overhead(ctx_.layout, n_, depth_);
-    ctx_.path.push_back(kItemSegment);
     MeasureSettings settings = ctx_.measure_settings();
     settings.pinned = &pinned;
     settings.arena = plan.arena.get();
     plan.record_nodes.allocate(n_, settings.arena);
+    ctx_.path.push_back(kItemSegment);
     for (size_t i = 0; i < n_; ++i) {
       Value record = project(items_[i], std::nullopt, kept_field, on_path);
       SizeNode node = measure(settings, record, depth_ + 1, ctx_.path, false);
       uint64_t floor = condensed_size(ctx_, pass_.string_cap, record, node, depth_ + 1);
       total += floor;
       // Floors only add up: once over, the rest cannot bring it back.
-      if (total > budget_) {
-        ctx_.path.pop_back();
-        return NoFit{};
-      }
+      if (total > budget_) break;
       plan.records.push_back(std::move(record));
       plan.record_nodes.push_back(std::move(node));
       plan.record_floors.push_back(floor);
     }
     ctx_.path.pop_back();
-    if (total > budget_) return NoFit{};
-
+    if (total > budget_) return false;
     plan.slack = budget_ - total;
-    plan.scored = std::move(scored);
-    plan.relevance = relevance_;
-    plan.string_cap = pass_.string_cap;
-    plan.final = true;
-    for (const ScoredField& s : plan.scored) {
-      if (s.score >= kMustKeepScore && !plan.kept.count(s.field)) plan.final = false;
-    }
-    plan.stats = *gathered_;
-    return plan;
+    return true;
   }
-
- private:
-  const FieldStatsCollector& stats() const { return *gathered_; }
 
   bool homogeneous() const {
     uint64_t total = 0, common = 0;

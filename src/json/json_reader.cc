@@ -126,6 +126,8 @@ class Reader {
     return true;
   }
 
+  // Long, and kept whole: one loop with its own stack instead of recursion,
+  // so nesting costs no native stack, and the hot path of every request.
   bool read_document(Value& out) {
     std::vector<Frame> stack;
     ElementStack<Value> items;

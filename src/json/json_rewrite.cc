@@ -13,6 +13,9 @@ bool is_number_byte(char c) { return (c >= '0' && c <= '9') || c == '-' || c == 
 
 }  // namespace
 
+// One loop over the tokens with an explicit depth, not a function per
+// construct: it runs over every byte of a document that fits, and its
+// states share the cursor and the pending line break.
 template <class Out>
 void rewrite_json(Out& out, std::string_view text, uint64_t width) {
   const char* p = text.data();

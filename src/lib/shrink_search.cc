@@ -45,6 +45,53 @@ SearchResult shrink_search(const Value& document, const ShrinkRequest& request) 
   return shrink_search(document, measure_document(document, request), request);
 }
 
+namespace {
+
+// Where the next attempt aims: scaled by how far the last one missed the
+// budget until attempts lie on both sides of it, then halving the gap.
+class Aim {
+ public:
+  explicit Aim(uint64_t budget) : budget_(budget), target_(budget) {}
+  uint64_t target() const { return target_; }
+
+  /// After an attempt at the target wrote `size` characters within the
+  /// budget; false when no other target can do better.
+  bool after_fit(uint64_t size) {
+    lo_ = target_;
+    if (hi_) {
+      if (*hi_ <= target_ + 1) return false;
+      target_ = target_ + (*hi_ - target_) / 2;
+    } else {
+      double grown = static_cast<double>(target_) * static_cast<double>(budget_) /
+                     static_cast<double>(std::max<uint64_t>(size, 1));
+      target_ = std::max(sat_add(target_, 1), saturating_u64(grown));
+    }
+    return true;
+  }
+
+  /// The same after an attempt over the budget.
+  bool after_over(uint64_t size) {
+    if (lo_) {
+      if (target_ <= *lo_ + 1) return false;
+      hi_ = target_;
+      target_ = *lo_ + (target_ - *lo_) / 2;
+    } else {
+      if (target_ == 0) return false;
+      hi_ = target_;
+      double shrunk = static_cast<double>(target_) * static_cast<double>(budget_) / static_cast<double>(size) * 0.97;
+      target_ = std::min(target_ - 1, saturating_u64(shrunk));
+    }
+    return true;
+  }
+
+ private:
+  uint64_t budget_;
+  uint64_t target_;
+  std::optional<uint64_t> lo_, hi_;  // the targets that fit and overran, closest to the budget
+};
+
+}  // namespace
+
 // Measured once; every attempt reuses the measurement with a fresh context
 // of its own.
 SearchResult shrink_search(const Value& document, const Measurement& measured, const ShrinkRequest& request) {
@@ -53,8 +100,7 @@ SearchResult shrink_search(const Value& document, const Measurement& measured, c
   const Format format = request.format;
 
   std::optional<Attempt> best_fit, best_over;
-  uint64_t target = budget;
-  std::optional<uint64_t> lo, hi;
+  Aim aim(budget);
   int attempts = 0;
   // The text of an attempt that was not kept: the next one is written into
   // its room, so that large outputs do not take fresh pages every attempt.
@@ -70,7 +116,7 @@ SearchResult shrink_search(const Value& document, const Measurement& measured, c
   while (attempts < kMaxAttempts) {
     ++attempts;
     PruneContext ctx(request, measured.arena.get());
-    PruneResult pruned = prune(ctx, document, root, target, 0);
+    PruneResult pruned = prune(ctx, document, root, aim.target(), 0);
     Attempt attempt;
     attempt.text = std::move(spare);
     attempt.text.clear();
@@ -85,30 +131,10 @@ SearchResult shrink_search(const Value& document, const Measurement& measured, c
     if (s <= budget) {
       keep_better(best_fit, attempt, !best_fit || s > best_fit->size);
       bool keep_going = format == Format::kYaml && budget - s > budget / 200;
-      if (!keep_going) break;
-      if (hi) {
-        lo = target;
-        if (*hi <= target + 1) break;
-        target = target + (*hi - target) / 2;
-      } else {
-        lo = target;
-        double grown = static_cast<double>(target) * static_cast<double>(budget) /
-                       static_cast<double>(std::max<uint64_t>(s, 1));
-        target = std::max(sat_add(target, 1), saturating_u64(grown));
-      }
+      if (!keep_going || !aim.after_fit(s)) break;
     } else {
       keep_better(best_over, attempt, !best_over || s < best_over->size);
-      if (lo) {
-        if (target <= *lo + 1) break;
-        hi = target;
-        target = *lo + (target - *lo) / 2;
-      } else {
-        if (target == 0) break;
-        hi = target;
-        double shrunk = static_cast<double>(target) * static_cast<double>(budget) /
-                        static_cast<double>(s) * 0.97;
-        target = std::min(target - 1, saturating_u64(shrunk));
-      }
+      if (!aim.after_over(s)) break;
     }
   }
 

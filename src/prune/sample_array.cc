@@ -158,8 +158,37 @@ struct Entry {
   bool whole;
 };
 
+// The kept entries in item order, a gap marker for each run of items left
+// out; counts the sampling.
+PruneResult gapped(PruneContext& ctx, Value::Items items, const SizeNodes& kids, const SizeNode& node,
+                   std::vector<Entry> entries, uint64_t size) {
+  uint64_t n = items.size();
+  std::sort(entries.begin(), entries.end(),
+            [](const Entry& a, const Entry& b) { return a.index < b.index; });
+  Value out = Value::array();
+  out.reserve(entries.size() * 2 + 1);
+  int64_t prev = -1;
+  uint64_t kept_leaves = 0;
+  for (Entry& e : entries) {
+    int64_t i = static_cast<int64_t>(e.index);
+    if (i - prev - 1 > 0) out.push_back(Value::string(items_marker(static_cast<uint64_t>(i - prev - 1))));
+    out.push_back(e.whole ? items[e.index].clone() : std::move(e.value));
+    kept_leaves += kids[e.index].protected_leaves;
+    prev = i;
+  }
+  if (prev != static_cast<int64_t>(n) - 1)
+    out.push_back(Value::string(items_marker(static_cast<uint64_t>(static_cast<int64_t>(n) - 1 - prev))));
+
+  ++ctx.stats.arrays_sampled;
+  ctx.stats.items_omitted += n - entries.size();
+  ctx.protected_omitted += sat_sub(node.protected_leaves, kept_leaves);
+  return {std::move(out), size};
+}
+
 }  // namespace
 
+// The two phases share the priority order and the layout they fill, so
+// they stay together, one after the other.
 PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node,
                          uint64_t budget, uint64_t depth) {
   const auto& items = array.items();
@@ -226,26 +255,7 @@ PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& 
            layout.marker_total() + pruned.total;
   }
 
-  std::sort(entries.begin(), entries.end(),
-            [](const Entry& a, const Entry& b) { return a.index < b.index; });
-  Value out = Value::array();
-  out.reserve(entries.size() * 2 + 1);
-  int64_t prev = -1;
-  uint64_t kept_leaves = 0;
-  for (Entry& e : entries) {
-    int64_t i = static_cast<int64_t>(e.index);
-    if (i - prev - 1 > 0) out.push_back(Value::string(items_marker(static_cast<uint64_t>(i - prev - 1))));
-    out.push_back(e.whole ? items[e.index].clone() : std::move(e.value));
-    kept_leaves += kids[e.index].protected_leaves;
-    prev = i;
-  }
-  if (prev != static_cast<int64_t>(n) - 1)
-    out.push_back(Value::string(items_marker(static_cast<uint64_t>(static_cast<int64_t>(n) - 1 - prev))));
-
-  ++ctx.stats.arrays_sampled;
-  ctx.stats.items_omitted += n - entries.size();
-  ctx.protected_omitted += sat_sub(node.protected_leaves, kept_leaves);
-  return {std::move(out), size};
+  return gapped(ctx, items, kids, node, std::move(entries), size);
 }
 
 }  // namespace tersolite

@@ -54,96 +54,123 @@ void member_features(FieldFeatures& f, const Member& m, uint64_t full_size, size
   f.id_like = v.is_string() && is_id_text(v.text());
 }
 
-}  // namespace
-
-PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNode& node,
-                           uint64_t budget, uint64_t depth) {
-  const auto& members = object.members();
-  const auto& kids = children_of(ctx.measure_settings(), object, node, depth);
-  const Layout& layout = ctx.layout;
-  uint64_t n = members.size();
-
-  // Loops over every member read kids.sizes(), which keeps no node for a
-  // scalar (see SizeNodes), and nothing is kept per member but a candidate's
-  // rank. A member costs at least its key and minimum.
-  auto least = [&](size_t i) { return member_key_cost(layout, members[i].key) + kids.sizes(i).min; };
-  uint64_t all_min = container_overhead(layout, n, depth);
-  uint64_t least_of_all = std::numeric_limits<uint64_t>::max();
-  bool any_protected = false;
-  for (size_t i = 0; i < n; ++i) {
-    SizeNodes::Sizes sizes = kids.sizes(i);
-    uint64_t least_i = member_key_cost(layout, members[i].key) + sizes.min;
-    all_min += least_i;
-    least_of_all = std::min(least_of_all, least_i);
-    any_protected = any_protected || sizes.holds_protected;
+// One object's selection: which members stay, each at least at its minimum.
+class Selection {
+ public:
+  Selection(PruneContext& ctx, const Value& object, const SizeNode& node, uint64_t budget, uint64_t depth)
+      : ctx_(ctx),
+        members_(object.members()),
+        kids_(children_of(ctx.measure_settings(), object, node, depth)),
+        layout_(ctx.layout),
+        n_(members_.size()),
+        budget_(budget),
+        depth_(depth) {
+    // Loops over every member read kids.sizes(), which keeps no node for a
+    // scalar (see SizeNodes), and nothing is kept per member but a
+    // candidate's rank.
+    all_min_ = container_overhead(layout_, n_, depth_);
+    for (size_t i = 0; i < n_; ++i) {
+      SizeNodes::Sizes sizes = kids_.sizes(i);
+      uint64_t least_i = member_key_cost(layout_, members_[i].key) + sizes.min;
+      all_min_ += least_i;
+      least_of_all_ = std::min(least_of_all_, least_i);
+      any_protected_ = any_protected_ || sizes.holds_protected;
+    }
   }
-  auto is_protected = [&](size_t i) { return any_protected && kids.sizes(i).holds_protected; };
-  auto marker = [&](uint64_t m) { return keys_marker_member_size(layout, m); };
-  // Size of k kept members whose keys and minimums sum to `running`.
-  auto base_of = [&](uint64_t k, uint64_t running) {
-    return container_overhead(layout, k + (k < n), depth) + running + (k < n ? marker(n - k) : 0);
-  };
 
-  std::vector<size_t> kept;
-  uint64_t base = 0;
-  if (budget >= all_min) {
-    kept.resize(n);
-    std::iota(kept.begin(), kept.end(), 0);
-    base = all_min;
-  } else if (ctx.request.options.array_strategy == ArrayStrategy::kSample && !any_protected) {
-    // The longest prefix that fits with the marker for the rest.
+  /// The kept members in order, empty when none fits; `base` gets the size
+  /// of the object with each at its minimum.
+  std::vector<size_t> choose(uint64_t& base) {
+    std::vector<size_t> kept;
     uint64_t running = 0;
-    for (size_t k = 1; k <= n; ++k) {
+    if (budget_ >= all_min_) {
+      kept.resize(n_);
+      std::iota(kept.begin(), kept.end(), 0);
+      base = all_min_;
+      return kept;
+    }
+    if (ctx_.request.options.array_strategy == ArrayStrategy::kSample && !any_protected_) {
+      kept = longest_prefix(running);
+    } else {
+      kept = by_order(running);
+      std::sort(kept.begin(), kept.end());
+    }
+    base = base_of(kept.size(), running);
+    return kept;
+  }
+
+ private:
+  // A member costs at least its key and minimum.
+  uint64_t least(size_t i) const { return member_key_cost(layout_, members_[i].key) + kids_.sizes(i).min; }
+  bool is_protected(size_t i) const { return any_protected_ && kids_.sizes(i).holds_protected; }
+  uint64_t marker(uint64_t m) const { return keys_marker_member_size(layout_, m); }
+  // Size of k kept members whose keys and minimums sum to `running`.
+  uint64_t base_of(uint64_t k, uint64_t running) const {
+    return container_overhead(layout_, k + (k < n_), depth_) + running + (k < n_ ? marker(n_ - k) : 0);
+  }
+
+  // The longest prefix that fits with the marker for the rest.
+  std::vector<size_t> longest_prefix(uint64_t& running) const {
+    std::vector<size_t> kept;
+    for (size_t k = 1; k <= n_; ++k) {
       uint64_t next = running + least(k - 1);
-      if (container_overhead(layout, k + 1, depth) + next + marker(n - k) > budget) break;
+      if (container_overhead(layout_, k + 1, depth_) + next + marker(n_ - k) > budget_) break;
       running = next;
       kept.push_back(k - 1);
     }
-    if (kept.empty()) return collapse(ctx, object, node, depth);
-    base = base_of(kept.size(), running);
-  } else {
-    // Candidates in order; each is accepted while the object stays under its
-    // limit. Protected-first selection accepts protected members always.
-    // A candidate's score is kept as its ranking key, beside its index so
-    // that ranking a large object reads them in order; a tier treats NaN
-    // and its key alike.
-    struct Candidate {
-      double rank;
-      size_t index;
-    };
+    return kept;
+  }
+
+  // A candidate's score is kept as its ranking key, beside its index so
+  // that ranking a large object reads them in order; a tier treats NaN and
+  // its key alike.
+  struct Candidate {
+    double rank;
+    size_t index;
+  };
+
+  // Best-scored first with condense, protected first otherwise.
+  std::vector<Candidate> candidates(bool ranked) const {
     std::vector<Candidate> order;
-    order.reserve(n);
-    bool ranked = ctx.request.options.array_strategy == ArrayStrategy::kCondense;
+    order.reserve(n_);
     if (ranked) {
-      const std::optional<QueryTerms>& query = ctx.request.query;
+      const std::optional<QueryTerms>& query = ctx_.request.query;
       FieldFeatures features;
-      for (size_t i = 0; i < n; ++i) {
+      for (size_t i = 0; i < n_; ++i) {
         double rank = std::numeric_limits<double>::infinity();
         if (!is_protected(i)) {
-          member_features(features, members[i], kids.sizes(i).full, i, query);
-          rank = nan_last_rank(ctx.request.scorer.score(features));
+          member_features(features, members_[i], kids_.sizes(i).full, i, query);
+          rank = nan_last_rank(ctx_.request.scorer.score(features));
         }
         order.push_back({rank, i});
       }
     } else {
-      for (size_t i = 0; i < n; ++i) {
+      for (size_t i = 0; i < n_; ++i) {
         if (is_protected(i)) order.push_back({0, i});
       }
-      for (size_t i = 0; i < n; ++i) {
+      for (size_t i = 0; i < n_; ++i) {
         if (!is_protected(i)) order.push_back({0, i});
       }
     }
+    return order;
+  }
+
+  // Candidates in order; each is accepted while the object stays under its
+  // limit. Protected-first selection accepts protected members always.
+  std::vector<size_t> by_order(uint64_t& running) const {
+    bool ranked = ctx_.request.options.array_strategy == ArrayStrategy::kCondense;
+    std::vector<Candidate> order = candidates(ranked);
+    std::vector<size_t> kept;
     // Ties in their first order, as a stable sort would leave them, without
     // its buffer as long as the object.
     auto before = [](const Candidate& a, const Candidate& b) {
       return a.rank > b.rank || (a.rank == b.rank && a.index < b.index);
     };
-    uint64_t running = 0;
     // The object's size with one more member of minimum `least_one`.
     auto need = [&](uint64_t least_one) {
       uint64_t a = kept.size();
-      uint64_t e = a + 1 + (a + 1 < n);
-      return running + least_one + container_overhead(layout, e, depth) + (a + 1 < n ? marker(n - a - 1) : 0);
+      uint64_t e = a + 1 + (a + 1 < n_);
+      return running + least_one + container_overhead(layout_, e, depth_) + (a + 1 < n_ ? marker(n_ - a - 1) : 0);
     };
     // Ranked candidates are put in order a slice at a time, growing, and not
     // past the point where even the least member would overrun every limit
@@ -154,7 +181,7 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
     for (size_t at = 0; at < order.size(); ++at) {
       if (at == ordered) {
         double tier = at == 0 ? 1.0 : tier_factor(order[at - 1].rank);
-        if (need(least_of_all) > saturating_u64(tier * static_cast<double>(budget))) break;
+        if (need(least_of_all_) > saturating_u64(tier * static_cast<double>(budget_))) break;
         size_t end = std::min(order.size(), at + slice);
         if (end < order.size()) std::nth_element(order.begin() + at, order.begin() + end, order.end(), before);
         std::sort(order.begin() + at, order.begin() + end, before);
@@ -165,8 +192,8 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
       // A member's limit is the budget scaled by its score's tier.
       uint64_t least_i = least(i);
       uint64_t need_i = need(least_i);
-      bool accept = ranked ? need_i <= saturating_u64(tier_factor(order[at].rank) * static_cast<double>(budget))
-                           : is_protected(i) || need_i <= budget;
+      bool accept = ranked ? need_i <= saturating_u64(tier_factor(order[at].rank) * static_cast<double>(budget_))
+                           : is_protected(i) || need_i <= budget_;
       if (!accept) {
         if (ranked) continue;
         break;
@@ -174,10 +201,28 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
       kept.push_back(i);
       running += least_i;
     }
-    if (kept.empty()) return collapse(ctx, object, node, depth);
-    std::sort(kept.begin(), kept.end());
-    base = base_of(kept.size(), running);
+    return kept;
   }
+
+  PruneContext& ctx_;
+  Value::Members members_;
+  const SizeNodes& kids_;
+  const Layout& layout_;
+  uint64_t n_, budget_, depth_;
+  uint64_t all_min_ = 0;
+  uint64_t least_of_all_ = std::numeric_limits<uint64_t>::max();
+  bool any_protected_ = false;
+};
+
+}  // namespace
+
+PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNode& node,
+                           uint64_t budget, uint64_t depth) {
+  const auto& members = object.members();
+  uint64_t base = 0;
+  std::vector<size_t> kept = Selection(ctx, object, node, budget, depth).choose(base);
+  if (kept.empty()) return collapse(ctx, object, node, depth);
+  const auto& kids = children_of(ctx.measure_settings(), object, node, depth);
 
   std::vector<Child> children;
   children.reserve(kept.size());
@@ -192,6 +237,7 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
   out.reserve(kept.size() + 1);
   for (size_t k = 0; k < kept.size(); ++k)
     out.add_member(members[kept[k]].key.clone(), std::move(pruned.values[k]));
+  uint64_t n = members.size();
   if (kept.size() < n) {
     uint64_t dropped = n - kept.size();
     out.add_member(std::string(kEllipsis), Value::string(keys_marker(dropped)));

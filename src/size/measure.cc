@@ -263,7 +263,9 @@ uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) 
 }
 
 // Measures into `node` (default-constructed), so that kept children are
-// filled where they stay.
+// filled where they stay. Kept whole: it runs once per node of every
+// document, and its shortcuts, array and object cases share the state of
+// the node being filled.
 void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, const Value& value,
                   uint64_t depth, PathStack& path, bool protected_by_ancestor, uint64_t levels) {
   const bool keep = levels > 0;
