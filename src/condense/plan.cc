@@ -6,16 +6,17 @@
 #include <map>
 #include <numeric>
 #include <optional>
+#include <span>
 
+#include "scorers/field_features.h"
 #include "size/arith.h"
 
 namespace tersolite {
 
 namespace {
 
-const std::vector<std::string_view> kContainerWords = {"data",    "nodes",   "items",      "value",
-                                                       "fields",  "values",  "results",    "records",
-                                                       "properties", "attributes"};
+// With kHolderWords.
+const std::vector<std::string_view> kContainerWords = {"nodes", "items", "value", "values", "results", "records"};
 const std::vector<std::string_view> kGenericWords = {"id",   "key",  "name", "type",
                                                      "text", "code", "value", "label"};
 
@@ -44,9 +45,11 @@ constexpr double kInformativeScore = 0.45;
 // A column whose values average at least this many characters counts as varied.
 constexpr uint64_t kVariedMeanSize = 20;
 
-bool contains(const std::vector<std::string_view>& list, std::string_view w) {
+bool contains(std::span<const std::string_view> list, std::string_view w) {
   return std::find(list.begin(), list.end(), w) != list.end();
 }
+
+bool is_container_word(std::string_view w) { return contains(kContainerWords, w) || contains(kHolderWords, w); }
 
 uint64_t tier_limit(double s, uint64_t budget) {
   return saturating_u64(tier_factor(s) * static_cast<double>(budget));
@@ -63,7 +66,7 @@ Relevance field_relevance(const QueryTerms& q, const std::vector<std::string_vie
   for (std::string_view seg : full_path) {
     std::vector<std::string> ws;
     for (std::string& w : words(seg)) {
-      if (!contains(kContainerWords, w)) ws.push_back(std::move(w));
+      if (!is_container_word(w)) ws.push_back(std::move(w));
     }
     segment_words.push_back(std::move(ws));
   }
@@ -289,13 +292,7 @@ class Planner {
     ff.empties = f.empties;
     ff.distinct = f.distinct.size();
     ff.scalars = f.scalars;
-    ff.key_relevance = r.key;
-    ff.value_relevance = r.value;
-    ff.relevance = std::max(r.key, r.value);
-    double p = static_cast<double>(std::max<uint64_t>(f.present, 1));
-    ff.match_fraction = static_cast<double>(f.query_matches) / p;
-    ff.mean_size = static_cast<double>(f.full_size_sum) / p;
-    ff.mean_position = static_cast<double>(f.position_sum) / p;
+    set_derived_features(ff, {f.present, f.query_matches, f.full_size_sum, f.position_sum, r.key, r.value});
     bool all_scalar = f.scalars == f.present;
     ff.constant = all_scalar && f.constant;
     ff.numeric = all_scalar && !f.not_numeric;

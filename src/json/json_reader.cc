@@ -11,7 +11,7 @@
 namespace tersolite::json {
 
 std::string ParseError::text() const {
-  return message + " at line " + std::to_string(line) + ", column " + std::to_string(column);
+  return message + position_text({line, column});
 }
 
 namespace {

@@ -8,7 +8,7 @@
 #include <limits>
 #include <numeric>
 
-#include "lexical/query_terms.h"
+#include "scorers/field_features.h"
 #include "prune/prune.h"
 #include "size/arith.h"
 #include "size/markers.h"
@@ -16,43 +16,6 @@
 namespace tersolite {
 
 namespace {
-
-// Fills `f` (reused from member to member, so that its path keeps its room).
-void member_features(FieldFeatures& f, const Member& m, uint64_t full_size, size_t position,
-                     const std::optional<QueryTerms>& query) {
-  std::vector<std::string_view> path = std::move(f.path);
-  f = FieldFeatures();
-  f.path = std::move(path);
-  const Value& v = m.value;
-  switch (v.kind()) {
-    case Kind::kNull: f.nulls = 1; break;
-    case Kind::kBool: f.bools = 1; break;
-    case Kind::kNumber: f.numbers = 1; break;
-    case Kind::kString: f.strings = 1; break;
-    case Kind::kArray: f.arrays = 1; break;
-    case Kind::kObject: f.objects = 1; break;
-  }
-  f.path.assign(1, m.key);
-  f.rows = 1;
-  f.occurrences = 1;
-  f.empties = (v.is_null() || v.is_empty_container_or_string()) ? 1 : 0;
-  f.distinct = f.scalars = v.is_scalar() ? 1 : 0;
-  if (query) {
-    f.key_relevance = key_relevance(*query, words(m.key), {});
-    if (v.is_number() || v.is_string()) {
-      TokenSet tokens = value_tokens(v.text());
-      f.value_relevance = value_relevance(*query, tokens);
-      f.match_fraction = any_term_matches(*query, tokens) ? 1.0 : 0.0;
-    }
-  }
-  f.relevance = std::max(f.key_relevance, f.value_relevance);
-  f.mean_size = static_cast<double>(full_size);
-  f.mean_position = static_cast<double>(position);
-  f.constant = false;
-  f.numeric = v.is_number() || (v.is_string() && is_numeric_text(v.text()));
-  f.date_like = v.is_string() && is_date_text(v.text());
-  f.id_like = v.is_string() && is_id_text(v.text());
-}
 
 // One object's selection: which members stay, each at least at its minimum.
 class Selection {
@@ -134,7 +97,7 @@ class Selection {
     std::vector<Candidate> order;
     order.reserve(n_);
     if (ranked) {
-      const std::optional<QueryTerms>& query = ctx_.request.query;
+      const QueryTerms* query = ctx_.request.query ? &*ctx_.request.query : nullptr;
       FieldFeatures features;
       for (size_t i = 0; i < n_; ++i) {
         double rank = std::numeric_limits<double>::infinity();

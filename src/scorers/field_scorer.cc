@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <span>
 
 #include "lexical/query_terms.h"
 
@@ -46,9 +47,9 @@ const List kImage = {"icon", "logo", "self", "image", "avatar", "picture", "thum
 const List kStructure = {"meta",     "flags",      "config",     "history",    "version",    "metadata",
                          "settings", "versions",   "extensions", "operations", "visibility", "properties",
                          "attributes", "permissions", "customfield", "restrictions"};
-const List kWrapper = {"doc",    "data",     "node",     "item",       "object",
-                       "source", "fields",   "entity",   "record",     "content",
-                       "resource", "embedded", "document", "properties", "attributes"};
+// With kHolderWords.
+const List kWrapper = {"doc",    "node",    "item",     "object",   "source",  "entity",
+                       "record", "content", "resource", "embedded", "document"};
 const List kNameQualifier = {"sur", "full", "last", "user", "nick", "first",
                              "given", "short", "login", "family", "display"};
 const List kNameWords = {"name",  "label", "lastname", "nickname", "fullname", "firstname", "text",
@@ -90,6 +91,7 @@ class WordBits {
     add(kImage, kImageBit);
     add(kStructure, kStructureBit);
     add(kWrapper, kWrapperBit);
+    add(kHolderWords, kWrapperBit);
     add(kNameQualifier, kNameQualifierBit);
     add(kNameWords, kNameWordsBit);
   }
@@ -117,7 +119,7 @@ class WordBits {
     return static_cast<size_t>(h ^ (h >> 29));
   }
 
-  void add(const List& list, uint32_t bit) {
+  void add(std::span<const std::string_view> list, uint32_t bit) {
     for (std::string_view word : list) {
       longest_ = std::max(longest_, word.size());
       size_t i = hash(word) & (kSlots - 1);

@@ -54,6 +54,11 @@ class FieldScorer {
 /// The scorer an option names; scorers are stateless and shared.
 const FieldScorer& scorer_for(ScorerKind kind);
 
+/// Words naming a level that holds fields rather than a field: the scorer
+/// passes over them as wrappers in a path, and condensing leaves them out of
+/// the words of a path it matches a query against.
+inline constexpr std::string_view kHolderWords[] = {"data", "fields", "properties", "attributes"};
+
 /// The share of a budget a member or column may fill by itself, by its
 /// score's tier: the most wanted may take all of it, the least (and NaN) 70%.
 inline double tier_factor(double score) {

@@ -117,6 +117,11 @@ size_t byte_offset_of_char(std::string_view text, uint64_t chars) {
   return pos < text.size() ? pos : text.size();
 }
 
+std::string position_text(TextPosition p, std::optional<uint64_t> byte) {
+  if (byte) return " at byte " + decimal(*byte) + " line " + decimal(p.line) + " column " + decimal(p.column);
+  return " at line " + decimal(p.line) + ", column " + decimal(p.column);
+}
+
 TextPosition position_of(std::string_view text, size_t at) {
   at = std::min(at, text.size());
   TextPosition p;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,11 @@ struct TextPosition {
   uint64_t column = 1;
 };
 TextPosition position_of(std::string_view text, size_t at);
+
+/// Where a problem is, as the readers append it to their messages:
+/// " at line L, column C", or with the byte offset (the YAML reader's form)
+/// " at byte B line L column C".
+std::string position_text(TextPosition p, std::optional<uint64_t> byte = std::nullopt);
 
 /// Unicode White_Space.
 bool is_unicode_space(char32_t c);

@@ -168,11 +168,7 @@ Value int_value(std::string_view s) {
 }
 
 // Where a problem is, as every YAML message says it; line and column count from 1.
-std::string position_text(uint64_t byte, uint64_t line, uint64_t column) {
-  return " at byte " + std::to_string(byte) + " line " + std::to_string(line) + " column " + std::to_string(column);
-}
-
-std::string mark_text(const yaml_mark_t& m) { return position_text(m.index, m.line + 1, m.column + 1); }
+std::string mark_text(const yaml_mark_t& m) { return position_text({m.line + 1, m.column + 1}, m.index); }
 
 uint64_t node_count(const Value& v) {
   uint64_t n = 1;
@@ -342,7 +338,7 @@ class Builder {
       // Reader errors carry only a byte offset.
       size_t at = std::min(parser_.problem_offset, text_.size());
       TextPosition p = position_of(text_, at);
-      return problem + position_text(at, p.line, p.column);
+      return problem + position_text(p, at);
     }
     return problem + mark_text(parser_.problem_mark);
   }

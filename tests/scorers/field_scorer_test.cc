@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "scorers/field_features.h"
 #include "value/value.h"
 
 namespace tersolite {
@@ -14,24 +15,21 @@ namespace {
 
 // One member seen by the shrink driver: rows = occurrences = 1.
 FieldFeatures member(std::string_view key, Kind kind, double mean_size = 10, std::string_view text = "") {
-  FieldFeatures f;
-  f.path = {key};
-  f.rows = f.occurrences = 1;
+  Value value;
   switch (kind) {
-    case Kind::kNumber: f.numbers = 1; f.numeric = true; break;
-    case Kind::kString: f.strings = 1; break;
-    case Kind::kArray: f.arrays = 1; break;
-    case Kind::kObject: f.objects = 1; break;
-    default: f.nulls = 1;
+    case Kind::kNumber: value = Value::number("7"); break;
+    case Kind::kString: value = Value::string(text); break;
+    case Kind::kArray: value = Value::array(); break;
+    case Kind::kObject:
+      value = Value::object();
+      value.add_member("x", Value::number("1"));
+      break;
+    default: break;
   }
-  f.scalars = f.distinct = kind < Kind::kArray;
-  f.empties = (kind == Kind::kString && text.empty()) ? 1 : 0;
+  FieldFeatures f;
+  member_features(f, Member{Text(key), std::move(value)}, 0, 0, nullptr);
+  f.path = {key};  // the member is gone
   f.mean_size = mean_size;
-  if (kind == Kind::kString) {
-    f.numeric = is_numeric_text(text);
-    f.date_like = is_date_text(text);
-    f.id_like = is_id_text(text);
-  }
   return f;
 }
 

@@ -54,5 +54,23 @@ TEST(Utf8, DecodesAndEncodesRoundTrip) {
   }
 }
 
+// Both readers put the place of a problem in their own words: line and
+// column count from 1, columns in characters.
+TEST(Utf8, PositionsAsTheReadersWriteThem) {
+  struct Case {
+    std::string_view text;
+    size_t at;
+    std::optional<uint64_t> byte;
+    std::string expected;
+  } cases[] = {
+      {"", 0, std::nullopt, " at line 1, column 1"},
+      {"ab\ncd", 4, std::nullopt, " at line 2, column 2"},
+      {"\xC3\xA9\xC3\xA9x", 4, std::nullopt, " at line 1, column 3"},
+      {"a\n\nb", 3, 3, " at byte 3 line 3 column 1"},
+      {"abc", 99, 3, " at byte 3 line 1 column 4"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.expected, position_text(position_of(c.text, c.at), c.byte)) << c.at;
+}
+
 }  // namespace
 }  // namespace tersolite
