@@ -9,6 +9,7 @@
 
 #include "condense/field_stats.h"
 #include "condense/plan.h"
+#include "json/json_cost.h"
 #include "prune/prune.h"
 #include "size/arith.h"
 

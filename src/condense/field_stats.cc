@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "hash/siphash.h"
+#include "json/json_cost.h"
 #include "size/markers.h"
 #include "value/utf8.h"
 

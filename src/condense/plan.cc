@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 
+#include "json/json_cost.h"
 #include "scorers/field_features.h"
 #include "size/arith.h"
 
@@ -116,8 +117,8 @@ class Planner {
 
     std::vector<std::optional<std::string>> labels;
     std::vector<ScoredField> scored = score_fields(labels);
-    base_ = container_overhead(ctx_.layout, n_, depth_) +
-            n_ * (ctx_.layout.pretty() ? (depth_ + 1) * ctx_.layout.width + 2 : 1);
+    // The records' own brackets; each kept field adds its entry.
+    base_ = container_overhead(ctx_.layout, n_, depth_) + n_ * container_frame(ctx_.layout, depth_ + 1);
     std::vector<size_t> kept = greedy(scored);
     for (const ScoredField& s : scored) {
       if (protected_[s.field] && std::find(kept.begin(), kept.end(), s.field) == kept.end()) return NoFit{};
@@ -347,15 +348,16 @@ class Planner {
     const auto& fields = stats().fields();
     const FieldStats& s = fields[f];
     const Layout& layout = ctx_.layout;
-    uint64_t w = layout.width;
-    uint64_t k = s.path.size();
+    // The field is an entry of its holder, the record (at depth_ + 1) or an
+    // object below it; an ancestor opened for it is an entry of its own
+    // holder and brings its own brackets.
     uint64_t c = (pinned_[f] ? s.full_size_sum : s.condensed_size_sum) + s.key_size_sum +
-                 s.present * (layout.pretty() ? (k + depth_ + 1) * w + 2 : 1);
+                 s.present * entry_overhead(layout, depth_ + s.path.size());
     for (auto p = s.parent; p; p = fields[*p].parent) {
       if (open.count(*p)) continue;
       const FieldStats& a = fields[*p];
       uint64_t g = depth_ + a.path.size();
-      c += a.key_size_sum + a.present * (layout.pretty() ? 2 * ((g + 1) * w + 2) : 2);
+      c += a.key_size_sum + a.present * (entry_overhead(layout, g) + container_frame(layout, g + 1));
       opened.insert(*p);
     }
     return c;

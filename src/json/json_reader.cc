@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "json/json_cost.h"
 #include "json/plain_run.h"
-#include "size/size_node.h"
 #include "value/element_stack.h"
 #include "value/utf8.h"
 

@@ -1,6 +1,6 @@
 // The bytes JSON strings carry as they stand (everything but controls, the
-// double quote and the backslash) and what each byte costs when written:
-// shared by the reader, the writer and the measurement.
+// double quote and the backslash): runs of them are found here for the
+// reader and the writer; what each byte costs is in json/json_cost.h.
 #pragma once
 
 #include <cstddef>
@@ -15,18 +15,6 @@
 
 namespace tersolite::json {
 
-/// Written characters each byte contributes inside a JSON string literal:
-/// continuation bytes 0, two-character escapes 2, \u00XX escapes 6, else 1.
-struct WrittenCharsTable {
-  uint8_t size[256] = {};
-  constexpr WrittenCharsTable() {
-    for (int b = 0; b < 256; ++b) size[b] = 1;
-    for (int b = 0x80; b < 0xC0; ++b) size[b] = 0;
-    for (int b = 0; b < 0x20; ++b) size[b] = 6;
-    for (int b : {'"', '\\', '\b', '\t', '\n', '\f', '\r'}) size[b] = 2;
-  }
-};
-inline constexpr WrittenCharsTable kWrittenChars;
 
 #if defined(__SSE2__) || defined(__wasm_simd128__)
 #define TERSOLITE_PLAIN_RUN_VECTORS 1

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "json/json_cost.h"
 #include "prune/sample_array.h"
 #include "prune/select_members.h"
 #include "size/arith.h"

@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 
+#include "json/json_cost.h"
 #include "prune/prune.h"
 #include "size/arith.h"
 #include "size/markers.h"

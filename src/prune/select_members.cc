@@ -8,8 +8,9 @@
 #include <limits>
 #include <numeric>
 
-#include "scorers/field_features.h"
+#include "json/json_cost.h"
 #include "prune/prune.h"
+#include "scorers/field_features.h"
 #include "size/arith.h"
 #include "size/markers.h"
 

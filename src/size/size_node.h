@@ -3,7 +3,8 @@
 // fingerprint and its protection.
 //
 // The measurement predicts the JSON writer's output exactly, in both
-// layouts; YAML output is only estimated by the indented rules.
+// layouts, by the cost model of json/json_cost.h; YAML output is only
+// estimated by the indented rules.
 #pragma once
 
 #include <cstdint>
@@ -15,19 +16,12 @@
 #include <vector>
 
 #include "hash/hash_seed.h"
+#include "json/json_cost.h"
 #include "value/arena.h"
 #include "value/large_memory.h"
 #include "value/value.h"
 
 namespace tersolite {
-
-/// Output layout: width 0 is compact, otherwise spaces per nesting level.
-struct Layout {
-  uint64_t width = 0;
-  bool pretty() const { return width > 0; }
-  /// The space after a member's colon.
-  uint64_t colon_space() const { return pretty() ? 1 : 0; }
-};
 
 /// Segments from the root to a node: a member's key or "*" for an item.
 /// Views point into the Value tree being walked.
@@ -198,53 +192,6 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
 /// path: no protect patterns and no pinned paths.
 const SizeNodes& children_of(const MeasureSettings& settings, const Value& value, const SizeNode& node,
                              uint64_t depth, uint64_t levels = 0);
-
-/// Characters of `text` written as a JSON string literal, quotes included.
-uint64_t json_string_size(std::string_view text);
-
-/// The same for a key, trusting the reader's mark when it has one.
-inline uint64_t key_size(const Text& key) {
-  return key.is_plain_text() ? key.size() + 2 : json_string_size(key);
-}
-
-/// A member's key as written with its colon and the space after it.
-inline uint64_t member_key_cost(const Layout& layout, const Text& key) {
-  return key_size(key) + 1 + layout.colon_space();
-}
-
-/// The same and the characters of `text` itself, in one pass.
-struct StringSizes {
-  uint64_t written = 0;
-  uint64_t chars = 0;
-};
-StringSizes json_string_sizes(std::string_view text);
-
-/// A string's sizes, taken from the reader's mark or note when it has one.
-inline StringSizes string_sizes(const Value& string) {
-  size_t n = string.text().size();
-  if (string.is_plain_text()) return {n + 2, n};
-  if (string.has_noted_sizes()) {
-    Value::NotedSizes noted = string.noted_sizes();
-    return {noted.written, noted.chars};
-  }
-  return json_string_sizes(string.text());
-}
-
-/// Characters of a scalar written as JSON.
-/// REQUIRES: value.is_scalar().
-inline uint64_t scalar_written_size(const Value& scalar) {
-  switch (scalar.kind()) {
-    case Kind::kNull: return 4;
-    case Kind::kBool: return scalar.as_bool() ? 4 : 5;
-    case Kind::kNumber: return scalar.text().size();  // number literals are ASCII
-    case Kind::kString: return string_sizes(scalar).written;
-    default: return 0;
-  }
-}
-
-/// Container overhead: brackets, separators, line breaks and indentation for
-/// `n` items or members at `depth` (keys and values not included).
-uint64_t container_overhead(const Layout& layout, uint64_t n, uint64_t depth);
 
 /// Size of an array collapsed to its one "…[n items omitted]" item.
 uint64_t collapsed_array_size(const Layout& layout, uint64_t count, uint64_t depth);
