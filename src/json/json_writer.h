@@ -1,6 +1,6 @@
 // JSON writer: compact (width 0) or indented with `width` spaces per level.
-// The size measurement predicts this output character for character, so the
-// two must change together.
+// The cost model (json_cost.h) predicts this output character for
+// character, so the two must change together.
 //
 // The writer appends to any sink with push_back(char), append(string_view)
 // and append(count, char): std::string, HeapBuffer, or an EscapedSink that
