@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 
 namespace tersolite {
 
@@ -224,6 +225,14 @@ Value Value::clone() const {
     }
   }
   return Value();
+}
+
+void Value::items_of_packed() {
+#if __cpp_exceptions
+  throw std::logic_error("the nodes of a packed array were asked for");
+#else
+  __builtin_trap();  // the host turns the trap into the error envelope
+#endif
 }
 
 void ItemsOf::unpack(const Value& array) {

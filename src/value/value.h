@@ -292,9 +292,10 @@ class Value {
   // A packed array's text is no array of nodes: reading it as one is a
   // broken invariant, stopped here rather than read as garbage.
   const void* elements() const {
-    if (head_ & kPacked) __builtin_trap();
+    if (head_ & kPacked) [[unlikely]] items_of_packed();
     return ptr_;
   }
+  [[noreturn]] static void items_of_packed();
   static Value owned_text(Kind kind, std::string_view text);
   // Another handle on what this borrowed node borrows, flags and all.
   Value shared() const {
