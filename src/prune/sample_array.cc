@@ -156,28 +156,6 @@ struct Entry {
   bool whole;
 };
 
-}  // namespace
-
-namespace {
-
-PruneResult sample_items(PruneContext& ctx, const Value& array, Value::Items items, const SizeNode& node,
-                         uint64_t budget, uint64_t depth);
-
-[[gnu::noinline]] PruneResult sample_packed(PruneContext& ctx, const Value& array, const SizeNode& node,
-                                            uint64_t budget, uint64_t depth) {
-  return sample_items(ctx, array, ItemsOf(array), node, budget, depth);
-}
-
-}  // namespace
-
-PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node,
-                         uint64_t budget, uint64_t depth) {
-  if (array.is_packed()) return sample_packed(ctx, array, node, budget, depth);
-  return sample_items(ctx, array, array.items(), node, budget, depth);
-}
-
-namespace {
-
 // `items`: the array's, unpacked.
 PruneResult sample_items(PruneContext& ctx, const Value& array, Value::Items items, const SizeNode& node,
                          uint64_t budget, uint64_t depth) {
@@ -266,6 +244,18 @@ PruneResult sample_items(PruneContext& ctx, const Value& array, Value::Items ite
   return {std::move(out), size};
 }
 
+// Apart, so that sampling nested arrays keeps small frames.
+[[gnu::noinline]] PruneResult sample_packed(PruneContext& ctx, const Value& array, const SizeNode& node,
+                                            uint64_t budget, uint64_t depth) {
+  return sample_items(ctx, array, ItemsOf(array), node, budget, depth);
+}
+
 }  // namespace
+
+PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node,
+                         uint64_t budget, uint64_t depth) {
+  if (array.is_packed()) return sample_packed(ctx, array, node, budget, depth);
+  return sample_items(ctx, array, array.items(), node, budget, depth);
+}
 
 }  // namespace tersolite
