@@ -86,6 +86,12 @@ constexpr uint32_t kNoiseBit = 1u << 10, kImageBit = 1u << 11, kStructureBit = 1
 class WordBits {
  public:
   WordBits() {
+    size_t words = 0;
+    for (const Category& c : kCategories) words += c.words->size();
+    for (const List* list : {&kNoise, &kImage, &kStructure, &kWrapper, &kNameQualifier, &kNameWords})
+      words += list->size();
+    // A power of two, at most a quarter full, so that probes stay short.
+    while (slots_.size() < 4 * words) slots_.resize(slots_.empty() ? 64 : 2 * slots_.size());
     for (size_t c = 0; c < kCategories.size(); ++c) add(*kCategories[c].words, 1u << c);
     add(kNoise, kNoiseBit);
     add(kImage, kImageBit);
@@ -97,7 +103,8 @@ class WordBits {
 
   uint32_t of(std::string_view word) const {
     if (word.empty() || word.size() > longest_ || !starts_[static_cast<unsigned char>(word[0])]) return 0;
-    for (size_t i = hash(word) & (kSlots - 1);; i = (i + 1) & (kSlots - 1)) {
+    size_t mask = slots_.size() - 1;
+    for (size_t i = hash(word) & mask;; i = (i + 1) & mask) {
       const Slot& slot = slots_[i];
       if (slot.bits == 0) return 0;
       if (slot.word == word) return slot.bits;
@@ -105,8 +112,6 @@ class WordBits {
   }
 
  private:
-  // A power of two, more than twice the listed words.
-  static constexpr size_t kSlots = 1024;
   struct Slot {
     std::string_view word;
     uint32_t bits = 0;
@@ -124,17 +129,19 @@ class WordBits {
   }
 
   void add(const List& list, uint32_t bit) {
+    size_t mask = slots_.size() - 1;
     for (std::string_view word : list) {
+      if (word.empty()) continue;
       longest_ = std::max(longest_, word.size());
       starts_[static_cast<unsigned char>(word[0])] = true;
-      size_t i = hash(word) & (kSlots - 1);
-      while (slots_[i].bits != 0 && slots_[i].word != word) i = (i + 1) & (kSlots - 1);
+      size_t i = hash(word) & mask;
+      while (slots_[i].bits != 0 && slots_[i].word != word) i = (i + 1) & mask;
       slots_[i].word = word;
       slots_[i].bits |= bit;
     }
   }
 
-  std::array<Slot, kSlots> slots_{};
+  std::vector<Slot> slots_;
   size_t longest_ = 0;
   std::array<bool, 256> starts_{};  // first bytes of listed words
 };
