@@ -156,11 +156,9 @@ struct Entry {
   bool whole;
 };
 
-}  // namespace
-
-PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node,
+// `items`: the array's, unpacked.
+PruneResult sample_items(PruneContext& ctx, const Value& array, Value::Items items, const SizeNode& node,
                          uint64_t budget, uint64_t depth) {
-  const auto& items = array.items();
   const auto& kids = children_of(ctx.measure_settings(), array, node, depth);
   uint64_t n = items.size();
   const Options& o = ctx.options;
@@ -244,6 +242,20 @@ PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& 
   ctx.stats.items_omitted += n - entries.size();
   ctx.protected_omitted += sat_sub(node.protected_leaves, kept_leaves);
   return {std::move(out), size};
+}
+
+// Apart, so that sampling nested arrays keeps small frames.
+[[gnu::noinline]] PruneResult sample_packed(PruneContext& ctx, const Value& array, const SizeNode& node,
+                                            uint64_t budget, uint64_t depth) {
+  return sample_items(ctx, array, ItemsOf(array), node, budget, depth);
+}
+
+}  // namespace
+
+PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node,
+                         uint64_t budget, uint64_t depth) {
+  if (array.is_packed()) return sample_packed(ctx, array, node, budget, depth);
+  return sample_items(ctx, array, array.items(), node, budget, depth);
 }
 
 }  // namespace tersolite
