@@ -187,8 +187,8 @@ std::vector<FieldDecision> field_decisions(const PruneContext& ctx, const Conden
 
 std::optional<PruneResult> condense_array(PruneContext& ctx, const Value& array, const SizeNode& node,
                                           uint64_t budget, uint64_t depth) {
+  if (array.size() < 2 || array.is_packed()) return std::nullopt;
   Value::Items items = array.items();
-  if (items.size() < 2) return std::nullopt;
   for (const Value& item : items) {
     if (!item.is_object()) return std::nullopt;
   }

@@ -67,6 +67,8 @@ class Reader {
     bool nested;       // some element is a non-empty container
     bool sizing;       // `written` is kept: this container's size is needed
     uint64_t written;  // what the elements so far write, when sizing
+    size_t open;       // where its '[' or '{' is
+    bool numbers;      // every element so far is a number
   };
 
   // Containers are noted below the top level (which is always measured
@@ -140,6 +142,7 @@ class Reader {
       if (at_end()) return fail("unexpected end of input", pos_);
       char c = peek();
       if (c == '[' || c == '{') {
+        size_t open = pos_;
         ++pos_;
         skip_space();
         bool object = c == '{';
@@ -152,7 +155,7 @@ class Reader {
             open_child(stack, items, members);
             sizing = stack.back().sizing;
           }
-          stack.push_back(Frame{object, object ? members.size() : items.size(), {}, false, sizing, 0});
+          stack.push_back(Frame{object, object ? members.size() : items.size(), {}, false, sizing, 0, open, true});
           if (object && !read_key(stack.back().key)) return false;
           continue;
         }
@@ -171,6 +174,7 @@ class Reader {
         if (top.object) {
           members.push_back(Member{std::move(top.key), std::move(value)});
         } else {
+          top.numbers = top.numbers && value.is_number();
           items.push_back(std::move(value));
         }
         skip_space();
@@ -192,7 +196,15 @@ class Reader {
             if (top.nested) note = Value::ContainerNote{written, depth, layout_->width};
           }
           bool object = top.object;
-          value = object ? close_container(members, top.start, note) : close_container(items, top.start, note);
+          size_t n = (object ? members.size() : items.size()) - top.start;
+          if (!object && top.numbers && n <= Value::kMaxPacked && arena_ != nullptr) {
+            // A short array of numbers stays in the input: its nodes would
+            // cost twice its text.
+            value = Value::packed_numbers(text_.data() + top.open, n);
+            items.resize(top.start);
+          } else {
+            value = object ? close_container(members, top.start, note) : close_container(items, top.start, note);
+          }
           stack.pop_back();
           // Records of an array mostly repeat the keys of the one before:
           // say so while both are in the cache, so that sampling need not

@@ -49,28 +49,43 @@ void write_json_string(Out& out, std::string_view text) {
 }
 
 template <class Out>
+void write_json(Out& out, const Value& value, uint64_t width, uint64_t depth);
+
+template <class Out>
+void write_items(Out& out, Value::Items items, uint64_t width, uint64_t depth) {
+  if (items.empty()) {
+    out.append("[]");
+    return;
+  }
+  out.push_back('[');
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) out.push_back(',');
+    if (width > 0) newline_indent(out, width * (depth + 1));
+    write_json(out, items[i], width, depth + 1);
+  }
+  if (width > 0) newline_indent(out, width * depth);
+  out.push_back(']');
+}
+
+template <class Out>
+[[gnu::noinline]] void write_packed(Out& out, const Value& array, uint64_t width, uint64_t depth) {
+  write_items(out, ItemsOf(array), width, depth);
+}
+
+template <class Out>
 void write_json(Out& out, const Value& value, uint64_t width, uint64_t depth) {
   switch (value.kind()) {
     case Kind::kNull: out.append("null"); return;
     case Kind::kBool: out.append(value.as_bool() ? "true" : "false"); return;
     case Kind::kNumber: out.append(value.text()); return;
     case Kind::kString: write_json_string(out, value.text()); return;
-    case Kind::kArray: {
-      const auto& items = value.items();
-      if (items.empty()) {
-        out.append("[]");
-        return;
+    case Kind::kArray:
+      if (value.is_packed()) {
+        write_packed(out, value, width, depth);
+      } else {
+        write_items(out, value.items(), width, depth);
       }
-      out.push_back('[');
-      for (size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) out.push_back(',');
-        if (width > 0) newline_indent(out, width * (depth + 1));
-        write_json(out, items[i], width, depth + 1);
-      }
-      if (width > 0) newline_indent(out, width * depth);
-      out.push_back(']');
       return;
-    }
     case Kind::kObject: {
       const auto& members = value.members();
       if (members.empty()) {

@@ -51,7 +51,7 @@ PruneResult collapse(PruneContext& ctx, const Value& value, const SizeNode& node
       ++ctx.stats.strings_truncated;
       return {Value::string(chars_marker(char_count(value.text()))), node.min};
     case Kind::kArray: {
-      uint64_t n = value.items().size();
+      uint64_t n = value.size();
       ++ctx.stats.containers_collapsed;
       ctx.stats.items_omitted += n;
       ctx.protected_omitted += node.protected_leaves;

@@ -186,13 +186,10 @@ PruneResult gapped(PruneContext& ctx, Value::Items items, const SizeNodes& kids,
   return {std::move(out), size};
 }
 
-}  // namespace
-
-// The two phases share the priority order and the layout they fill, so
-// they stay together, one after the other.
-PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node,
+// `items`: the array's, unpacked. The two phases share the priority order
+// and the layout they fill, so they stay together, one after the other.
+PruneResult sample_items(PruneContext& ctx, const Value& array, Value::Items items, const SizeNode& node,
                          uint64_t budget, uint64_t depth) {
-  const auto& items = array.items();
   const auto& kids = children_of(ctx.measure_settings(), array, node, depth);
   uint64_t n = items.size();
   const Options& o = ctx.request.options;
@@ -257,6 +254,20 @@ PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& 
   }
 
   return gapped(ctx, items, kids, node, std::move(entries), size);
+}
+
+// Apart, so that sampling nested arrays keeps small frames.
+[[gnu::noinline]] PruneResult sample_packed(PruneContext& ctx, const Value& array, const SizeNode& node,
+                                            uint64_t budget, uint64_t depth) {
+  return sample_items(ctx, array, ItemsOf(array), node, budget, depth);
+}
+
+}  // namespace
+
+PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node,
+                         uint64_t budget, uint64_t depth) {
+  if (array.is_packed()) return sample_packed(ctx, array, node, budget, depth);
+  return sample_items(ctx, array, array.items(), node, budget, depth);
 }
 
 }  // namespace tersolite

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <span>
 
 #include "lexical/query_terms.h"
@@ -86,6 +87,13 @@ constexpr uint32_t kNoiseBit = 1u << 10, kImageBit = 1u << 11, kStructureBit = 1
 class WordBits {
  public:
   WordBits() {
+    size_t words = 0;
+    for (const Category& c : kCategories) words += c.words->size();
+    for (const List* list : {&kNoise, &kImage, &kStructure, &kWrapper, &kNameQualifier, &kNameWords})
+      words += list->size();
+    words += std::size(kHolderWords);
+    // A power of two, at most a quarter full, so that probes stay short.
+    while (slots_.size() < 4 * words) slots_.resize(slots_.empty() ? 64 : 2 * slots_.size());
     for (size_t c = 0; c < kCategories.size(); ++c) add(*kCategories[c].words, 1u << c);
     add(kNoise, kNoiseBit);
     add(kImage, kImageBit);
@@ -97,8 +105,9 @@ class WordBits {
   }
 
   uint32_t of(std::string_view word) const {
-    if (word.size() > longest_) return 0;
-    for (size_t i = hash(word) & (kSlots - 1);; i = (i + 1) & (kSlots - 1)) {
+    if (word.empty() || word.size() > longest_ || !starts_[static_cast<unsigned char>(word[0])]) return 0;
+    size_t mask = slots_.size() - 1;
+    for (size_t i = hash(word) & mask;; i = (i + 1) & mask) {
       const Slot& slot = slots_[i];
       if (slot.bits == 0) return 0;
       if (slot.word == word) return slot.bits;
@@ -106,31 +115,38 @@ class WordBits {
   }
 
  private:
-  // A power of two, more than twice the listed words.
-  static constexpr size_t kSlots = 1024;
   struct Slot {
     std::string_view word;
     uint32_t bits = 0;
   };
 
+  // Of the length and the first and last (up to) eight bytes: enough to
+  // spread the listed words, and quick for the short words keys have.
   static size_t hash(std::string_view word) {
-    uint64_t h = 14695981039346656037ull;
-    for (char c : word) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return static_cast<size_t>(h ^ (h >> 29));
+    uint64_t head = 0, tail = 0;
+    size_t n = std::min<size_t>(word.size(), 8);
+    std::memcpy(&head, word.data(), n);
+    std::memcpy(&tail, word.data() + word.size() - n, n);
+    uint64_t h = (head * 0x9E3779B97F4A7C15ull) ^ (tail + word.size()) * 0xC2B2AE3D27D4EB4Full;
+    return static_cast<size_t>(h ^ (h >> 31));
   }
 
   void add(std::span<const std::string_view> list, uint32_t bit) {
+    size_t mask = slots_.size() - 1;
     for (std::string_view word : list) {
+      if (word.empty()) continue;
       longest_ = std::max(longest_, word.size());
-      size_t i = hash(word) & (kSlots - 1);
-      while (slots_[i].bits != 0 && slots_[i].word != word) i = (i + 1) & (kSlots - 1);
+      starts_[static_cast<unsigned char>(word[0])] = true;
+      size_t i = hash(word) & mask;
+      while (slots_[i].bits != 0 && slots_[i].word != word) i = (i + 1) & mask;
       slots_[i].word = word;
       slots_[i].bits |= bit;
     }
   }
 
-  std::array<Slot, kSlots> slots_{};
+  std::vector<Slot> slots_;
   size_t longest_ = 0;
+  std::array<bool, 256> starts_{};  // first bytes of listed words
 };
 
 const WordBits& word_bits() {
@@ -149,10 +165,12 @@ struct SegmentWords {
   std::string joined;  // the words back to back, when asked for
 };
 
+bool is_lower_or_digit(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+
 SegmentWords segment_words(std::string_view segment, bool join) {
   const WordBits& table = word_bits();
   SegmentWords s;
-  for_each_word_of(segment, [&](std::string_view w) {
+  auto add = [&](std::string_view w) {
     uint32_t bits = table.of(w);
     if (s.count > 0 && !(s.last & kNameQualifierBit)) s.unqualified = true;
     s.any |= bits;
@@ -161,7 +179,26 @@ SegmentWords segment_words(std::string_view segment, bool join) {
     s.last_is_id = w == "id";
     ++s.count;
     if (join) s.joined += w;
+  };
+  // Most keys are lower-case ASCII words between separators ("user_id"):
+  // their words are the runs of letters and digits, cut here. Others
+  // (capitals, other scripts) take the general word scan.
+  bool simple = std::none_of(segment.begin(), segment.end(), [](char c) {
+    return static_cast<unsigned char>(c) >= 0x80 || (c >= 'A' && c <= 'Z');
   });
+  if (!simple) {
+    for_each_word_of(segment, add);
+    return s;
+  }
+  for (size_t i = 0; i < segment.size();) {
+    if (!is_lower_or_digit(segment[i])) {
+      ++i;
+      continue;
+    }
+    size_t start = i;
+    while (i < segment.size() && is_lower_or_digit(segment[i])) ++i;
+    add(segment.substr(start, i - start));
+  }
   return s;
 }
 

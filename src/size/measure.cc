@@ -157,6 +157,14 @@ bool tracks_path(const MeasureSettings& settings) {
   return (settings.patterns && !settings.patterns->empty()) || (settings.pinned && !settings.pinned->empty());
 }
 
+uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth);
+
+[[gnu::noinline]] uint64_t packed_written_size(const Layout& layout, const Value& array, uint64_t depth) {
+  uint64_t sum = 0;
+  for (const Value& item : ItemsOf(array)) sum += written_size(layout, item, depth + 1);
+  return container_overhead(layout, array.size(), depth) + sum;
+}
+
 // The written size alone: what a node whose children are not kept needs
 // of them when nothing below it can be protected.
 uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) {
@@ -164,6 +172,7 @@ uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) 
   if (auto noted = value.noted_written_size(depth, layout.width)) return *noted;
   uint64_t sum = 0;
   if (value.is_array()) {
+    if (value.is_packed()) return packed_written_size(layout, value, depth);
     for (const Value& item : value.items()) sum += written_size(layout, item, depth + 1);
   } else {
     for (const Member& m : value.members()) {
@@ -171,6 +180,35 @@ uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) 
     }
   }
   return container_overhead(layout, value.size(), depth) + sum;
+}
+
+void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, const Value& value,
+                  uint64_t depth, PathStack& path, bool protected_by_ancestor, uint64_t levels);
+
+// An array's items into `node`, whose protection is set: kept when `keep`,
+// with `below` levels under them.
+[[gnu::always_inline]] inline void measure_items(SizeNode& node, const MeasureSettings& settings, bool track, Value::Items items,
+                   uint64_t depth, PathStack& path, bool keep, uint64_t below) {
+  const Layout& layout = settings.layout;
+  if (keep) node.children.allocate(items.size(), settings.arena);
+  uint64_t sum = 0;
+  for (const Value& item : items) {
+    SizeNode discarded;  // when children are not kept
+    SizeNode& child = keep ? node.children.emplace_back() : discarded;
+    if (track) path.push_back(kItemSegment);
+    measure_into(child, settings, track, item, depth + 1, path, node.is_protected, below);
+    if (track) path.pop_back();
+    sum += child.full;
+    node.protected_leaves += child.protected_leaves;
+  }
+  node.full = container_overhead(layout, items.size(), depth) + sum;
+  node.min = node.is_protected || items.empty() ? node.full
+                                                : std::min(node.full, collapsed_array_size(layout, items.size(), depth));
+}
+
+[[gnu::noinline]] void measure_packed(SizeNode& node, const MeasureSettings& settings, bool track, const Value& array,
+                                      uint64_t depth, PathStack& path, bool keep, uint64_t below) {
+  measure_items(node, settings, track, ItemsOf(array), depth, path, keep, below);
 }
 
 // Measures into `node` (default-constructed), so that kept children are
@@ -199,25 +237,13 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
     return;
   }
   switch (value.kind()) {
-    case Kind::kArray: {
-      const auto& items = value.items();
-      if (keep) node.children.allocate(items.size(), settings.arena);
-      uint64_t sum = 0;
-      for (const Value& item : items) {
-        SizeNode discarded;  // when children are not kept
-        SizeNode& child = keep ? node.children.emplace_back() : discarded;
-        if (track) path.push_back(kItemSegment);
-        measure_into(child, settings, track, item, depth + 1, path, node.is_protected, below);
-        if (track) path.pop_back();
-        sum += child.full;
-        node.protected_leaves += child.protected_leaves;
+    case Kind::kArray:
+      if (value.is_packed()) {
+        measure_packed(node, settings, track, value, depth, path, keep, below);
+      } else {
+        measure_items(node, settings, track, value.items(), depth, path, keep, below);
       }
-      node.full = container_overhead(layout, items.size(), depth) + sum;
-      node.min = node.is_protected || items.empty()
-                     ? node.full
-                     : std::min(node.full, collapsed_array_size(layout, items.size(), depth));
       break;
-    }
     case Kind::kObject: {
       const auto& members = value.members();
       if (keep) node.children.allocate(members.size(), settings.arena);
@@ -339,8 +365,10 @@ const SizeNodes& children_of(const MeasureSettings& settings, const Value& value
   PathStack path;
   size_t n = value.size();
   node.children.allocate(n, settings.arena);
+  std::optional<ItemsOf> items;
+  if (value.is_array()) items.emplace(value);
   for (size_t i = 0; i < n; ++i) {
-    const Value& child = value.is_array() ? value.items()[i] : value.members()[i].value;
+    const Value& child = items ? (*items)[i] : value.members()[i].value;
     measure_into(node.children.emplace_back(), settings, false, child, depth + 1, path, node.is_protected, levels);
   }
   return node.children;

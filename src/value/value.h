@@ -163,6 +163,13 @@ class Value {
     return v;
   }
   static Value arena_array(Arena& arena, std::span<Value> items);
+  /// Arrays of at most this many numbers may be left in their JSON text.
+  static constexpr size_t kMaxPacked = 8;
+  /// An array of `count` numbers (1 to kMaxPacked) left in the JSON text
+  /// that starts with its '[' at `open`, which must outlive it: a read
+  /// document keeps a short array of numbers (a coordinate pair, a bounding
+  /// box) in its parent's node alone. See ItemsOf.
+  static Value packed_numbers(const char* open, size_t count) { return Value(Kind::kArray, count, false, open, kPacked); }
   static Value arena_object(Arena& arena, std::span<Member> members);
   /// What a reader notes before a container's elements: its size written
   /// as JSON with `width` spaces per level (0: compact) at `depth`.
@@ -235,9 +242,13 @@ class Value {
       return std::nullopt;
     return packed >> 16;
   }
-  /// REQUIRES: is_array().
-  Items items() const { return {static_cast<const Value*>(ptr_), count()}; }
-  std::span<Value> items() { return {static_cast<Value*>(const_cast<void*>(ptr_)), count()}; }
+  /// True for an array left in its JSON text (see packed_numbers).
+  bool is_packed() const { return (head_ & kPacked) != 0; }
+  /// REQUIRES: is_packed(). The array's text, from its '['.
+  const char* packed_text() const { return static_cast<const char*>(ptr_); }
+  /// REQUIRES: is_array() and not is_packed(); ItemsOf takes any array.
+  Items items() const { return {static_cast<const Value*>(elements()), count()}; }
+  std::span<Value> items() { return {static_cast<Value*>(const_cast<void*>(elements())), count()}; }
   /// REQUIRES: is_object().
   Members members() const;
   std::span<Member> members();
@@ -268,6 +279,7 @@ class Value {
  private:
   static constexpr int kKindShift = 56;
   static constexpr uint64_t kCountMask = (uint64_t{1} << kKindShift) - 1;
+  static constexpr uint64_t kPacked = uint64_t{1} << 59;
   static constexpr uint64_t kOwned = uint64_t{1} << 60;
   static constexpr uint64_t kPlain = uint64_t{1} << 61;
   static constexpr uint64_t kNoted = uint64_t{1} << 62;
@@ -275,8 +287,15 @@ class Value {
   // A container's note packs its size above 16 bits of depth and width.
   static constexpr uint64_t kNoteDepths = 1024, kNoteWidths = 64;
 
-  Value(Kind kind, uint64_t count, bool owned, const void* ptr)
-      : head_(count | (static_cast<uint64_t>(kind) << kKindShift) | (owned ? kOwned : 0)), ptr_(ptr) {}
+  Value(Kind kind, uint64_t count, bool owned, const void* ptr, uint64_t flags = 0)
+      : head_(count | (static_cast<uint64_t>(kind) << kKindShift) | (owned ? kOwned : 0) | flags), ptr_(ptr) {}
+  // A packed array's text is no array of nodes: reading it as one is a
+  // broken invariant, stopped here rather than read as garbage.
+  const void* elements() const {
+    if (head_ & kPacked) [[unlikely]] items_of_packed();
+    return ptr_;
+  }
+  [[noreturn]] static void items_of_packed();
   static Value owned_text(Kind kind, std::string_view text);
   // Another handle on what this borrowed node borrows, flags and all.
   Value shared() const {
@@ -300,7 +319,7 @@ class Value {
   void grow(size_t n);
   void destroy();
 
-  // count (bytes, items or members, or the bool), kind, kOwned, kPlain,
+  // count (bytes, items or members, or the bool), kind, kPacked, kOwned, kPlain,
   // kNoted for strings and containers with a note before their bytes, and
   // kRepeatsKeys
   uint64_t head_ = 0;
@@ -310,6 +329,37 @@ class Value {
 struct Member {
   Text key;
   Value value;
+};
+
+/// The items of any array, packed ones (see Value::packed_numbers) unpacked
+/// into nodes that live as long as this and borrow the array's text. It
+/// holds room for them: recursive walks take it in a call of its own for
+/// packed arrays alone (their items are never containers), so that their
+/// frames per level stay small.
+class ItemsOf {
+ public:
+  explicit ItemsOf(const Value& array) {
+    if (array.is_packed()) {
+      unpack(array);
+    } else {
+      items_ = array.items();
+    }
+  }
+  ItemsOf(const ItemsOf&) = delete;
+  ItemsOf& operator=(const ItemsOf&) = delete;
+
+  Value::Items span() const { return items_; }
+  operator Value::Items() const { return items_; }  // NOLINT(google-explicit-constructor)
+  size_t size() const { return items_.size(); }
+  const Value& operator[](size_t i) const { return items_[i]; }
+  const Value* begin() const { return items_.data(); }
+  const Value* end() const { return items_.data() + items_.size(); }
+
+ private:
+  void unpack(const Value& array);
+  // Numbers that borrow their text need no destructor.
+  alignas(Value) unsigned char unpacked_[Value::kMaxPacked * sizeof(Value)];
+  Value::Items items_;
 };
 
 /// True when `a` and `b` are objects with the same keys in the same order.

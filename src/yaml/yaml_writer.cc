@@ -199,7 +199,7 @@ class Writer {
 
  private:
   static bool is_open_container(const Value& v) {
-    return (v.is_array() && !v.items().empty()) || (v.is_object() && !v.members().empty());
+    return (v.is_array() || v.is_object()) && v.size() > 0;
   }
 
   // Starts a new output line (lines are joined by single line feeds).
@@ -274,7 +274,17 @@ class Writer {
       }
       return;
     }
-    for (const Value& item : v.items()) {
+    if (v.is_packed()) {
+      items_packed(v, level);
+    } else {
+      items(v.items(), level);
+    }
+  }
+
+  [[gnu::noinline]] void items_packed(const Value& array, uint64_t level) { items(ItemsOf(array), level); }
+
+  void items(Value::Items items, uint64_t level) {
+    for (const Value& item : items) {
       if (is_open_container(item)) {
         // The dash takes the first column of the item's own indentation.
         size_t first_line = out_.size() + (started_ ? 1 : 0);

@@ -140,6 +140,57 @@ TEST(JsonReader, MarksRecordsThatRepeatThePreviousKeys) {
   EXPECT_TRUE(r->members()[2].value.items()[1].repeats_previous_keys());
 }
 
+// Short arrays of numbers read into an arena stay in the input's text; they
+// must read, write, compare and clone as the nodes an owned read builds.
+TEST(JsonReader, LeavesShortArraysOfNumbersInTheirText) {
+  struct Case {
+    const char* text;
+    bool packed;  // the array at the top (or inside the one-member object)
+  } cases[] = {
+      {"[1]", true},
+      {"[4.1155662,52.1741450]", true},
+      {" [ -0 , 1e-7 ,2.5E+30,\n\t-0.0 ] ", true},
+      {"[1,2,3,4,5,6,7,8]", true},
+      {"[1,2,3,4,5,6,7,8,9]", false},  // past the bound: nodes
+      {"[]", false},
+      {"[1,\"a\"]", false},
+      {"[1,null]", false},
+      {"[true,2]", false},
+      {"[1,[2]]", false},
+      {"[[1,2],[3,4]]", false},  // the outer array holds arrays
+      {"{\"bbox\":[-180,-90,180,90]}", true},
+  };
+  for (const Case& c : cases) {
+    Arena arena;
+    auto read = read_json(c.text, &arena);
+    auto owned = read_json(c.text);
+    ASSERT_TRUE(read && owned) << c.text;
+    const Value& array = read->is_object() ? read->members()[0].value : *read;
+    EXPECT_EQ(c.packed, array.is_packed()) << c.text;
+    EXPECT_FALSE(owned->is_packed()) << c.text;
+    for (uint64_t width : {0, 2}) EXPECT_EQ(to_json(*owned, width), to_json(*read, width)) << c.text;
+    EXPECT_TRUE(*read == *owned) << c.text;
+    EXPECT_TRUE(*owned == *read) << c.text;
+    Value copy = read->clone();
+    EXPECT_TRUE(copy == *owned) << c.text;
+    const Value& owned_array = owned->is_object() ? owned->members()[0].value : *owned;
+    ItemsOf items(array);
+    ASSERT_EQ(owned_array.size(), items.size()) << c.text;
+    for (size_t i = 0; i < items.size(); ++i) {
+      EXPECT_EQ(owned_array.items()[i].kind(), items[i].kind()) << c.text;
+      if (items[i].is_number()) EXPECT_EQ(owned_array.items()[i].text(), items[i].text()) << c.text;
+    }
+  }
+  // Arrays that differ in one number are not equal.
+  Arena arena;
+  auto a = read_json("[1,2]", &arena);
+  auto b = read_json("[1,3]", &arena);
+  auto longer = read_json("[1,2,3]");
+  ASSERT_TRUE(a && b && longer);
+  EXPECT_FALSE(*a == *b);
+  EXPECT_FALSE(*a == *longer);
+}
+
 TEST(JsonReader, LimitsNestingTo512) {
   auto nested = [](int levels, char open, char close) {
     std::string s;

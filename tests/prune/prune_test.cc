@@ -21,8 +21,12 @@ Options indented(Options o, uint64_t width) {
 
 // Prunes a document as one shrink attempt would.
 struct Attempt {
-  explicit Attempt(std::string_view text, Options o = {}, uint64_t width = 0)
-      : options(indented(std::move(o), width)), doc(parse(text)), request(options), ctx(request) {
+  // With `arena`, the document is read into it, as requests read theirs.
+  explicit Attempt(std::string_view text, Options o = {}, uint64_t width = 0, Arena* arena = nullptr)
+      : options(indented(std::move(o), width)),
+        doc(arena ? std::move(*json::read_json(text, arena)) : parse(text)),
+        request(options),
+        ctx(request) {
     request.condense_array = condense_array;
     PathStack path;
     node = measure(ctx.measure_settings(), doc, 0, path, false);
@@ -288,6 +292,40 @@ TEST(SelectMembers, RanksAWideObjectWhateverTheOrder) {
     EXPECT_NE(std::string::npos, out.find("\"title\":\"Crash\"")) << c.budget;
     EXPECT_EQ(c.small_kept, out.find("\"zz\":1") != std::string::npos) << c.budget;
     EXPECT_EQ(c.members, json::read_json(out)->members().size()) << c.budget;
+  }
+}
+
+// Short arrays of numbers read into an arena stay packed in the input's
+// text: every step must treat them as the nodes an owned read builds.
+TEST(Prune, PackedArraysPruneAsTheirNodes) {
+  std::string doc = R"({"type":"FeatureCollection","bbox":[-180,-90.5,180,9e1],"features":[)";
+  for (int f = 0; f < 6; ++f) {
+    doc += f ? "," : "";
+    doc += R"({"id":)" + std::to_string(f) + R"(,"bbox":[1,2,3,4],"tags":[1,2,3,4,5,6,7,8,9],)";
+    doc += R"("mixed":[1,"a",2],"geometry":{"coordinates":[)";
+    for (int p = 0; p < 40; ++p) doc += (p ? "," : "") + std::string("[4.") + std::to_string(1000 + p * 37) + ",-0,1E-3]";
+    doc += "]}}";
+  }
+  doc += "]}";
+  const char* option_sets[] = {
+      "{}",
+      R"({"array_strategy":"condense"})",
+      R"({"protect":["/features/*/bbox","/features/1/geometry/coordinates/*/1"]})",
+      R"({"array_strategy":"condense","protect":"/bbox/2"})",
+  };
+  for (const char* o : option_sets) {
+    for (uint64_t width : {0, 2}) {
+      for (uint64_t budget : {40, 200, 700, 2500, 9000, 100000}) {
+        Attempt owned(doc, with(o), width);
+        Arena arena;
+        Attempt packed(doc, with(o), width, &arena);
+        ASSERT_EQ(owned.node.full, packed.node.full) << o;
+        ASSERT_EQ(owned.node.min, packed.node.min) << o;
+        EXPECT_EQ(owned.run(budget), packed.run(budget)) << o << " " << width << " " << budget;
+        EXPECT_EQ(owned.ctx.stats.items_omitted, packed.ctx.stats.items_omitted) << o << " " << budget;
+        EXPECT_EQ(owned.ctx.protected_omitted, packed.ctx.protected_omitted) << o << " " << budget;
+      }
+    }
   }
 }
 
