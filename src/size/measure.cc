@@ -213,8 +213,8 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
 
 // Measures into `node` (default-constructed), so that kept children are
 // filled where they stay. Kept whole: it runs once per node of every
-// document, and its shortcuts, array and object cases share the state of
-// the node being filled.
+// document, and its shortcuts and the object case share the state of the
+// node being filled (arrays are measured apart).
 void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, const Value& value,
                   uint64_t depth, PathStack& path, bool protected_by_ancestor, uint64_t levels) {
   const bool keep = levels > 0;
