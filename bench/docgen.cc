@@ -8,11 +8,11 @@ namespace tersolite::bench {
 
 namespace {
 
-const char* kWords[] = {"export", "report", "crash", "timezone", "webhook", "retry", "payment", "pagination",
-                        "memory", "worker", "shortcut", "login", "token", "cache", "latency", "database",
-                        "migration", "upgrade", "dashboard", "search", "filter", "archive", "import", "csv"};
-const char* kNames[] = {"Maya Hartley", "Jide Okafor", "Lena Winiarski", "Thanh Pham", "Rosa González",
-                        "Aiko Kimura", "Søren Dahl", "Zoë Laurent"};
+const char* kWords[] = {"export",    "report",  "crash",     "timezone", "webhook", "retry",   "payment", "pagination",
+                        "memory",    "worker",  "shortcut",  "login",    "token",   "cache",   "latency", "database",
+                        "migration", "upgrade", "dashboard", "search",   "filter",  "archive", "import",  "csv"};
+const char* kNames[] = {"Maya Hartley",  "Jide Okafor", "Lena Winiarski", "Thanh Pham",
+                        "Rosa González", "Aiko Kimura", "Søren Dahl",     "Zoë Laurent"};
 const char* kLabels[] = {"bug", "enhancement", "documentation", "priority: high", "needs triage", "performance"};
 const char* kLevels[] = {"DEBUG", "INFO", "INFO", "INFO", "WARN", "ERROR"};
 
@@ -59,10 +59,11 @@ std::string issue(Gen& g, size_t i) {
   std::string comments = "[";
   size_t nc = g.pick(3);
   for (size_t k = 0; k < nc; ++k)
-    comments += (k ? "," : "") + std::string("{\"user\":") + g.person(i + k) + ",\"body\":\"" + g.words(15 + g.pick(30)) + ".\"}";
+    comments += (k ? "," : "") + std::string("{\"user\":") + g.person(i + k) + ",\"body\":\"" +
+                g.words(15 + g.pick(30)) + ".\"}";
   comments += "]";
-  return "{\"id\":" + std::to_string(2100450000 + i * 977) + ",\"number\":" + std::to_string(i + 1) +
-         ",\"title\":\"" + g.words(4 + g.pick(6)) + "\",\"state\":\"" + (g.pick(3) ? "open" : "closed") +
+  return "{\"id\":" + std::to_string(2100450000 + i * 977) + ",\"number\":" + std::to_string(i + 1) + ",\"title\":\"" +
+         g.words(4 + g.pick(6)) + "\",\"state\":\"" + (g.pick(3) ? "open" : "closed") +
          "\",\"html_url\":\"https://github.example.com/acme/webapp/issues/" + std::to_string(i + 1) +
          "\",\"user\":" + g.person(i) + ",\"assignee\":" + (g.pick(2) ? g.person(i * 7) : "null") +
          ",\"labels\":" + labels + ",\"comments\":" + std::to_string(nc) + ",\"created_at\":\"2026-0" +
@@ -81,9 +82,8 @@ std::string log_event(Gen& g, size_t i) {
 
 // A feature whose outline has a few hundred points of seven decimals.
 std::string geo_feature(Gen& g, size_t i) {
-  std::string s = "{\"type\":\"Feature\",\"id\":" + std::to_string(i) +
-                  ",\"properties\":{\"name\":\"parcel " + std::to_string(i) + "\",\"zone\":\"" +
-                  kWords[g.pick(sizeof kWords / sizeof *kWords)] +
+  std::string s = "{\"type\":\"Feature\",\"id\":" + std::to_string(i) + ",\"properties\":{\"name\":\"parcel " +
+                  std::to_string(i) + "\",\"zone\":\"" + kWords[g.pick(sizeof kWords / sizeof *kWords)] +
                   "\"},\"geometry\":{\"type\":\"Polygon\",\"coordinates\":[[";
   size_t points = 100 + g.pick(400);
   for (size_t k = 0; k < points; ++k) {
@@ -123,8 +123,8 @@ std::string_view shape_name(Shape shape) {
 }
 
 bool shape_named(std::string_view name, Shape& shape) {
-  for (Shape s : {Shape::kIssues, Shape::kLogs, Shape::kCatalog, Shape::kWide, Shape::kStrings, Shape::kInts,
-                  Shape::kGeo}) {
+  for (Shape s :
+       {Shape::kIssues, Shape::kLogs, Shape::kCatalog, Shape::kWide, Shape::kStrings, Shape::kInts, Shape::kGeo}) {
     if (shape_name(s) == name) {
       shape = s;
       return true;
@@ -146,9 +146,7 @@ std::string generate(Shape shape, size_t bytes) {
       case Shape::kIssues: out += issue(g, i); break;
       case Shape::kLogs: out += log_event(g, i); break;
       case Shape::kCatalog: out += catalog_node(g, i, 0); break;
-      case Shape::kWide:
-        out += "\"field_" + std::to_string(i) + "\":\"" + g.words(1 + g.pick(3)) + "\"";
-        break;
+      case Shape::kWide: out += "\"field_" + std::to_string(i) + "\":\"" + g.words(1 + g.pick(3)) + "\""; break;
       case Shape::kStrings: out += "\"" + std::string(kWords[g.pick(sizeof kWords / sizeof *kWords)]) + "\""; break;
       case Shape::kInts: out += std::to_string(g.pick(30000000)); break;
       case Shape::kGeo: out += geo_feature(g, i); break;

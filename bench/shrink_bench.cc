@@ -223,9 +223,10 @@ void BM_ShrinkCondense(benchmark::State& state) {
              "\"arrays_condensed\":");
 }
 void BM_ShrinkCondenseQuery(benchmark::State& state) {
-  whole_call(state, Shape::kIssues,
-             R"({"max_chars":10000,"indent":0,"array_strategy":"condense","arguments":{"q":"open crash reports by priority"}})",
-             "\"pruned\":true");
+  whole_call(
+      state, Shape::kIssues,
+      R"({"max_chars":10000,"indent":0,"array_strategy":"condense","arguments":{"q":"open crash reports by priority"}})",
+      "\"pruned\":true");
 }
 void BM_ShrinkYaml(benchmark::State& state) {
   whole_call(state, Shape::kIssues, R"({"max_chars":10000,"format":"yaml"})", "\"format\":\"yaml\"");

@@ -34,13 +34,26 @@ inline Value check_envelope(const std::string& envelope) {
     check(m.size() == 2 && m[1].key == "error" && m[1].value.is_string(), "bad error envelope", envelope);
     return std::move(*parsed);
   }
-  check(m.size() == 3 && m[1].key == "text" && m[1].value.is_string() && m[2].key == "report" &&
-            m[2].value.is_object(),
+  check(m.size() == 3 && m[1].key == "text" && m[1].value.is_string() && m[2].key == "report" && m[2].value.is_object(),
         "bad success envelope", envelope);
-  static const char* kReport[] = {"input_chars", "output_chars", "max_chars", "format", "input_format", "pruned",
-                                  "fits", "strings_truncated", "arrays_sampled", "items_omitted", "objects_trimmed",
-                                  "keys_omitted", "containers_collapsed", "arrays_condensed", "protected_omitted",
-                                  "field_decisions", "fields_dropped", "dropped_fields"};
+  static const char* kReport[] = {"input_chars",
+                                  "output_chars",
+                                  "max_chars",
+                                  "format",
+                                  "input_format",
+                                  "pruned",
+                                  "fits",
+                                  "strings_truncated",
+                                  "arrays_sampled",
+                                  "items_omitted",
+                                  "objects_trimmed",
+                                  "keys_omitted",
+                                  "containers_collapsed",
+                                  "arrays_condensed",
+                                  "protected_omitted",
+                                  "field_decisions",
+                                  "fields_dropped",
+                                  "dropped_fields"};
   const auto& r = m[2].value.members();
   check(r.size() == 18, "report does not have eighteen members", envelope);
   for (size_t i = 0; i < 18; ++i) check(r[i].key == kReport[i], "report member out of place", envelope);

@@ -52,8 +52,8 @@ uint64_t keys_omitted_in(std::string_view text) {
 
 std::string options_from(const uint8_t* b) {
   static const char* kBudgets[] = {"0", "1", "10", "40", "100", "300", "1000", "5000"};
-  static const char* kProtect[] = {"", R"(,"protect":"id")", R"(,"protect":["/*/title","a"])",
-                                   R"(,"protect":["*"])", R"(,"protect":["/a/*/b","","//"])"};
+  static const char* kProtect[] = {"", R"(,"protect":"id")", R"(,"protect":["/*/title","a"])", R"(,"protect":["*"])",
+                                   R"(,"protect":["/a/*/b","","//"])"};
   static const char* kQuery[] = {"", R"(,"arguments":{"q":"open bugs order by priority"})",
                                  R"(,"arguments":["title", 2024])", R"(,"arguments":"name email limit 5"})"};
   static const char* kScorers[] = {"heuristic", "compact", "key_order"};

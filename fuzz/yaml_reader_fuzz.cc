@@ -45,8 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Arena arena;
     auto in_arena = yaml::read_yaml(text, &arena);
     fuzz::check(in_arena.has_value() == v.has_value(), "arena read disagrees on success", text);
-    if (v) fuzz::check(*in_arena == *v, "arena read gives another tree", text);
-    else fuzz::check(in_arena.error() == v.error(), "arena read gives another error", text);
+    if (v)
+      fuzz::check(*in_arena == *v, "arena read gives another tree", text);
+    else
+      fuzz::check(in_arena.error() == v.error(), "arena read gives another error", text);
   }
   if (!v) return 0;
   std::string out = yaml::write_yaml(*v, 2);

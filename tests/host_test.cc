@@ -31,8 +31,8 @@ class Host : public ::testing::Test {
 
   std::string call(const void* input, size_t input_len, const void* options, size_t options_len) {
     size_t len = 12345;
-    uint8_t* out = shrink_(static_cast<const uint8_t*>(input), input_len,
-                           static_cast<const uint8_t*>(options), options_len, &len);
+    uint8_t* out =
+        shrink_(static_cast<const uint8_t*>(input), input_len, static_cast<const uint8_t*>(options), options_len, &len);
     EXPECT_NE(nullptr, out);
     std::string env(reinterpret_cast<char*>(out), len);
     free_(out, len);
@@ -66,9 +66,8 @@ TEST_F(Host, ChecksInputBeforeOptions) {
 TEST_F(Host, EnvelopeHasExactLength) {
   std::string input = "{\"caf\xC3\xA9\":\"\\u0000\"}";
   std::string env = call(input, R"({"indent":0})");
-  EXPECT_EQ(
-      "{\"ok\":true,\"text\":\"{\\\"caf\xC3\xA9\\\":\\\"\\\\u0000\\\"}\",\"report\":{\"input_chars\":17,",
-      env.substr(0, env.find("\"output_chars\"")));
+  EXPECT_EQ("{\"ok\":true,\"text\":\"{\\\"caf\xC3\xA9\\\":\\\"\\\\u0000\\\"}\",\"report\":{\"input_chars\":17,",
+            env.substr(0, env.find("\"output_chars\"")));
   EXPECT_EQ('}', env.back());
   EXPECT_EQ(nullptr, shrink_(nullptr, 0, nullptr, 0, nullptr));
 }

@@ -76,7 +76,8 @@ TEST(Stack, DeepestDocumentsShrinkOnASmallStack) {
   struct Case {
     std::string name, input;
   } cases[] = {{"arrays", nested_arrays(512)}, {"objects", nested_objects(512)}, {"yaml", nested_yaml(512)}};
-  const char* strategies[] = {R"({"max_chars":2000,"indent":1})", R"({"max_chars":2000,"indent":0,"array_strategy":"condense"})",
+  const char* strategies[] = {R"({"max_chars":2000,"indent":1})",
+                              R"({"max_chars":2000,"indent":0,"array_strategy":"condense"})",
                               R"({"max_chars":5000,"format":"yaml","array_strategy":"condense","arguments":"x"})"};
   for (const Case& c : cases) {
     for (const char* options : strategies) {

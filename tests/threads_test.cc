@@ -38,7 +38,8 @@ TEST(Threads, ConcurrentRequestsMatchSingleThreadedAnswers) {
     threads.emplace_back([&, t] {
       for (int round = 0; round < kRounds; ++round) {
         for (size_t k = 0; k < requests.size(); ++k) {
-          const Request& r = requests[(k * 7 + static_cast<size_t>(t) * 13 + static_cast<size_t>(round)) % requests.size()];
+          const Request& r =
+              requests[(k * 7 + static_cast<size_t>(t) * 13 + static_cast<size_t>(round)) % requests.size()];
           if (run_request(r.input, r.options) != r.answer) ++mismatches;
         }
       }

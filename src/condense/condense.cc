@@ -37,8 +37,8 @@ struct Fitted {
 // first; objects are rebuilt member by member so that every member gets
 // its share.
 Fitted fit_children(PruneContext& ctx, uint64_t cap, const std::vector<const Value*>& values,
-                    const std::vector<const SizeNode*>& nodes, const std::vector<uint64_t>& floors,
-                    int64_t spare, uint64_t depth, const std::vector<std::string_view>& segments) {
+                    const std::vector<const SizeNode*>& nodes, const std::vector<uint64_t>& floors, int64_t spare,
+                    uint64_t depth, const std::vector<std::string_view>& segments) {
   size_t n = values.size();
   auto need = [&](size_t i) { return sat_sub(nodes[i]->full, floors[i]); };
   std::vector<size_t> order(n);
@@ -99,8 +99,8 @@ Fitted fit_children(PruneContext& ctx, uint64_t cap, const std::vector<const Val
 // The first plan that fits: strings count as cut to 24 characters, then,
 // when no plan fits, to 12; with a query, a second pass plans without it.
 // Nothing when the planner finds the records unlike or no plan fits.
-std::optional<CondensePlan> plan_records(PruneContext& ctx, Value::Items items, const SizeNodes& nodes,
-                                         uint64_t budget, uint64_t depth) {
+std::optional<CondensePlan> plan_records(PruneContext& ctx, Value::Items items, const SizeNodes& nodes, uint64_t budget,
+                                         uint64_t depth) {
   const QueryTerms* query = ctx.request.query ? &*ctx.request.query : nullptr;
   int passes = ctx.request.options.query ? 2 : 1;
   std::optional<CondensePlan> plan;
@@ -185,8 +185,8 @@ std::vector<FieldDecision> field_decisions(const PruneContext& ctx, const Conden
 
 }  // namespace
 
-std::optional<PruneResult> condense_array(PruneContext& ctx, const Value& array, const SizeNode& node,
-                                          uint64_t budget, uint64_t depth) {
+std::optional<PruneResult> condense_array(PruneContext& ctx, const Value& array, const SizeNode& node, uint64_t budget,
+                                          uint64_t depth) {
   if (array.size() < 2 || array.is_packed()) return std::nullopt;
   Value::Items items = array.items();
   for (const Value& item : items) {

@@ -16,7 +16,7 @@ namespace tersolite {
 
 /// Condenses an array of like records (measured as `node`); nothing when it
 /// declines. An ArrayCondenser.
-std::optional<PruneResult> condense_array(PruneContext& ctx, const Value& array, const SizeNode& node,
-                                          uint64_t budget, uint64_t depth);
+std::optional<PruneResult> condense_array(PruneContext& ctx, const Value& array, const SizeNode& node, uint64_t budget,
+                                          uint64_t depth);
 
 }  // namespace tersolite

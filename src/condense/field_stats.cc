@@ -94,8 +94,7 @@ void note_kind(FieldStats& f, const Value& v, uint64_t item_index) {
   if (v.is_number()) {
     f.not_date = true;
     std::string_view t = v.text();
-    if (t.size() >= 9 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      ++f.id_like;
+    if (t.size() >= 9 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; })) ++f.id_like;
   } else if (v.is_string()) {
     std::string_view t = v.text();
     if (t.empty()) {
@@ -125,8 +124,8 @@ void note_kind(FieldStats& f, const Value& v, uint64_t item_index) {
 
 }  // namespace
 
-void FieldStatsCollector::gather(const PruneContext& ctx, uint64_t cap, Value::Items records,
-                                 const SizeNodes& nodes, uint64_t depth) {
+void FieldStatsCollector::gather(const PruneContext& ctx, uint64_t cap, Value::Items records, const SizeNodes& nodes,
+                                 uint64_t depth) {
   walk_records(records, nodes, [&](const Value& record, const SizeNode& node, size_t i, bool same_keys) {
     gather_into(ctx, cap, record, node, depth, i, std::nullopt, same_keys);
   });
@@ -208,8 +207,8 @@ uint64_t condensed_size(const PruneContext& ctx, uint64_t cap, const Value& valu
     uint64_t size = container_overhead(ctx.layout, members.size(), depth);
     size_t count = std::min(members.size(), kids.size());
     for (size_t i = 0; i < count; ++i) {
-      size += member_key_cost(ctx.layout, members[i].key) +
-              condensed_size(ctx, cap, members[i].value, kids[i], depth + 1);
+      size +=
+          member_key_cost(ctx.layout, members[i].key) + condensed_size(ctx, cap, members[i].value, kids[i], depth + 1);
     }
     return size;
   }

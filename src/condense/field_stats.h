@@ -67,8 +67,7 @@ class FieldStatsCollector {
   /// Adds the members of every object among `records` (measured as `nodes`
   /// at `depth`), counting condensed sizes with strings cut to `cap`; a
   /// record's index among them is its item index.
-  void gather(const PruneContext& ctx, uint64_t cap, Value::Items records, const SizeNodes& nodes,
-              uint64_t depth);
+  void gather(const PruneContext& ctx, uint64_t cap, Value::Items records, const SizeNodes& nodes, uint64_t depth);
 
   /// Sets every field's condensed size sum again, for strings cut to `cap`,
   /// from the gathered `records` measured as `nodes` at `depth`.

@@ -18,8 +18,7 @@ namespace {
 
 // With kHolderWords.
 const std::vector<std::string_view> kContainerWords = {"nodes", "items", "value", "values", "results", "records"};
-const std::vector<std::string_view> kGenericWords = {"id",   "key",  "name", "type",
-                                                     "text", "code", "value", "label"};
+const std::vector<std::string_view> kGenericWords = {"id", "key", "name", "type", "text", "code", "value", "label"};
 
 // Tuning weights of the planner. They are its own judgement, set on real
 // documents; each line says what it steers.
@@ -52,17 +51,14 @@ bool contains(std::span<const std::string_view> list, std::string_view w) {
 
 bool is_container_word(std::string_view w) { return contains(kContainerWords, w) || contains(kHolderWords, w); }
 
-uint64_t tier_limit(double s, uint64_t budget) {
-  return saturating_u64(tier_factor(s) * static_cast<double>(budget));
-}
+uint64_t tier_limit(double s, uint64_t budget) { return saturating_u64(tier_factor(s) * static_cast<double>(budget)); }
 
 // Relevance of a field from the words of its full path and its values.
 struct Relevance {
   double key = 0, value = 0;
 };
 
-Relevance field_relevance(const QueryTerms& q, const std::vector<std::string_view>& full_path,
-                          const FieldStats& f) {
+Relevance field_relevance(const QueryTerms& q, const std::vector<std::string_view>& full_path, const FieldStats& f) {
   std::vector<std::vector<std::string>> segment_words;
   for (std::string_view seg : full_path) {
     std::vector<std::string> ws;
@@ -86,7 +82,8 @@ Relevance field_relevance(const QueryTerms& q, const std::vector<std::string_vie
   if (name_segment == full_path.size()) {
     if (!full_path.empty()) name = words(full_path.back());
   } else {
-    for (size_t i = 0; i < name_segment; ++i) context.insert(context.end(), segment_words[i].begin(), segment_words[i].end());
+    for (size_t i = 0; i < name_segment; ++i)
+      context.insert(context.end(), segment_words[i].begin(), segment_words[i].end());
   }
   return {key_relevance(q, name, context), value_relevance(q, f.value_words)};
 }
@@ -205,7 +202,8 @@ class Planner {
     plan.kept.insert(kept.begin(), kept.end());
     for (size_t k : kept) {
       const auto& p = fields[k].path;
-      for (size_t len = 1; len <= p.size(); ++len) plan.kept_paths.insert(std::vector<std::string>(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(len)));
+      for (size_t len = 1; len <= p.size(); ++len)
+        plan.kept_paths.insert(std::vector<std::string>(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(len)));
     }
     // Fields kept whole, and the objects on the way to them.
     std::vector<bool> kept_field(fields.size()), on_path(fields.size());
@@ -504,8 +502,8 @@ class Planner {
 }  // namespace
 
 PlanOutcome plan_condense(PruneContext& ctx, const CondensePass& pass, Value::Items items, const SizeNodes& nodes,
-                          uint64_t budget, uint64_t depth, bool first,
-                          std::optional<FieldStatsCollector>& gathered, std::optional<uint64_t> other_cap) {
+                          uint64_t budget, uint64_t depth, bool first, std::optional<FieldStatsCollector>& gathered,
+                          std::optional<uint64_t> other_cap) {
   return Planner(ctx, pass, items, nodes, budget, depth, gathered, other_cap).run(first);
 }
 

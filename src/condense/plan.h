@@ -21,18 +21,18 @@ struct ScoredField {
 struct CondensePlan {
   explicit CondensePlan(FieldStatsCollector s) : stats(std::move(s)) {}
 
-  std::vector<Value> records;                // projected records, in item order
-  std::vector<uint64_t> record_floors;       // condensed size of each record
+  std::vector<Value> records;                                // projected records, in item order
+  std::vector<uint64_t> record_floors;                       // condensed size of each record
   std::unique_ptr<Arena> arena = std::make_unique<Arena>();  // for record_nodes and their children
   SizeNodes record_nodes;
-  uint64_t slack = 0;                        // budget minus the planned total
+  uint64_t slack = 0;  // budget minus the planned total
   FieldStatsCollector stats;
-  std::vector<ScoredField> scored;           // in the planner's order
+  std::vector<ScoredField> scored;  // in the planner's order
   std::set<size_t> kept;
   std::set<std::vector<std::string>> kept_paths;  // kept fields and their prefixes
-  std::vector<double> relevance;             // per field index
+  std::vector<double> relevance;                  // per field index
   uint64_t string_cap = 0;
-  bool final = false;                        // no field scoring 0.8 or more was dropped
+  bool final = false;  // no field scoring 0.8 or more was dropped
 };
 
 /// What one planning attempt of condensing sets for itself: the length
@@ -56,7 +56,7 @@ using PlanOutcome = std::variant<Abort, NoFit, CondensePlan>;
 /// string cap), or receives them, then counted for `other_cap` as well (the
 /// cap a later attempt may use).
 PlanOutcome plan_condense(PruneContext& ctx, const CondensePass& pass, Value::Items items, const SizeNodes& nodes,
-                          uint64_t budget, uint64_t depth, bool first,
-                          std::optional<FieldStatsCollector>& gathered, std::optional<uint64_t> other_cap);
+                          uint64_t budget, uint64_t depth, bool first, std::optional<FieldStatsCollector>& gathered,
+                          std::optional<uint64_t> other_cap);
 
 }  // namespace tersolite

@@ -9,10 +9,20 @@ namespace {
 inline uint64_t rotl(uint64_t x, int b) { return (x << b) | (x >> (64 - b)); }
 
 inline void sip_round(uint64_t& v0, uint64_t& v1, uint64_t& v2, uint64_t& v3) {
-  v0 += v1; v1 = rotl(v1, 13); v1 ^= v0; v0 = rotl(v0, 32);
-  v2 += v3; v3 = rotl(v3, 16); v3 ^= v2;
-  v0 += v3; v3 = rotl(v3, 21); v3 ^= v0;
-  v2 += v1; v1 = rotl(v1, 17); v1 ^= v2; v2 = rotl(v2, 32);
+  v0 += v1;
+  v1 = rotl(v1, 13);
+  v1 ^= v0;
+  v0 = rotl(v0, 32);
+  v2 += v3;
+  v3 = rotl(v3, 16);
+  v3 ^= v2;
+  v0 += v3;
+  v3 = rotl(v3, 21);
+  v3 ^= v0;
+  v2 += v1;
+  v1 = rotl(v1, 17);
+  v1 ^= v2;
+  v2 = rotl(v2, 32);
 }
 
 }  // namespace

@@ -41,9 +41,7 @@ struct Layout {
 uint64_t json_string_size(std::string_view text);
 
 /// The same for a key, trusting the reader's mark when it has one.
-inline uint64_t key_size(const Text& key) {
-  return key.is_plain_text() ? key.size() + 2 : json_string_size(key);
-}
+inline uint64_t key_size(const Text& key) { return key.is_plain_text() ? key.size() + 2 : json_string_size(key); }
 
 /// A member's key as written with its colon and the space after it.
 inline uint64_t member_key_cost(const Layout& layout, const Text& key) {

@@ -10,9 +10,7 @@
 
 namespace tersolite::json {
 
-std::string ParseError::text() const {
-  return message + position_text({line, column});
-}
+std::string ParseError::text() const { return message + position_text({line, column}); }
 
 namespace {
 
@@ -350,16 +348,16 @@ class Reader {
       char e = peek();
       uint32_t unit = 0;
       switch (e) {
-        case '"': case '\\': case '/': unit = static_cast<uint32_t>(e); break;
+        case '"':
+        case '\\':
+        case '/': unit = static_cast<uint32_t>(e); break;
         case 'b': unit = '\b'; break;
         case 'f': unit = '\f'; break;
         case 'n': unit = '\n'; break;
         case 'r': unit = '\r'; break;
         case 't': unit = '\t'; break;
         case 'u': break;
-        default:
-          pos_ += utf8_sequence_length(static_cast<unsigned char>(e));
-          return fail("invalid escape", pos_);
+        default: pos_ += utf8_sequence_length(static_cast<unsigned char>(e)); return fail("invalid escape", pos_);
       }
       ++pos_;
       if (e == 'u' && !read_code_point(unit)) return false;
@@ -437,7 +435,7 @@ class Reader {
   std::optional<Layout> layout_;  // set when noting containers' sizes
   size_t pos_ = 0;
   std::string decoded_;  // scratch for decoded strings without an arena
-  char* out_ = nullptr;   // the decoded string being written
+  char* out_ = nullptr;  // the decoded string being written
   size_t used_ = 0;
   size_t room_ = 0;
   ParseError error_;

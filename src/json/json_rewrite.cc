@@ -9,7 +9,9 @@ namespace {
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-bool is_number_byte(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E'; }
+bool is_number_byte(char c) {
+  return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
 
 }  // namespace
 
@@ -86,9 +88,18 @@ void rewrite_json(Out& out, std::string_view text, uint64_t width) {
         }
         break;
       }
-      case 't': out.append(std::string_view("true")); i += 4; break;
-      case 'f': out.append(std::string_view("false")); i += 5; break;
-      case 'n': out.append(std::string_view("null")); i += 4; break;
+      case 't':
+        out.append(std::string_view("true"));
+        i += 4;
+        break;
+      case 'f':
+        out.append(std::string_view("false"));
+        i += 5;
+        break;
+      case 'n':
+        out.append(std::string_view("null"));
+        i += 4;
+        break;
       default: {
         size_t start = i;
         while (i < n && is_number_byte(p[i])) ++i;

@@ -15,7 +15,6 @@
 
 namespace tersolite::json {
 
-
 #if defined(__SSE2__) || defined(__wasm_simd128__)
 #define TERSOLITE_PLAIN_RUN_VECTORS 1
 /// Of the sixteen bytes at `p`: a bit for each control, double quote or

@@ -12,12 +12,11 @@ namespace tersolite {
 namespace {
 
 constexpr std::array<std::string_view, 58> kStopwords = {
-    "a",      "an",     "the",   "of",      "in",    "on",    "at",       "to",    "for",    "with",
-    "and",    "or",     "not",   "is",      "are",   "by",    "from",     "as",    "be",     "me",
-    "my",     "all",    "any",   "select",  "where", "order", "asc",      "desc",  "limit",  "offset",
-    "like",   "null",   "true",  "false",   "between", "group", "having", "distinct", "count", "query",
-    "search", "find",   "get",   "list",    "show",  "what",  "which",    "who",   "when",   "how",
-    "that",   "this",   "it",    "user",    "http",  "https", "www",      "com"};
+    "a",      "an",       "the",   "of",    "in",     "on",     "at",   "to",    "for",  "with",  "and",     "or",
+    "not",    "is",       "are",   "by",    "from",   "as",     "be",   "me",    "my",   "all",   "any",     "select",
+    "where",  "order",    "asc",   "desc",  "limit",  "offset", "like", "null",  "true", "false", "between", "group",
+    "having", "distinct", "count", "query", "search", "find",   "get",  "list",  "show", "what",  "which",   "who",
+    "when",   "how",      "that",  "this",  "it",     "user",   "http", "https", "www",  "com"};
 
 bool is_word_char(char32_t c) {
   if (c < 0x80) return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -67,9 +66,12 @@ enum ByteClass : uint8_t { kSeparator, kLowerOrDigit, kUpper, kNonAscii };
 constexpr std::array<ByteClass, 256> kByteClass = [] {
   std::array<ByteClass, 256> t{};
   for (int b = 0; b < 256; ++b) {
-    if (b >= 0x80) t[b] = kNonAscii;
-    else if ((b >= 'a' && b <= 'z') || (b >= '0' && b <= '9')) t[b] = kLowerOrDigit;
-    else if (b >= 'A' && b <= 'Z') t[b] = kUpper;
+    if (b >= 0x80)
+      t[b] = kNonAscii;
+    else if ((b >= 'a' && b <= 'z') || (b >= '0' && b <= '9'))
+      t[b] = kLowerOrDigit;
+    else if (b >= 'A' && b <= 'Z')
+      t[b] = kUpper;
   }
   return t;
 }();
@@ -331,8 +333,7 @@ size_t TokenSet::find_slot(std::string_view token, uint64_t hash) const {
     uint32_t at = slots_[i];
     if (at == 0) return i;
     const Entry& e = entries_[at - 1];
-    if (e.hash == hash && e.size == token.size() && same_bytes(token.data(), pool_.data() + e.offset, e.size))
-      return i;
+    if (e.hash == hash && e.size == token.size() && same_bytes(token.data(), pool_.data() + e.offset, e.size)) return i;
   }
 }
 

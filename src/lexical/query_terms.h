@@ -71,8 +71,7 @@ void visit_words(std::string_view text, void (*visit)(void* context, std::string
 template <class Visit>
 void for_each_word_of(std::string_view text, Visit&& visit) {
   visit_words(
-      text, [](void* c, std::string_view w) { (*static_cast<std::remove_reference_t<Visit>*>(c))(w); },
-      &visit);
+      text, [](void* c, std::string_view w) { (*static_cast<std::remove_reference_t<Visit>*>(c))(w); }, &visit);
 }
 
 /// At least two characters, not a stopword, and not a short number.

@@ -31,9 +31,8 @@ uint8_t* copy_to_heap(const std::string& bytes, size_t* out_len) {
 
 }  // namespace
 
-extern "C" TERSOLITE_EXPORT uint8_t* tersolite_shrink(const uint8_t* input, size_t input_len,
-                                                      const uint8_t* options, size_t options_len,
-                                                      size_t* out_len) noexcept {
+extern "C" TERSOLITE_EXPORT uint8_t* tersolite_shrink(const uint8_t* input, size_t input_len, const uint8_t* options,
+                                                      size_t options_len, size_t* out_len) noexcept {
   if (out_len == nullptr) return nullptr;
 #if __cpp_exceptions
   try {

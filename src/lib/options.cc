@@ -188,7 +188,6 @@ constexpr OptionEntry kOptionTable[] = {
     {"arguments", parse_arguments},
 };
 
-
 }  // namespace
 
 std::optional<std::string> query_from_arguments(const Value& arguments) {
@@ -214,8 +213,7 @@ Expected<Options, std::string> build_options(const Value& value) {
     if (!entry) return unexpected("unknown option: " + name);
     if (auto problem = entry->parse(m.value, name, o)) return unexpected(std::move(*problem));
   }
-  if (o.format == Format::kYaml && o.indent < 2)
-    return unexpected(std::string("YAML indent must be at least 2"));
+  if (o.format == Format::kYaml && o.indent < 2) return unexpected(std::string("YAML indent must be at least 2"));
   return o;
 }
 

@@ -13,15 +13,13 @@
 
 namespace tersolite {
 
-PruneResult prune(PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t budget,
-                  uint64_t depth) {
+PruneResult prune(PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t budget, uint64_t depth) {
   if (node.full <= budget) return {value.clone(), node.full};
   if (budget <= node.min) return collapse(ctx, value, node, depth);
   switch (value.kind()) {
     case Kind::kNull:
     case Kind::kBool:
-    case Kind::kNumber:
-      return {value.clone(), node.full};
+    case Kind::kNumber: return {value.clone(), node.full};
     case Kind::kString: {
       const Options& o = ctx.request.options;
       ShortenSettings settings{o.string_head_chars, o.string_section_chars, o.string_min_section_chars};
@@ -32,12 +30,10 @@ PruneResult prune(PruneContext& ctx, const Value& value, const SizeNode& node, u
     }
     case Kind::kArray:
       if (ctx.request.options.array_strategy == ArrayStrategy::kCondense && ctx.request.condense_array) {
-        if (auto condensed = ctx.request.condense_array(ctx, value, node, budget, depth))
-          return std::move(*condensed);
+        if (auto condensed = ctx.request.condense_array(ctx, value, node, budget, depth)) return std::move(*condensed);
       }
       return sample_array(ctx, value, node, budget, depth);
-    case Kind::kObject:
-      return select_members(ctx, value, node, budget, depth);
+    case Kind::kObject: return select_members(ctx, value, node, budget, depth);
   }
   return {value.clone(), node.full};
 }
@@ -86,13 +82,11 @@ PruneResult collapse(PruneContext& ctx, const Value& value, const SizeNode& node
       }
       return {std::move(out), size};
     }
-    default:
-      return {value.clone(), node.full};
+    default: return {value.clone(), node.full};
   }
 }
 
-PrunedChildren prune_children(PruneContext& ctx, const std::vector<Child>& children,
-                              uint64_t extra, uint64_t depth) {
+PrunedChildren prune_children(PruneContext& ctx, const std::vector<Child>& children, uint64_t extra, uint64_t depth) {
   std::vector<size_t> order(children.size());
   std::iota(order.begin(), order.end(), 0);
   auto slack = [&](size_t i) { return children[i].node->full - children[i].node->min; };

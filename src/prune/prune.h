@@ -14,8 +14,7 @@ namespace tersolite {
 /// Shrinks `value` (measured as `node`) to `budget` at `depth`. The result is
 /// a new tree; the size is exact except for scalars and protected subtrees
 /// that do not fit, which keep their full size.
-PruneResult prune(PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t budget,
-                  uint64_t depth);
+PruneResult prune(PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t budget, uint64_t depth);
 
 /// The smallest form the driver writes for `value`.
 PruneResult collapse(PruneContext& ctx, const Value& value, const SizeNode& node, uint64_t depth);
@@ -33,7 +32,6 @@ struct PrunedChildren {
 
 /// Prunes siblings, sharing `extra` (the room above their minimums)
 /// smallest-slack first, so that leftovers flow to the hungrier ones.
-PrunedChildren prune_children(PruneContext& ctx, const std::vector<Child>& children,
-                              uint64_t extra, uint64_t depth);
+PrunedChildren prune_children(PruneContext& ctx, const std::vector<Child>& children, uint64_t extra, uint64_t depth);
 
 }  // namespace tersolite

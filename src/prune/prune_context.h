@@ -33,8 +33,7 @@ struct PruneContext {
 
   /// The counters and lists, as the envelope reports them.
   Outcome outcome() && {
-    return Outcome{stats, protected_omitted, std::move(field_decisions), fields_dropped,
-                   std::move(dropped_fields)};
+    return Outcome{stats, protected_omitted, std::move(field_decisions), fields_dropped, std::move(dropped_fields)};
   }
 };
 

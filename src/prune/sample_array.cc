@@ -32,8 +32,7 @@ class ArrayLayout {
     Split s = split(i);
     uint64_t markers = markers_ + s.markers_delta;
     uint64_t marker_total = marker_total_ + s.total_after - s.total_before;
-    return x + marker_total + container_overhead(layout_, kept_.size() + 1 + markers, depth_) +
-           kept_total_;
+    return x + marker_total + container_overhead(layout_, kept_.size() + 1 + markers, depth_) + kept_total_;
   }
 
   void add(uint64_t i, uint64_t x) {
@@ -164,8 +163,7 @@ struct Entry {
 PruneResult gapped(PruneContext& ctx, Value::Items items, const SizeNodes& kids, const SizeNode& node,
                    std::vector<Entry> entries, uint64_t size) {
   uint64_t n = items.size();
-  std::sort(entries.begin(), entries.end(),
-            [](const Entry& a, const Entry& b) { return a.index < b.index; });
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.index < b.index; });
   Value out = Value::array();
   out.reserve(entries.size() * 2 + 1);
   int64_t prev = -1;
@@ -247,10 +245,9 @@ PruneResult sample_items(PruneContext& ctx, const Value& array, Value::Items ite
     children.reserve(samples.size());
     for (uint64_t i : samples) children.push_back({&items[i], &kids[i], kItemSegment});
     PrunedChildren pruned = prune_children(ctx, children, extra, depth + 1);
-    for (size_t k = 0; k < samples.size(); ++k)
-      entries.push_back({samples[k], std::move(pruned.values[k]), false});
-    size = container_overhead(ctx.layout, layout.kept_count() + layout.markers(), depth) +
-           layout.marker_total() + pruned.total;
+    for (size_t k = 0; k < samples.size(); ++k) entries.push_back({samples[k], std::move(pruned.values[k]), false});
+    size = container_overhead(ctx.layout, layout.kept_count() + layout.markers(), depth) + layout.marker_total() +
+           pruned.total;
   }
 
   return gapped(ctx, items, kids, node, std::move(entries), size);
@@ -264,8 +261,7 @@ PruneResult sample_items(PruneContext& ctx, const Value& array, Value::Items ite
 
 }  // namespace
 
-PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node,
-                         uint64_t budget, uint64_t depth) {
+PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node, uint64_t budget, uint64_t depth) {
   if (array.is_packed()) return sample_packed(ctx, array, node, budget, depth);
   return sample_items(ctx, array, array.items(), node, budget, depth);
 }

@@ -10,7 +10,6 @@ namespace tersolite {
 
 /// Keeps a sample of the items of `array` (measured as `node`) that fits
 /// `budget` at `depth`.
-PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node, uint64_t budget,
-                         uint64_t depth);
+PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node, uint64_t budget, uint64_t depth);
 
 }  // namespace tersolite

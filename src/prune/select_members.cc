@@ -180,8 +180,8 @@ class Selection {
 
 }  // namespace
 
-PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNode& node,
-                           uint64_t budget, uint64_t depth) {
+PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNode& node, uint64_t budget,
+                           uint64_t depth) {
   const auto& members = object.members();
   uint64_t base = 0;
   std::vector<size_t> kept = Selection(ctx, object, node, budget, depth).choose(base);
@@ -199,8 +199,7 @@ PruneResult select_members(PruneContext& ctx, const Value& object, const SizeNod
   PrunedChildren pruned = prune_children(ctx, children, sat_sub(budget, base), depth + 1);
   Value out = Value::object();
   out.reserve(kept.size() + 1);
-  for (size_t k = 0; k < kept.size(); ++k)
-    out.add_member(members[kept[k]].key.clone(), std::move(pruned.values[k]));
+  for (size_t k = 0; k < kept.size(); ++k) out.add_member(members[kept[k]].key.clone(), std::move(pruned.values[k]));
   uint64_t n = members.size();
   if (kept.size() < n) {
     uint64_t dropped = n - kept.size();

@@ -14,8 +14,7 @@ void set_derived_features(FieldFeatures& f, const FieldSums& sums) {
   f.mean_position = static_cast<double>(sums.position) / p;
 }
 
-void member_features(FieldFeatures& f, const Member& m, uint64_t full_size, size_t position,
-                     const QueryTerms* query) {
+void member_features(FieldFeatures& f, const Member& m, uint64_t full_size, size_t position, const QueryTerms* query) {
   std::vector<std::string_view> path = std::move(f.path);
   f = FieldFeatures();
   f.path = std::move(path);

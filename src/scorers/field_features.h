@@ -27,7 +27,6 @@ void set_derived_features(FieldFeatures& f, const FieldSums& sums);
 /// Fills `f` for member `m` of `full_size` at `position`, as a column of one
 /// row; `f` is reused from member to member, so that its path keeps its
 /// room. Unlike a column, a member is id-like only as a string.
-void member_features(FieldFeatures& f, const Member& m, uint64_t full_size, size_t position,
-                     const QueryTerms* query);
+void member_features(FieldFeatures& f, const Member& m, uint64_t full_size, size_t position, const QueryTerms* query);
 
 }  // namespace tersolite

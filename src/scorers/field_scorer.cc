@@ -14,46 +14,42 @@ namespace {
 
 using List = std::vector<std::string_view>;
 
-const List kIdentifier = {"id",  "pk",  "ari", "arn",  "urn",  "gid",  "sha",    "oid",   "key",
+const List kIdentifier = {"id",  "pk",  "ari",  "arn",  "urn",  "gid",    "sha",    "oid",       "key",
                           "ref", "sku", "uuid", "guid", "slug", "number", "handle", "identifier"};
 const List kTitle = {"title", "summary", "subject", "headline", "heading", "caption"};
-const List kName = {"firstname", "lastname", "givenname", "familyname", "surname",
-                    "nickname",  "name",     "label",     "displayname", "fullname",
-                    "username",  "login",    "text"};
-const List kStatus = {"completed", "done",   "active",     "archived",  "enabled",  "verified",
-                      "paid",      "phase",  "health",     "condition", "conditions", "availability",
-                      "verdict",   "status", "state",      "type",      "kind",     "category",
-                      "resolution", "priority", "severity", "level",    "error",    "errors",
-                      "code",      "result", "success",    "ok",        "reason",   "role",
-                      "stage",     "outcome"};
+const List kName = {"firstname", "lastname",    "givenname", "familyname", "surname", "nickname", "name",
+                    "label",     "displayname", "fullname",  "username",   "login",   "text"};
+const List kStatus = {"completed", "done",   "active",    "archived",   "enabled",      "verified", "paid",
+                      "phase",     "health", "condition", "conditions", "availability", "verdict",  "status",
+                      "state",     "type",   "kind",      "category",   "resolution",   "priority", "severity",
+                      "level",     "error",  "errors",    "code",       "result",       "success",  "ok",
+                      "reason",    "role",   "stage",     "outcome"};
 const List kContact = {"email", "phone", "mobile", "telephone", "address"};
-const List kDescription = {"description", "body",    "content", "abstract", "snippet",
-                           "excerpt",     "comment", "note",    "details",  "message",
-                           "overview",    "bio",     "value"};
-const List kAuthor = {"author", "creator", "assignee", "reporter", "owner",    "user",
+const List kDescription = {"description", "body",    "content", "abstract", "snippet", "excerpt", "comment",
+                           "note",        "details", "message", "overview", "bio",     "value"};
+const List kAuthor = {"author", "creator", "assignee", "reporter",       "owner",    "user",
                       "by",     "sender",  "from",     "lastmodifiedby", "createdby"};
-const List kCount = {"points", "comments", "replies", "downloads", "followers", "forks",
-                     "watchers", "upvotes", "count",  "total",     "score",     "rank",
-                     "size",   "length",   "stars",   "votes",     "likes",     "views",
-                     "price",  "amount",   "quantity", "rating",   "relevance", "distance"};
+const List kCount = {"points", "comments", "replies", "downloads", "followers", "forks",  "watchers",  "upvotes",
+                     "count",  "total",    "score",   "rank",      "size",      "length", "stars",     "votes",
+                     "likes",  "views",    "price",   "amount",    "quantity",  "rating", "relevance", "distance"};
 const List kUrl = {"url", "uri", "link", "href", "permalink", "webui", "web"};
-const List kTimestamp = {"ts",  "created", "updated", "modified",  "date", "time",  "timestamp", "at",
+const List kTimestamp = {"ts",  "created", "updated", "modified",  "date", "time",     "timestamp", "at",
                          "due", "start",   "end",     "published", "when", "deadline", "resolved"};
-const List kNoise = {"etag",     "hash",   "checksum", "schema",  "revision", "rev",
-                     "expand",   "expandable", "self", "avatar",  "avatars",  "icon",
-                     "thumbnail", "image", "images",   "logo",    "picture",  "color",
-                     "colour",   "links",  "typename", "__typename", "embedded", "context",
-                     "tinyui",   "base",   "profilepicture", "avatarurls", "iconurl"};
+const List kNoise = {"etag",      "hash",       "checksum",       "schema",     "revision", "rev",
+                     "expand",    "expandable", "self",           "avatar",     "avatars",  "icon",
+                     "thumbnail", "image",      "images",         "logo",       "picture",  "color",
+                     "colour",    "links",      "typename",       "__typename", "embedded", "context",
+                     "tinyui",    "base",       "profilepicture", "avatarurls", "iconurl"};
 const List kImage = {"icon", "logo", "self", "image", "avatar", "picture", "thumbnail"};
-const List kStructure = {"meta",     "flags",      "config",     "history",    "version",    "metadata",
-                         "settings", "versions",   "extensions", "operations", "visibility", "properties",
+const List kStructure = {"meta",       "flags",       "config",      "history",     "version",    "metadata",
+                         "settings",   "versions",    "extensions",  "operations",  "visibility", "properties",
                          "attributes", "permissions", "customfield", "restrictions"};
 // With kHolderWords.
 const List kWrapper = {"doc",    "node",    "item",     "object",   "source",  "entity",
                        "record", "content", "resource", "embedded", "document"};
-const List kNameQualifier = {"sur", "full", "last", "user", "nick", "first",
+const List kNameQualifier = {"sur",   "full",  "last",  "user",   "nick",   "first",
                              "given", "short", "login", "family", "display"};
-const List kNameWords = {"name",  "label", "lastname", "nickname", "fullname", "firstname", "text",
+const List kNameWords = {"name",  "label",   "lastname", "nickname",  "fullname",   "firstname",  "text",
                          "login", "surname", "username", "givenname", "familyname", "displayname"};
 
 struct Category {
@@ -61,15 +57,15 @@ struct Category {
   double weight;
 };
 constexpr std::array<Category, 10> kCategories = {{{&kIdentifier, 0.98},
-                                               {&kTitle, 0.95},
-                                               {&kName, 0.9},
-                                               {&kStatus, 0.85},
-                                               {&kContact, 0.75},
-                                               {&kDescription, 0.7},
-                                               {&kAuthor, 0.65},
-                                               {&kCount, 0.6},
-                                               {&kUrl, 0.6},
-                                               {&kTimestamp, 0.55}}};
+                                                   {&kTitle, 0.95},
+                                                   {&kName, 0.9},
+                                                   {&kStatus, 0.85},
+                                                   {&kContact, 0.75},
+                                                   {&kDescription, 0.7},
+                                                   {&kAuthor, 0.65},
+                                                   {&kCount, 0.6},
+                                                   {&kUrl, 0.6},
+                                                   {&kTimestamp, 0.55}}};
 
 // Bits of the lists a word is in. The categories take the low bits in their
 // order, so the first category any of some words is in is the lowest
@@ -183,9 +179,8 @@ SegmentWords segment_words(std::string_view segment, bool join) {
   // Most keys are lower-case ASCII words between separators ("user_id"):
   // their words are the runs of letters and digits, cut here. Others
   // (capitals, other scripts) take the general word scan.
-  bool simple = std::none_of(segment.begin(), segment.end(), [](char c) {
-    return static_cast<unsigned char>(c) >= 0x80 || (c >= 'A' && c <= 'Z');
-  });
+  bool simple = std::none_of(segment.begin(), segment.end(),
+                             [](char c) { return static_cast<unsigned char>(c) >= 0x80 || (c >= 'A' && c <= 'Z'); });
   if (!simple) {
     for_each_word_of(segment, add);
     return s;
@@ -339,8 +334,7 @@ class HeuristicScorer final : public FieldScorer {
     double x = ratio > kEmptyShareFloor ? c.base * (1 - kEmptyPenalty * ratio) : c.base;
     double y = (f.constant && f.rows >= 3 && f.scalars == n) ? x * kConstantFactor : x;
     double coverage = dn / std::max(static_cast<double>(f.rows), 1.0);
-    double w = status ? kStatusCoverageBase + kStatusCoverageSpan * coverage
-                      : kCoverageBase + kCoverageSpan * coverage;
+    double w = status ? kStatusCoverageBase + kStatusCoverageSpan * coverage : kCoverageBase + kCoverageSpan * coverage;
     double s = y * w;
     if (!c.recognized && f.scalars >= 3 && f.scalars == n && f.strings == n && !f.numeric) {
       double distinct_ratio = static_cast<double>(f.distinct) / dn;
@@ -353,10 +347,10 @@ class HeuristicScorer final : public FieldScorer {
       }
     }
     if (f.relevance > 0 && !f.constant) {
-      double b = (f.strings == n && f.distinct * 5 <= std::max<uint64_t>(f.scalars, 1) &&
-                  f.mean_size <= kCategoryMaxSize)
-                     ? 2 * f.match_fraction * (1 - f.match_fraction)
-                     : 1;
+      double b =
+          (f.strings == n && f.distinct * 5 <= std::max<uint64_t>(f.scalars, 1) && f.mean_size <= kCategoryMaxSize)
+              ? 2 * f.match_fraction * (1 - f.match_fraction)
+              : 1;
       double m = std::min(1.0, std::max(kRelevanceFloor, 2 * s));
       double sk = std::min(1.0, s + kRelevanceBoost * m * f.key_relevance);
       s = std::min(sk + kRelevanceBoost * m * b * f.value_relevance, std::max(sk, kValueRelevanceCeiling));

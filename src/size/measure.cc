@@ -10,12 +10,10 @@ namespace tersolite {
 
 namespace {
 
-
 uint64_t kind_shape(Kind kind) {
   static const uint64_t shapes[] = {
-      siphash13(std::string("null\xFF")),   siphash13(std::string("bool\xFF")),
-      siphash13(std::string("number\xFF")), siphash13(std::string("string\xFF")),
-      siphash13(std::string("array\xFF")),  siphash13(std::string("object\xFF")),
+      siphash13(std::string("null\xFF")),   siphash13(std::string("bool\xFF")),  siphash13(std::string("number\xFF")),
+      siphash13(std::string("string\xFF")), siphash13(std::string("array\xFF")), siphash13(std::string("object\xFF")),
   };
   return shapes[static_cast<int>(kind)];
 }
@@ -182,13 +180,14 @@ uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) 
   return container_overhead(layout, value.size(), depth) + sum;
 }
 
-void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, const Value& value,
-                  uint64_t depth, PathStack& path, bool protected_by_ancestor, uint64_t levels);
+void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, const Value& value, uint64_t depth,
+                  PathStack& path, bool protected_by_ancestor, uint64_t levels);
 
 // An array's items into `node`, whose protection is set: kept when `keep`,
 // with `below` levels under them.
-[[gnu::always_inline]] inline void measure_items(SizeNode& node, const MeasureSettings& settings, bool track, Value::Items items,
-                   uint64_t depth, PathStack& path, bool keep, uint64_t below) {
+[[gnu::always_inline]] inline void measure_items(SizeNode& node, const MeasureSettings& settings, bool track,
+                                                 Value::Items items, uint64_t depth, PathStack& path, bool keep,
+                                                 uint64_t below) {
   const Layout& layout = settings.layout;
   if (keep) node.children.allocate(items.size(), settings.arena);
   uint64_t sum = 0;
@@ -202,8 +201,9 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
     node.protected_leaves += child.protected_leaves;
   }
   node.full = container_overhead(layout, items.size(), depth) + sum;
-  node.min = node.is_protected || items.empty() ? node.full
-                                                : std::min(node.full, collapsed_array_size(layout, items.size(), depth));
+  node.min = node.is_protected || items.empty()
+                 ? node.full
+                 : std::min(node.full, collapsed_array_size(layout, items.size(), depth));
 }
 
 [[gnu::noinline]] void measure_packed(SizeNode& node, const MeasureSettings& settings, bool track, const Value& array,
@@ -215,8 +215,8 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
 // filled where they stay. Kept whole: it runs once per node of every
 // document, and its shortcuts and the object case share the state of the
 // node being filled (arrays are measured apart).
-void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, const Value& value,
-                  uint64_t depth, PathStack& path, bool protected_by_ancestor, uint64_t levels) {
+void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, const Value& value, uint64_t depth,
+                  PathStack& path, bool protected_by_ancestor, uint64_t levels) {
   const bool keep = levels > 0;
   const uint64_t below = levels == kAllLevels ? kAllLevels : (levels > 0 ? levels - 1 : 0);
   const Layout& layout = settings.layout;
@@ -232,7 +232,8 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
   if (!track && !node.is_protected && (!keep || children_wait(settings, value, node.is_protected))) {
     uint64_t n = value.size();
     node.full = written_size(layout, value, depth);
-    uint64_t collapsed = value.is_array() ? collapsed_array_size(layout, n, depth) : collapsed_object_size(layout, n, depth);
+    uint64_t collapsed =
+        value.is_array() ? collapsed_array_size(layout, n, depth) : collapsed_object_size(layout, n, depth);
     node.min = n == 0 ? node.full : std::min(node.full, collapsed);
     return;
   }
@@ -248,8 +249,8 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
       const auto& members = value.members();
       if (keep) node.children.allocate(members.size(), settings.arena);
       uint64_t sum = 0;
-      uint64_t kept = 0;           // members holding protected content
-      uint64_t kept_min_sum = 0;   // their keys and minimums
+      uint64_t kept = 0;          // members holding protected content
+      uint64_t kept_min_sum = 0;  // their keys and minimums
       for (const Member& m : members) {
         SizeNode discarded;  // when children are not kept
         SizeNode& child = keep ? node.children.emplace_back() : discarded;
@@ -352,8 +353,8 @@ SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t d
   return node;
 }
 
-const SizeNodes& children_of(const MeasureSettings& settings, const Value& value, const SizeNode& node,
-                             uint64_t depth, uint64_t levels) {
+const SizeNodes& children_of(const MeasureSettings& settings, const Value& value, const SizeNode& node, uint64_t depth,
+                             uint64_t levels) {
   if (node.expanded) return node.children;
   // Without patterns or pinned paths, protection comes from the ancestors
   // alone, so the path does not matter here.

@@ -112,7 +112,7 @@ class SizeNodes {
     const char* first;  // the first child's Value
     size_t stride;      // bytes from one child's Value to the next
     Layout layout;
-    uint64_t depth;     // the children's
+    uint64_t depth;  // the children's
     Arena* arena;
     SizeNode** chunks;  // null until made
   };
@@ -120,8 +120,8 @@ class SizeNodes {
   const SizeNode& made_later(size_t i) const;
   SizeNode* nodes() const { return static_cast<SizeNode*>(data_); }
   Later* later() const { return static_cast<Later*>(data_); }  // when kLater
-  void* data_ = nullptr;  // the nodes, or the Later when kLater
-  uint64_t meta_ = 0;     // size, kHeap when data_ is ours to free, kLater
+  void* data_ = nullptr;                                       // the nodes, or the Later when kLater
+  uint64_t meta_ = 0;                                          // size, kHeap when data_ is ours to free, kLater
 };
 
 struct SizeNode {
@@ -129,14 +129,14 @@ struct SizeNode {
   // only the top levels; children_of() measures the rest when a shrink
   // step needs them (the same values, computed later).
   mutable SizeNodes children;
-  uint64_t full = 0;  // characters written in full
-  uint64_t min = 0;   // smallest size allowed; <= full
+  uint64_t full = 0;   // characters written in full
+  uint64_t min = 0;    // smallest size allowed; <= full
   uint64_t chars = 0;  // strings: characters of the text
   // Protected scalars at or below: fewer than the document's bytes, so 48
   // bits are plenty, and the flags share the word.
   uint64_t protected_leaves : 48 = 0;
-  bool is_protected : 1 = false;     // this node itself
-  bool holds_protected : 1 = false;  // scalars and arrays: is_protected; objects: also any child
+  bool is_protected : 1 = false;      // this node itself
+  bool holds_protected : 1 = false;   // scalars and arrays: is_protected; objects: also any child
   mutable bool expanded : 1 = false;  // children holds every child
 };
 
@@ -182,16 +182,16 @@ struct MeasureSettings {
 
 /// Measures `value` at `depth`; `path` holds its path and is restored.
 /// Children are kept for `levels` levels below the node.
-SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t depth,
-                 PathStack& path, bool protected_by_ancestor, uint64_t levels = kAllLevels);
+SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t depth, PathStack& path,
+                 bool protected_by_ancestor, uint64_t levels = kAllLevels);
 
 /// The children of `node` (the measurement of `value` at `depth`),
 /// measuring them first when they were not kept, each keeping `levels`
 /// levels of its own (for callers that are sure to walk them).
 /// REQUIRES: when children were not kept, protection cannot depend on the
 /// path: no protect patterns and no pinned paths.
-const SizeNodes& children_of(const MeasureSettings& settings, const Value& value, const SizeNode& node,
-                             uint64_t depth, uint64_t levels = 0);
+const SizeNodes& children_of(const MeasureSettings& settings, const Value& value, const SizeNode& node, uint64_t depth,
+                             uint64_t levels = 0);
 
 /// Size of an array collapsed to its one "…[n items omitted]" item.
 uint64_t collapsed_array_size(const Layout& layout, uint64_t count, uint64_t depth);

@@ -90,8 +90,7 @@ std::vector<std::string> build_sections(const std::vector<Segment>& segments, ui
     ++taken;
   }
   if (taken == 0 && !segments.empty()) {
-    pieces.push_back(shorten_lines(segments[0].text, std::max(head, cap)) +
-                     std::string(segments[0].separator));
+    pieces.push_back(shorten_lines(segments[0].text, std::max(head, cap)) + std::string(segments[0].separator));
     taken = 1;
   }
   for (size_t i = taken; i < segments.size(); ++i) {
@@ -108,8 +107,8 @@ std::string join(const std::vector<std::string>& pieces, size_t count) {
 
 // When not even the smallest cap fits: keep leading pieces and count the
 // sections left out.
-std::string section_fallback(std::string_view text, const std::vector<Segment>& segments,
-                             uint64_t budget, const ShortenSettings& settings) {
+std::string section_fallback(std::string_view text, const std::vector<Segment>& segments, uint64_t budget,
+                             const ShortenSettings& settings) {
   std::vector<std::string> pieces =
       build_sections(segments, std::max<uint64_t>(settings.min_section_chars, 1), settings);
   uint64_t total = char_count(text);
@@ -141,8 +140,7 @@ std::vector<Segment> split_paragraphs(std::string_view text) {
     if (text[i] == '\n' && i + 1 < text.size()) {
       size_t j = i + 1;
       size_t run_end = 0;  // just after the last further line feed
-      while (j < text.size() &&
-             (text[j] == ' ' || text[j] == '\t' || text[j] == '\r' || text[j] == '\n')) {
+      while (j < text.size() && (text[j] == ' ' || text[j] == '\t' || text[j] == '\r' || text[j] == '\n')) {
         if (text[j] == '\n') run_end = j + 1;
         ++j;
       }
@@ -234,9 +232,8 @@ std::string shorten_lines(std::string_view text, uint64_t limit) {
   return json_string_size(out) >= original ? std::string(text) : out;
 }
 
-std::optional<std::vector<std::string>> fit_sections(const std::vector<Segment>& segments,
-                                                     uint64_t cap, uint64_t budget,
-                                                     const ShortenSettings& settings) {
+std::optional<std::vector<std::string>> fit_sections(const std::vector<Segment>& segments, uint64_t cap,
+                                                     uint64_t budget, const ShortenSettings& settings) {
   std::vector<std::string> pieces = build_sections(segments, cap, settings);
   if (pieces_literal_size(pieces) > budget) return std::nullopt;
   return pieces;

@@ -46,8 +46,7 @@ std::string cut_to_fit(std::string_view text, uint64_t budget);
 /// Line-aware cut to about `limit` characters.
 std::string shorten_lines(std::string_view text, uint64_t limit);
 /// The pieces of the segments with per-section cap `cap`, if they fit.
-std::optional<std::vector<std::string>> fit_sections(const std::vector<Segment>& segments,
-                                                     uint64_t cap, uint64_t budget,
-                                                     const ShortenSettings& settings);
+std::optional<std::vector<std::string>> fit_sections(const std::vector<Segment>& segments, uint64_t cap,
+                                                     uint64_t budget, const ShortenSettings& settings);
 
 }  // namespace tersolite

@@ -32,9 +32,7 @@ bool is_valid_utf8(std::string_view text) {
       if (c == 0xED && p[1] > 0x9F) return false;  // surrogate
       p += 3;
     } else if (c >= 0xF0 && c <= 0xF4) {
-      if (left < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 ||
-          (p[3] & 0xC0) != 0x80)
-        return false;
+      if (left < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80) return false;
       if (c == 0xF0 && p[1] < 0x90) return false;  // overlong
       if (c == 0xF4 && p[1] > 0x8F) return false;  // above U+10FFFF
       p += 4;
@@ -138,8 +136,7 @@ TextPosition position_of(std::string_view text, size_t at) {
 
 bool is_unicode_space(char32_t c) {
   return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-         c == 0x205F || c == 0x3000;
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
 std::string decimal(uint64_t n) { return std::to_string(n); }

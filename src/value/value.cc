@@ -47,9 +47,7 @@ T* move_to_block(std::span<T> from, size_t capacity) {
   return to;
 }
 
-BlockHeader* header_of(const void* elements) {
-  return reinterpret_cast<BlockHeader*>(const_cast<void*>(elements)) - 1;
-}
+BlockHeader* header_of(const void* elements) { return reinterpret_cast<BlockHeader*>(const_cast<void*>(elements)) - 1; }
 
 // The moved `from` in `arena`, after `prefix` bytes left for a note.
 template <class T>
@@ -88,9 +86,7 @@ Text Text::clone() const {
   return t;
 }
 
-Value Value::owned_text(Kind kind, std::string_view text) {
-  return Value(kind, text.size(), true, copy_bytes(text));
-}
+Value Value::owned_text(Kind kind, std::string_view text) { return Value(kind, text.size(), true, copy_bytes(text)); }
 
 Value Value::array(std::vector<Value>&& items) {
   Value out = array_of(items, nullptr);
@@ -238,7 +234,9 @@ void Value::items_of_packed() {
 void ItemsOf::unpack(const Value& array) {
   // The reader packed only valid JSON numbers, so the scan needs no checks.
   auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  auto in_number = [](char c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E'; };
+  auto in_number = [](char c) {
+    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+  };
   const char* p = array.packed_text() + 1;
   auto* out = reinterpret_cast<Value*>(unpacked_);
   size_t n = array.size();

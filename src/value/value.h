@@ -61,9 +61,9 @@ class Text {
  public:
   Text() = default;
   /// An owned copy.
-  Text(std::string_view text);  // NOLINT(google-explicit-constructor)
+  Text(std::string_view text);                                     // NOLINT(google-explicit-constructor)
   Text(const std::string& text) : Text(std::string_view(text)) {}  // NOLINT
-  Text(const char* text) : Text(std::string_view(text)) {}  // NOLINT
+  Text(const char* text) : Text(std::string_view(text)) {}         // NOLINT
   /// Borrows `text`, which must outlive the Text.
   static Text borrow(std::string_view text) {
     Text t;
@@ -169,7 +169,9 @@ class Value {
   /// that starts with its '[' at `open`, which must outlive it: a read
   /// document keeps a short array of numbers (a coordinate pair, a bounding
   /// box) in its parent's node alone. See ItemsOf.
-  static Value packed_numbers(const char* open, size_t count) { return Value(Kind::kArray, count, false, open, kPacked); }
+  static Value packed_numbers(const char* open, size_t count) {
+    return Value(Kind::kArray, count, false, open, kPacked);
+  }
   static Value arena_object(Arena& arena, std::span<Member> members);
   /// What a reader notes before a container's elements: its size written
   /// as JSON with `width` spaces per level (0: compact) at `depth`.
@@ -292,7 +294,8 @@ class Value {
   // A packed array's text is no array of nodes: reading it as one is a
   // broken invariant, stopped here rather than read as garbage.
   const void* elements() const {
-    if (head_ & kPacked) [[unlikely]] items_of_packed();
+    if (head_ & kPacked) [[unlikely]]
+      items_of_packed();
     return ptr_;
   }
   [[noreturn]] static void items_of_packed();
@@ -393,8 +396,6 @@ Value take_container(Scratch& scratch, size_t start, Arena* arena,
 static_assert(sizeof(Value) == 16 && sizeof(Member) == 32);
 
 inline Value::Members Value::members() const { return {static_cast<const Member*>(ptr_), count()}; }
-inline std::span<Member> Value::members() {
-  return {static_cast<Member*>(const_cast<void*>(ptr_)), count()};
-}
+inline std::span<Member> Value::members() { return {static_cast<Member*>(const_cast<void*>(ptr_)), count()}; }
 
 }  // namespace tersolite

@@ -41,8 +41,8 @@ bool is_core_int(std::string_view s) {
 }
 
 bool is_core_float(std::string_view s) {
-  for (std::string_view special : {".inf", ".Inf", ".INF", "+.inf", "+.Inf", "+.INF", "-.inf", "-.Inf",
-                                   "-.INF", ".nan", ".NaN", ".NAN"}) {
+  for (std::string_view special :
+       {".inf", ".Inf", ".INF", "+.inf", "+.Inf", "+.INF", "-.inf", "-.Inf", "-.INF", ".nan", ".NaN", ".NAN"}) {
     if (s == special) return true;
   }
   size_t i = 0;
@@ -260,8 +260,7 @@ class Builder {
  public:
   Builder(std::string_view text, Arena* arena) : text_(text), arena_(arena) {
     yaml_parser_initialize(&parser_);
-    yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(text.data()),
-                                 text.size());
+    yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(text.data()), text.size());
     // No yaml_parser_set_encoding: left to detect the (already checked)
     // UTF-8 itself, libyaml skips a byte-order mark instead of counting it
     // in error positions.
@@ -312,8 +311,7 @@ class Builder {
           if (!deliver(std::move(value), std::nullopt)) return unexpected(error_);
           break;
         }
-        default:
-          break;
+        default: break;
       }
     }
   }
@@ -350,16 +348,13 @@ class Builder {
     return true;
   }
 
-  bool awaiting_key() const {
-    return !stack_.empty() && stack_.back().mapping && !stack_.back().key;
-  }
+  bool awaiting_key() const { return !stack_.empty() && stack_.back().mapping && !stack_.back().key; }
 
   // Counts copied nodes against the alias budget.
   bool charge(uint64_t nodes) {
     copied_ += nodes;
     if (copied_ > std::max(kMinAliasBudget, read_)) {
-      return fail("aliases expand to more than " + std::to_string(std::max(kMinAliasBudget, read_)) +
-                  " copied nodes");
+      return fail("aliases expand to more than " + std::to_string(std::max(kMinAliasBudget, read_)) + " copied nodes");
     }
     return true;
   }
@@ -386,12 +381,18 @@ class Builder {
     ScalarType type = ScalarType::kString;
     if (tag.substr(0, kTagPrefix.size()) == kTagPrefix) {
       std::string_view name = tag.substr(kTagPrefix.size());
-      if (name == "null") type = ScalarType::kNull;
-      else if (name == "bool") type = ScalarType::kBool;
-      else if (name == "int") type = ScalarType::kInt;
-      else if (name == "float") type = ScalarType::kFloat;
-      else if (name == "str") type = ScalarType::kString;
-      else type = plain ? core_type(text) : ScalarType::kString;
+      if (name == "null")
+        type = ScalarType::kNull;
+      else if (name == "bool")
+        type = ScalarType::kBool;
+      else if (name == "int")
+        type = ScalarType::kInt;
+      else if (name == "float")
+        type = ScalarType::kFloat;
+      else if (name == "str")
+        type = ScalarType::kString;
+      else
+        type = plain ? core_type(text) : ScalarType::kString;
     } else if (tag == "!") {
       type = ScalarType::kString;
     } else if (plain) {
@@ -401,9 +402,7 @@ class Builder {
     Value value;
     std::string key_text;
     switch (type) {
-      case ScalarType::kNull:
-        key_text = "null";
-        break;
+      case ScalarType::kNull: key_text = "null"; break;
       case ScalarType::kBool: {
         bool b = !text.empty() && (text[0] == 't' || text[0] == 'T' || text[0] == 'y' || text[0] == 'Y' ||
                                    text == "on" || text == "On" || text == "ON" || text == "1");
@@ -452,8 +451,7 @@ class Builder {
     Frame f;
     f.mapping = e.type == YAML_MAPPING_START_EVENT;
     f.start = f.mapping ? members_.size() : items_.size();
-    const yaml_char_t* anchor =
-        f.mapping ? e.data.mapping_start.anchor : e.data.sequence_start.anchor;
+    const yaml_char_t* anchor = f.mapping ? e.data.mapping_start.anchor : e.data.sequence_start.anchor;
     if (anchor) f.anchor = reinterpret_cast<const char*>(anchor);
     stack_.push_back(std::move(f));
     return true;

@@ -18,8 +18,8 @@ constexpr uint64_t kMaxImplicitKey = 1024;
 
 bool is_printable(char32_t c) {
   if (c == 0x2028 || c == 0x2029 || c == 0xFEFF) return false;
-  return c == '\t' || (c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0xD7FF) ||
-         (c >= 0xE000 && c <= 0xFFFD) || c >= 0x10000;
+  return c == '\t' || (c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+         c >= 0x10000;
 }
 
 // Whether every character of `s` is printable (tabs as `tab_ok` says):
@@ -132,8 +132,7 @@ void append_quoted(Out& out, std::string_view s) {
       case '\\': out.append("\\\\"); break;
       default:
         if (!is_printable(c)) {
-          char esc[6] = {'\\', 'u', kHex[(c >> 12) & 0xF], kHex[(c >> 8) & 0xF], kHex[(c >> 4) & 0xF],
-                         kHex[c & 0xF]};
+          char esc[6] = {'\\', 'u', kHex[(c >> 12) & 0xF], kHex[(c >> 8) & 0xF], kHex[(c >> 4) & 0xF], kHex[c & 0xF]};
           out.append(esc, 6);
         } else {
           out.append(s.substr(start, pos - start));
@@ -198,9 +197,7 @@ class Writer {
   }
 
  private:
-  static bool is_open_container(const Value& v) {
-    return (v.is_array() || v.is_object()) && v.size() > 0;
-  }
+  static bool is_open_container(const Value& v) { return (v.is_array() || v.is_object()) && v.size() > 0; }
 
   // Starts a new output line (lines are joined by single line feeds).
   void line_start() {

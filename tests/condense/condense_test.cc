@@ -5,10 +5,10 @@
 #include "condense/condense.h"
 #include "condense/field_stats.h"
 #include "json/json_reader.h"
-#include "support/parse.h"
 #include "json/json_writer.h"
 #include "lib/pipeline.h"
 #include "prune/prune.h"
+#include "support/parse.h"
 #include "value/utf8.h"
 
 namespace tersolite {
@@ -55,11 +55,13 @@ std::string issues(int n) {
   std::string s = "[";
   for (int i = 0; i < n; ++i) {
     std::string id = std::to_string(1000 + i);
-    s += (i ? "," : "") + std::string(R"({"id":)") + id + R"(,"title":"Crash number )" + id +
-         R"( when exporting reports","state":")" + (i % 3 ? "open" : "closed") +
-         R"(","user":{"login":"dev)" + std::to_string(i % 4) + R"(","avatar_url":"https://example.com/avatars/)" + id +
-         R"(.png"},"body":"Steps to reproduce: open the page, press export, wait for the spinner to stop and look at the console.",)"
-         R"("created_at":"2026-01-)" + std::to_string(10 + i % 19) + R"(T10:00:00Z","etag":"W/\")" + id + R"(abcdef\""})";
+    s +=
+        (i ? "," : "") + std::string(R"({"id":)") + id + R"(,"title":"Crash number )" + id +
+        R"( when exporting reports","state":")" + (i % 3 ? "open" : "closed") + R"(","user":{"login":"dev)" +
+        std::to_string(i % 4) + R"(","avatar_url":"https://example.com/avatars/)" + id +
+        R"(.png"},"body":"Steps to reproduce: open the page, press export, wait for the spinner to stop and look at the console.",)"
+        R"("created_at":"2026-01-)" +
+        std::to_string(10 + i % 19) + R"(T10:00:00Z","etag":"W/\")" + id + R"(abcdef\""})";
   }
   return s + "]";
 }
@@ -78,9 +80,11 @@ TEST(Condense, KeepsEveryRecordWithItsBestFields) {
 }
 
 TEST(Condense, DeclinesArraysThatAreNotRecords) {
-  for (const char* doc : {R"([{"a":"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"}])",
-                          R"([{"a":"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},"yyyyyyyyyyyyyyyyyyyyyyyyyyyy"])",
-                          R"([{"a":"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},{"b":"yyyyyyyyyyyyyyyyyyyyyyyyyyy"},{"c":"zzzzzzzzzzzzzzzzzzzzzzzz"}])"}) {
+  for (
+      const char* doc :
+      {R"([{"a":"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"}])",
+       R"([{"a":"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},"yyyyyyyyyyyyyyyyyyyyyyyyyyyy"])",
+       R"([{"a":"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},{"b":"yyyyyyyyyyyyyyyyyyyyyyyyyyy"},{"c":"zzzzzzzzzzzzzzzzzzzzzzzz"}])"}) {
     Condensed c(doc, 40);
     EXPECT_EQ(0u, c.ctx.stats.arrays_condensed) << doc;
     EXPECT_EQ(0u, c.ctx.fields_dropped) << doc;
@@ -123,9 +127,8 @@ TEST(Condense, ProtectsWholeRecordsPartsAndReportsThemAtTwo) {
 TEST(Condense, ReportsADroppedObjectOnce) {
   std::string doc = "[";
   for (int i = 0; i < 10; ++i) {
-    doc += (i ? "," : "") + std::string(R"({"id":)") + std::to_string(i) +
-           R"(,"name":"Customer )" + std::to_string(i) + R"(","address":{"street":"Long Street )" + std::to_string(i) +
-           R"(","city":"Springfield","zip":"12345"}})";
+    doc += (i ? "," : "") + std::string(R"({"id":)") + std::to_string(i) + R"(,"name":"Customer )" + std::to_string(i) +
+           R"(","address":{"street":"Long Street )" + std::to_string(i) + R"(","city":"Springfield","zip":"12345"}})";
   }
   doc += "]";
   Condensed c(doc, 300);
@@ -138,7 +141,8 @@ TEST(Condense, CapsTheDroppedFieldList) {
     doc += (a ? "," : "") + std::string("\"list") + std::to_string(a) + "\":[";
     for (int i = 0; i < 4; ++i) {
       doc += (i ? "," : "") + std::string(R"({"title":"Item title )") + std::to_string(i) + "\"";
-      for (int f = 0; f < 6; ++f) doc += ",\"field" + std::to_string(f) + "\":\"value number " + std::to_string(f * 7 + i) + " of this record\"";
+      for (int f = 0; f < 6; ++f)
+        doc += ",\"field" + std::to_string(f) + "\":\"value number " + std::to_string(f * 7 + i) + " of this record\"";
       doc += "}";
     }
     doc += "]";
@@ -211,8 +215,8 @@ TEST(FieldStats, GathersFlagsAndFingerprints) {
   stats.gather(ctx, 24, records.items(), node.children, 1);
   const auto& f = stats.fields();
   auto field = [&](std::vector<std::string> p) { return f[*stats.find(p)]; };
-  EXPECT_TRUE(field({"d"}).not_date);  // the second is not a date
-  EXPECT_EQ(1u, field({"n"}).id_like);   // nine digits, not eight
+  EXPECT_TRUE(field({"d"}).not_date);   // the second is not a date
+  EXPECT_EQ(1u, field({"n"}).id_like);  // nine digits, not eight
   EXPECT_EQ(1u, field({"h"}).id_like);
   EXPECT_EQ(2u, field({"e"}).objects);
   EXPECT_EQ(1u, field({"e"}).empties);
@@ -225,7 +229,8 @@ TEST(FieldStats, GathersFlagsAndFingerprints) {
   EXPECT_EQ("/data/users/*/address", path_display({"data", "users"}, {"address"}));
   // Equal values record by record give equal fingerprints; swapping changes it.
   uint64_t same = mix_with_index(value_hash(Value::number("1")), 0) + mix_with_index(value_hash(Value::number("2")), 1);
-  uint64_t swapped = mix_with_index(value_hash(Value::number("2")), 0) + mix_with_index(value_hash(Value::number("1")), 1);
+  uint64_t swapped =
+      mix_with_index(value_hash(Value::number("2")), 0) + mix_with_index(value_hash(Value::number("1")), 1);
   EXPECT_NE(same, swapped);
 }
 
@@ -236,7 +241,8 @@ TEST(FieldStats, CondensedSizesAgreeAcrossCaps) {
   Options o = indented({}, 0);
   ShrinkRequest request(o);
   PruneContext ctx(request);
-  Value records = parse(R"([{"t":"a title long enough to be cut at either cap","u":{"n":"short","bio":"another text well past both caps"}},
+  Value records = parse(
+      R"([{"t":"a title long enough to be cut at either cap","u":{"n":"short","bio":"another text well past both caps"}},
                             {"u":{"bio":"x","n":"a name that is quite a bit longer than twelve"},"t":"brief"},
                             {"t":"third title, also long enough to be cut at both caps","extra":"only here, and long too"}])");
   PathStack path;

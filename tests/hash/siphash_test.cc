@@ -15,11 +15,8 @@ TEST(SipHash, MatchesReferenceVectors) {
     size_t len;
     uint64_t hash;
   } cases[] = {
-      {0, 0x726fdb47dd0e0e31ull},
-      {1, 0x74f839c593dc67fdull},
-      {2, 0x0d6c8009d9a94f5aull},
-      {3, 0x85676696d7fb7e2dull},
-      {15, 0xa129ca6149be45e5ull},
+      {0, 0x726fdb47dd0e0e31ull}, {1, 0x74f839c593dc67fdull},  {2, 0x0d6c8009d9a94f5aull},
+      {3, 0x85676696d7fb7e2dull}, {15, 0xa129ca6149be45e5ull},
   };
   for (const auto& c : cases) {
     std::string msg;
@@ -31,7 +28,10 @@ TEST(SipHash, MatchesReferenceVectors) {
 }
 
 TEST(SipHash, StreamingEqualsOneShot) {
-  std::string msg = "object\xFF" "some keys\xFF" "and more keys to cross word boundaries\xFF";
+  std::string msg =
+      "object\xFF"
+      "some keys\xFF"
+      "and more keys to cross word boundaries\xFF";
   for (size_t split = 0; split <= msg.size(); ++split) {
     SipHasher h(0, 0, 1, 3);
     h.update(std::string_view(msg).substr(0, split));

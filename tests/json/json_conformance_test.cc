@@ -28,8 +28,12 @@ int check_cases(const fs::path& dir) {
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string env = run_request(text, R"({"input_format":"json","max_chars":100000000})");
     bool ok = env.rfind("{\"ok\":true,", 0) == 0;
-    if (name[0] == 'y') { EXPECT_TRUE(ok) << env; }
-    if (name[0] == 'n') { EXPECT_FALSE(ok) << env; }
+    if (name[0] == 'y') {
+      EXPECT_TRUE(ok) << env;
+    }
+    if (name[0] == 'n') {
+      EXPECT_FALSE(ok) << env;
+    }
     // What the reader accepts, the token rewriter writes as the tree writer does.
     auto parsed = is_valid_utf8(text) ? json::read_json(text) : unexpected(json::ParseError{});
     for (uint64_t width : {0, 2}) {

@@ -78,7 +78,9 @@ TEST(JsonReader, DecodesEscapesAndSurrogates) {
       {R"("\ud83d")", "\xEF\xBF\xBD"},
       {R"("\ude00")", "\xEF\xBF\xBD"},
       {R"("\ud83dx")", "\xEF\xBF\xBDx"},
-      {R"("\ud83d\u0041")", "\xEF\xBF\xBD" "A"},
+      {R"("\ud83d\u0041")",
+       "\xEF\xBF\xBD"
+       "A"},
       {R"("\ud83d\ud83d\ude00")", "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
       {"\"\x7F\xE2\x80\xA8\"", "\x7F\xE2\x80\xA8"},
   };

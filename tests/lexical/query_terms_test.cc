@@ -22,14 +22,19 @@ TEST(Words, SplitsCamelCaseAndLowerCases) {
       {"HTMLParser", {"htmlparser"}},
       {"*", {}},
       {"", {}},
-      {"\xC3\x89t\xC3\xA9 2024", {"\xC3\xA9t\xC3\xA9", "2024"}},          // Été
+      {"\xC3\x89t\xC3\xA9 2024", {"\xC3\xA9t\xC3\xA9", "2024"}},                                   // Été
       {"\xCE\xA3\xCE\xBF\xCF\x86\xCE\xAF\xCE\xB1", {"\xCF\x83\xCE\xBF\xCF\x86\xCE\xAF\xCE\xB1"}},  // Σοφία
-      {"stra\xC3\x9F" "e", {"stra\xC3\x9F" "e"}},
+      {"stra\xC3\x9F"
+       "e",
+       {"stra\xC3\x9F"
+        "e"}},
       {"\xE2\x85\xA0x", {"\xE2\x85\xB0x"}},  // Roman numeral one: numeric, lower-cased
-      {"caf\xC3\xA9" "Bar", {"caf\xC3\xA9", "bar"}},           // a camel boundary after a non-ASCII letter
+      {"caf\xC3\xA9"
+       "Bar",
+       {"caf\xC3\xA9", "bar"}},                                 // a camel boundary after a non-ASCII letter
       {"na\xC3\xAFveTest go", {"na\xC3\xAFve", "test", "go"}},  // a lower-case run, then more of the word
       {"abc123Def xyz", {"abc123", "def", "xyz"}},
-      {"one\xE2\x80\x94two", {"one", "two"}},                   // an em dash separates
+      {"one\xE2\x80\x94two", {"one", "two"}},  // an em dash separates
       {"Title\n\nbody-text.", {"title", "body", "text"}},
   };
   for (const auto& c : cases) EXPECT_EQ(c.words, words(c.text)) << c.text;
@@ -85,7 +90,8 @@ TEST(IsUseful, DropsStopwordsShortWordsAndShortNumbers) {
   for (const char* w : {"a", "by", "the", "user", "com", "distinct", "between", "https", "42", "123", "x"})
     EXPECT_FALSE(is_useful(w)) << w;
   EXPECT_TRUE(is_useful(std::string_view("\0\0", 2)));  // packs like no word at all
-  for (const char* w : {"2024", "bug", "users", "id", "\xC3\xA9t", "distinc", "betweens"}) EXPECT_TRUE(is_useful(w)) << w;
+  for (const char* w : {"2024", "bug", "users", "id", "\xC3\xA9t", "distinc", "betweens"})
+    EXPECT_TRUE(is_useful(w)) << w;
   EXPECT_EQ("user", stem("users"));
   EXPECT_EQ("class", stem("class"));
   EXPECT_EQ("bus", stem("bus"));
@@ -165,11 +171,11 @@ TEST(TokenSet, KeepsDistinctTokensInOrderAcrossClears) {
 TEST(TermMatches, AllowsOneEditForLongTerms) {
   TokenSet set = value_tokens("invoise invoices prices lorem");
   EXPECT_TRUE(term_matches("invoice", set));
-  EXPECT_TRUE(term_matches("invoic", value_tokens("invoice")));   // a prefix one shorter
+  EXPECT_TRUE(term_matches("invoic", value_tokens("invoice")));  // a prefix one shorter
   EXPECT_TRUE(term_matches("invoicex", value_tokens("invoice")));
   EXPECT_FALSE(term_matches("invxxce", value_tokens("invoice")));
-  EXPECT_TRUE(term_matches("price", set));                         // exact after stemming
-  EXPECT_FALSE(term_matches("pricy", set));                        // short terms match exactly only
+  EXPECT_TRUE(term_matches("price", set));   // exact after stemming
+  EXPECT_FALSE(term_matches("pricy", set));  // short terms match exactly only
   EXPECT_FALSE(term_matches("lorem", TokenSet{}));
   // Characters, not bytes, count as edits.
   EXPECT_TRUE(term_matches("\xC3\xA9v\xC3\xA8nement", value_tokens("\xC3\xA9v\xC3\xA9nement")));

@@ -69,8 +69,8 @@ TEST(UnicodeProps, MatchIcuForEveryScalarValue) {
     ++checked;
     uint8_t want = icu_class(static_cast<UChar32>(c));
     if (unicode::char_class(c) != want && ++class_mismatches <= 10)
-      ADD_FAILURE() << "class of U+" << std::hex << uint32_t{c} << ": " << int{unicode::char_class(c)}
-                    << ", ICU " << int{want};
+      ADD_FAILURE() << "class of U+" << std::hex << uint32_t{c} << ": " << int{unicode::char_class(c)} << ", ICU "
+                    << int{want};
     std::string ours;
     unicode::append_lower(ours, c);
     if (ours != icu_lower(static_cast<UChar32>(c)) && ++lower_mismatches <= 10)
@@ -90,11 +90,11 @@ TEST(UnicodeProps, KnownCharacters) {
       {U'A', unicode::kWord | unicode::kUpper, "a"},
       {U'7', unicode::kWord | unicode::kLowerOrDigit, "7"},
       {U'-', 0, "-"},
-      {0xC9, unicode::kWord | unicode::kUpper, "\xC3\xA9"},           // É
-      {0x3A3, unicode::kWord | unicode::kUpper, "\xCF\x83"},          // Σ alone is not final
-      {0x130, unicode::kWord | unicode::kUpper, "i\xCC\x87"},         // İ: two characters
+      {0xC9, unicode::kWord | unicode::kUpper, "\xC3\xA9"},                                 // É
+      {0x3A3, unicode::kWord | unicode::kUpper, "\xCF\x83"},                                // Σ alone is not final
+      {0x130, unicode::kWord | unicode::kUpper, "i\xCC\x87"},                               // İ: two characters
       {0x2160, unicode::kWord | unicode::kUpper | unicode::kLowerOrDigit, "\xE2\x85\xB0"},  // Ⅰ: number, upper case
-      {0x10400, unicode::kWord | unicode::kUpper, "\xF0\x90\x90\xA8"},  // Deseret, four bytes
+      {0x10400, unicode::kWord | unicode::kUpper, "\xF0\x90\x90\xA8"},                      // Deseret, four bytes
       {0x4E00, unicode::kWord, "\xE4\xB8\x80"},                       // CJK: a letter without case
       {0x0660, unicode::kWord | unicode::kLowerOrDigit, "\xD9\xA0"},  // Arabic-Indic zero
       {0xE000, 0, "\xEE\x80\x80"},                                    // private use

@@ -28,7 +28,8 @@ TEST(Hostile, AMillionTinyMembers) {
   std::string doc = "{";
   for (int i = 0; i < 1000000; ++i) doc += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":" + std::to_string(i % 10);
   doc += "}";
-  for (const char* options : {R"({"max_chars":5000,"indent":0})", R"({"max_chars":5000,"array_strategy":"condense"})"}) {
+  for (const char* options :
+       {R"({"max_chars":5000,"indent":0})", R"({"max_chars":5000,"array_strategy":"condense"})"}) {
     std::string env = run_request(doc, options);
     ASSERT_TRUE(ok(env));
     EXPECT_EQ("true", field(env, "fits"));

@@ -88,8 +88,8 @@ TEST(Options, RejectsEachBadMemberWithItsMessage) {
 }
 
 TEST(Options, ReadsSpellingsCaseInsensitively) {
-  auto o = options_of(
-      R"({"format":"YML","input_format":"Json","array_strategy":"CONDENSE","field_scorer":"Key-Order"})");
+  auto o =
+      options_of(R"({"format":"YML","input_format":"Json","array_strategy":"CONDENSE","field_scorer":"Key-Order"})");
   ASSERT_TRUE(o);
   EXPECT_EQ(Format::kYaml, o->format);
   EXPECT_EQ(Format::kJson, o->input_format);

@@ -10,12 +10,10 @@ constexpr const char* kZeroReport =
     R"("keys_omitted":0,"containers_collapsed":0,"arrays_condensed":0,"protected_omitted":0,)"
     R"("field_decisions":[],"fields_dropped":0,"dropped_fields":[]})";
 
-std::string fitted(const char* text, int chars, int budget, const char* in = "json",
-                   const char* out = "json") {
-  return std::string(R"({"ok":true,"text":)") + text + R"(,"report":{"input_chars":)" +
-         std::to_string(chars) + R"(,"output_chars":)" + std::to_string(chars) +
-         R"(,"max_chars":)" + std::to_string(budget) + R"(,"format":")" + out +
-         R"(","input_format":")" + in + R"(","pruned":false,"fits":true,)" + kZeroReport + "}";
+std::string fitted(const char* text, int chars, int budget, const char* in = "json", const char* out = "json") {
+  return std::string(R"({"ok":true,"text":)") + text + R"(,"report":{"input_chars":)" + std::to_string(chars) +
+         R"(,"output_chars":)" + std::to_string(chars) + R"(,"max_chars":)" + std::to_string(budget) +
+         R"(,"format":")" + out + R"(","input_format":")" + in + R"(","pruned":false,"fits":true,)" + kZeroReport + "}";
 }
 
 TEST(Pipeline, AnswersBadRequestsWithTheirMessages) {
@@ -50,11 +48,9 @@ TEST(Pipeline, EscapesMessagesInTheEnvelope) {
 
 TEST(Pipeline, ReturnsFittingDocumentsAsWritten) {
   EXPECT_EQ(fitted(R"("{\"a\":[1,2]}")", 11, 11), run_request(R"({ "a" : [1, 2] })", R"({"indent":0,"max_chars":11})"));
-  EXPECT_EQ(fitted(R"("{\n  \"a\": 1.50\n}")", 15, 100),
-            run_request(R"({"a":1.50})", R"({"max_chars":100})"));
+  EXPECT_EQ(fitted(R"("{\n  \"a\": 1.50\n}")", 15, 100), run_request(R"({"a":1.50})", R"({"max_chars":100})"));
   EXPECT_EQ(fitted(R"("[]")", 2, 2), run_request("[]", R"({"max_chars":2,"indent":0})"));
-  EXPECT_EQ(fitted("\"\\\"\xC3\xA9\\\"\"", 3, 3),
-            run_request("\"\\u00e9\"", R"({"max_chars":3,"indent":0})"));
+  EXPECT_EQ(fitted("\"\\\"\xC3\xA9\\\"\"", 3, 3), run_request("\"\\u00e9\"", R"({"max_chars":3,"indent":0})"));
 }
 
 }  // namespace

@@ -62,8 +62,8 @@ Answer ask(std::string_view input, std::string_view options) {
 TEST(Shrink, SamplesAnArrayOfRecordsToItsBudget) {
   std::string doc = "[";
   for (int i = 0; i < 30; ++i) {
-    doc += (i ? "," : "") + std::string(R"({"id":)") + std::to_string(i) +
-           R"(,"title":"Issue number )" + std::to_string(i) + R"(","state":"open"})";
+    doc += (i ? "," : "") + std::string(R"({"id":)") + std::to_string(i) + R"(,"title":"Issue number )" +
+           std::to_string(i) + R"(","state":"open"})";
   }
   doc += "]";
   Answer a = ask(doc, R"({"max_chars":200,"indent":0})");
@@ -89,8 +89,8 @@ TEST(Shrink, ReportsTheChosenAttempt) {
 
 TEST(Shrink, SaysWhenNothingFits) {
   // A protected value longer than the budget cannot be cut.
-  Answer a = ask(R"({"id":"this identifier is far longer than the budget"})",
-                 R"({"max_chars":10,"protect":"id","indent":0})");
+  Answer a =
+      ask(R"({"id":"this identifier is far longer than the budget"})", R"({"max_chars":10,"protect":"id","indent":0})");
   ASSERT_TRUE(a.ok);
   EXPECT_TRUE(a.flag("pruned"));
   EXPECT_FALSE(a.flag("fits"));
@@ -176,9 +176,10 @@ TEST(Shrink, MeasuringOnDemandChangesNothing) {
     for (int i = 0; i < 10; ++i) doc.push_back(gen.record(1));
     std::string input = json::to_json(doc);
     std::string budget = std::to_string(char_count(input) / 4 + 20);
-    for (std::string options : {R"({"indent":0,"max_chars":)" + budget + "}",
-                                R"({"array_strategy":"condense","explain":true,"arguments":"bug title","max_chars":)" + budget + "}",
-                                R"({"format":"yaml","array_strategy":"condense","max_chars":)" + budget + "}"}) {
+    for (std::string options :
+         {R"({"indent":0,"max_chars":)" + budget + "}",
+          R"({"array_strategy":"condense","explain":true,"arguments":"bug title","max_chars":)" + budget + "}",
+          R"({"format":"yaml","array_strategy":"condense","max_chars":)" + budget + "}"}) {
       std::string eager = options;
       eager.insert(1, R"("protect":"/no such member",)");
       ASSERT_EQ(run_request(input, options), run_request(input, eager)) << options;
@@ -202,7 +203,8 @@ TEST(Shrink, KeepsInvariantsOnTheCorpus) {
     Format out = ext == ".json" ? Format::kJson : Format::kYaml;
     for (const char* budget : {"500", "2000", "8000"}) {
       check_invariants(input, std::string(R"({"max_chars":)") + budget + "}", out);
-      check_invariants(input, std::string(R"({"indent":0,"array_strategy":"condense","max_chars":)") + budget + "}", out);
+      check_invariants(input, std::string(R"({"indent":0,"array_strategy":"condense","max_chars":)") + budget + "}",
+                       out);
     }
     ++files;
   }

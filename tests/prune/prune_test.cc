@@ -4,9 +4,9 @@
 
 #include "condense/condense.h"
 #include "json/json_reader.h"
-#include "support/parse.h"
 #include "json/json_writer.h"
 #include "support/doc_gen.h"
+#include "support/parse.h"
 #include "value/utf8.h"
 
 namespace tersolite {
@@ -56,8 +56,13 @@ TEST(ShrinkRequest, SettlesTheLayoutOnce) {
     Format format;
     uint64_t indent, width;
   };
-  for (Case c : {Case{Format::kJson, 0, 0}, {Format::kJson, 1, 1}, {Format::kJson, 8, 8}, {Format::kYaml, 0, 2},
-                 {Format::kYaml, 1, 2}, {Format::kYaml, 2, 2}, {Format::kYaml, 8, 8}}) {
+  for (Case c : {Case{Format::kJson, 0, 0},
+                 {Format::kJson, 1, 1},
+                 {Format::kJson, 8, 8},
+                 {Format::kYaml, 0, 2},
+                 {Format::kYaml, 1, 2},
+                 {Format::kYaml, 2, 2},
+                 {Format::kYaml, 8, 8}}) {
     Options o = indented({}, c.indent);
     ShrinkRequest request(o, c.format, scorer_for(o.field_scorer));
     EXPECT_EQ(c.width, request.layout.width) << c.indent;
@@ -144,9 +149,8 @@ TEST(PruneChildren, SharesSpareRoomSmallestSlackFirst) {
 
 TEST(SampleArray, PutsGapMarkersWhereItemsAreMissing) {
   Attempt a(R"([{"a":1},{"a":1},{"a":1},{"b":2},{"a":1},{"a":1},{"a":1},{"a":1},{"a":1},{"c":3}])");
-  EXPECT_EQ(
-      "[{\"a\":1},\"\xE2\x80\xA6[2 items omitted]\",{\"b\":2},\"\xE2\x80\xA6[5 items omitted]\",{\"c\":3}]",
-      a.run(70));
+  EXPECT_EQ("[{\"a\":1},\"\xE2\x80\xA6[2 items omitted]\",{\"b\":2},\"\xE2\x80\xA6[5 items omitted]\",{\"c\":3}]",
+            a.run(70));
   EXPECT_EQ(1u, a.ctx.stats.arrays_sampled);
   EXPECT_EQ(7u, a.ctx.stats.items_omitted);
 }
@@ -179,8 +183,9 @@ TEST(SampleArray, SamplesShapesAtTheirMinimumWhenNothingFitsWhole) {
   EXPECT_EQ(0u, out.find("[{\"id\":0,\"body\":\"x"));
   EXPECT_NE(std::string::npos, out.find(",\"\xE2\x80\xA6[9 items omitted]\"]"));
   // max_samples 0 behaves as 1.
-  Attempt zero(R"([{"a":"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},{"b":"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb"}])",
-               with(R"({"max_samples":0})"));
+  Attempt zero(
+      R"([{"a":"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},{"b":"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb"}])",
+      with(R"({"max_samples":0})"));
   std::string z = zero.run(60);
   EXPECT_EQ(std::string::npos, z.find("\"b\""));
 }
@@ -249,9 +254,8 @@ TEST(SelectMembers, KeepsTheLongestPrefixWithSample) {
   doc += "}";
   Attempt a(doc);
   // Three members of 17 characters, their commas and the marker for 7 make 76.
-  EXPECT_EQ(
-      "{\"k0\":\"vvvvvvvvvv\",\"k1\":\"vvvvvvvvvv\",\"k2\":\"vvvvvvvvvv\",\"\xE2\x80\xA6\":\"7 keys omitted\"}",
-      a.run(76));
+  EXPECT_EQ("{\"k0\":\"vvvvvvvvvv\",\"k1\":\"vvvvvvvvvv\",\"k2\":\"vvvvvvvvvv\",\"\xE2\x80\xA6\":\"7 keys omitted\"}",
+            a.run(76));
   EXPECT_EQ(1u, a.ctx.stats.objects_trimmed);
   EXPECT_EQ(7u, a.ctx.stats.keys_omitted);
 }
@@ -303,7 +307,8 @@ TEST(Prune, PackedArraysPruneAsTheirNodes) {
     doc += f ? "," : "";
     doc += R"({"id":)" + std::to_string(f) + R"(,"bbox":[1,2,3,4],"tags":[1,2,3,4,5,6,7,8,9],)";
     doc += R"("mixed":[1,"a",2],"geometry":{"coordinates":[)";
-    for (int p = 0; p < 40; ++p) doc += (p ? "," : "") + std::string("[4.") + std::to_string(1000 + p * 37) + ",-0,1E-3]";
+    for (int p = 0; p < 40; ++p)
+      doc += (p ? "," : "") + std::string("[4.") + std::to_string(1000 + p * 37) + ",-0,1E-3]";
     doc += "]}}";
   }
   doc += "]}";

@@ -60,7 +60,10 @@ TEST(HeuristicScorer, ScoresMembersByName) {
       {member("bookdescription", Kind::kString, 10, "x"), 0.7},
       {member("displayName", Kind::kString, 10, "x"), 0.9},
       {member("repoDisplayName", Kind::kString, 10, "x"), 0.78},
-      {member("\xC3\x9C" "berTitle", Kind::kString, 10, "x"), 0.95},
+      {member("\xC3\x9C"
+              "berTitle",
+              Kind::kString, 10, "x"),
+       0.95},
   };
   for (const auto& c : cases) EXPECT_NEAR(c.score, h.score(c.f), 1e-9) << c.f.path[0];
 }
@@ -121,8 +124,8 @@ TEST(Ranking, TiersAndNanLast) {
   const double inf = std::numeric_limits<double>::infinity();
   struct Case {
     double score, factor;
-  } cases[] = {{1.0, 1.0}, {0.75, 1.0},  {0.7499, 0.9}, {0.45, 0.9}, {0.4499, 0.7},
-               {0.0, 0.7}, {-1.0, 0.7}, {inf, 1.0},     {-inf, 0.7}, {nan, 0.7}};
+  } cases[] = {{1.0, 1.0}, {0.75, 1.0}, {0.7499, 0.9}, {0.45, 0.9}, {0.4499, 0.7},
+               {0.0, 0.7}, {-1.0, 0.7}, {inf, 1.0},    {-inf, 0.7}, {nan, 0.7}};
   for (const Case& c : cases) EXPECT_EQ(tier_factor(c.score), c.factor) << c.score;
   // NaN sorts after every number.
   std::vector<double> scores = {0.2, nan, -1.0, 0.9};
@@ -142,10 +145,20 @@ TEST(ValueTexts, RecogniseNumbersDatesAndIdentifiers) {
     const char* text;
     bool id;
   } ids[] = {
-      {"abcdefabcde-12", true},  {"three plain words", false}, {"aB3aB3aB3aB3", true},
-      {"abcdefgh", false},       {"deadbee1", true},           {"dead bee1", false},
-      {"aG3aG3aG3aG", false},    {"ABCDEFGHIJK1", false},      {"ABCDEF_0123-", true},
-      {"abc\x01" "def12", false},   {"zzzzzzzzzz1Z", true},       {"1234567", false},
+      {"abcdefabcde-12", true},
+      {"three plain words", false},
+      {"aB3aB3aB3aB3", true},
+      {"abcdefgh", false},
+      {"deadbee1", true},
+      {"dead bee1", false},
+      {"aG3aG3aG3aG", false},
+      {"ABCDEFGHIJK1", false},
+      {"ABCDEF_0123-", true},
+      {"abc\x01"
+       "def12",
+       false},
+      {"zzzzzzzzzz1Z", true},
+      {"1234567", false},
   };
   for (const Case& c : ids) EXPECT_EQ(c.id, is_id_text(c.text)) << c.text;
 }

@@ -3,11 +3,11 @@
 #include <random>
 
 #include "json/json_reader.h"
-#include "support/parse.h"
 #include "json/json_writer.h"
 #include "size/markers.h"
 #include "size/size_node.h"
 #include "support/doc_gen.h"
+#include "support/parse.h"
 #include "value/utf8.h"
 
 namespace tersolite {
@@ -15,8 +15,7 @@ namespace {
 
 using testing::parse;
 
-SizeNode measure_text(std::string_view text, uint64_t width = 0,
-                      const std::vector<std::string>& protect = {}) {
+SizeNode measure_text(std::string_view text, uint64_t width = 0, const std::vector<std::string>& protect = {}) {
   static std::vector<ProtectPattern> patterns;
   patterns = compile_protect_patterns(protect);
   Value v = parse(text);
@@ -35,9 +34,14 @@ TEST(JsonStringSize, CountsEscapesAndCharacters) {
     std::string text;
     uint64_t size;
   } cases[] = {
-      {"", 2},          {"a\"b", 6},        {"\x01", 8},
-      {"\xC3\xA9", 3},  {"\xF0\x9F\x98\x80", 3}, {"\t\n\r\b\f\\", 14},
-      {"\x7F", 3},      {std::string("\0", 1), 8},
+      {"", 2},
+      {"a\"b", 6},
+      {"\x01", 8},
+      {"\xC3\xA9", 3},
+      {"\xF0\x9F\x98\x80", 3},
+      {"\t\n\r\b\f\\", 14},
+      {"\x7F", 3},
+      {std::string("\0", 1), 8},
       {"an ASCII run longer than eight bytes", 38},
       {"eight by\"tes and more", 24},
   };
@@ -102,8 +106,20 @@ TEST(Measure, PlainStringsFromTheReaderCountAsScanned) {
 // Strings of every kind of byte at every offset within eight-byte words.
 TEST(JsonStringSize, AgreesWithTheWriterOnRandomTexts) {
   std::mt19937_64 rng(7);
-  const std::vector<std::string> pieces = {"a", "Z", " ", "\"", "\\", "\n", "\t", "\x01", "\x1F", "\x7F",
-                                           "\xC3\xA9", "\xE2\x80\xA6", "\xF0\x9F\x98\x80", std::string("\0", 1)};
+  const std::vector<std::string> pieces = {"a",
+                                           "Z",
+                                           " ",
+                                           "\"",
+                                           "\\",
+                                           "\n",
+                                           "\t",
+                                           "\x01",
+                                           "\x1F",
+                                           "\x7F",
+                                           "\xC3\xA9",
+                                           "\xE2\x80\xA6",
+                                           "\xF0\x9F\x98\x80",
+                                           std::string("\0", 1)};
   for (int round = 0; round < 3000; ++round) {
     std::string text;
     size_t len = rng() % 40;
@@ -122,10 +138,10 @@ TEST(JsonStringSize, AgreesWithTheWriterOnRandomTexts) {
 // enough to move to a fresh block while they are written.
 TEST(Measure, SizesNotedByTheReaderAgreeWithTheScan) {
   std::mt19937_64 rng(11);
-  const std::vector<std::string> pieces = {
-      "a",      "plain words ", "\\\"",     "\\\\",          "\\/",           "\\n",     "\\t", "\\b",
-      "\\u0001", "\\u001f",     "\\u007f", "\\u00e9",       "\\u2026",       "\\ud83d\\ude00",
-      "\\udc00", "\\ud800x",    "\xC3\xA9", "\xE2\x80\xA6", "\\u0022", "\\u005C"};
+  const std::vector<std::string> pieces = {"a",        "plain words ", "\\\"",         "\\\\",           "\\/",
+                                           "\\n",      "\\t",          "\\b",          "\\u0001",        "\\u001f",
+                                           "\\u007f",  "\\u00e9",      "\\u2026",      "\\ud83d\\ude00", "\\udc00",
+                                           "\\ud800x", "\xC3\xA9",     "\xE2\x80\xA6", "\\u0022",        "\\u005C"};
   for (int round = 0; round < 400; ++round) {
     std::string doc = "[";
     int strings = 1 + static_cast<int>(rng() % 8);
@@ -160,10 +176,9 @@ TEST(Measure, SizesScalarsAndContainers) {
     uint64_t width;
     uint64_t full, min;
   } cases[] = {
-      {"\"\"", 0, 2, 2},       {"true", 0, 4, 4},   {"false", 0, 5, 5},  {"null", 0, 4, 4},
-      {"1.50e+3", 0, 7, 7},    {"[]", 0, 2, 2},     {"{}", 2, 2, 2},     {"[]", 4, 2, 2},
-      {"{\"a\":1}", 0, 7, 7},  {"{\"a\":1}", 2, 12, 12},
-      {"[1,2,3]", 0, 7, 7},  // the collapsed form is longer
+      {"\"\"", 0, 2, 2},      {"true", 0, 4, 4},        {"false", 0, 5, 5},   {"null", 0, 4, 4},
+      {"1.50e+3", 0, 7, 7},   {"[]", 0, 2, 2},          {"{}", 2, 2, 2},      {"[]", 4, 2, 2},
+      {"{\"a\":1}", 0, 7, 7}, {"{\"a\":1}", 2, 12, 12}, {"[1,2,3]", 0, 7, 7},  // the collapsed form is longer
   };
   for (const auto& c : cases) {
     SizeNode n = measure_text(c.text, c.width);
@@ -184,15 +199,15 @@ TEST(Measure, ProtectsByPattern) {
     uint64_t leaves;
   } cases[] = {
       {{}, 0},
-      {{"/a"}, 2},            // the root's member a and everything below
-      {{"a"}, 2},             // every member named a
+      {{"/a"}, 2},  // the root's member a and everything below
+      {{"a"}, 2},   // every member named a
       {{"/a/a"}, 1},
       {{"a/b"}, 1},
       {{"items/*/id"}, 1},
       {{"/*/*/id"}, 1},
-      {{"*"}, 5},             // every node but the root
-      {{"/a/a/a/a"}, 0},      // longer than any path
-      {{"", "/", "//"}, 0},   // no segments: no pattern
+      {{"*"}, 5},            // every node but the root
+      {{"/a/a/a/a"}, 0},     // longer than any path
+      {{"", "/", "//"}, 0},  // no segments: no pattern
       {{"c//*"}, 1},
   };
   for (const auto& c : cases) {
@@ -208,8 +223,8 @@ TEST(Measure, ProtectsByPattern) {
 
 TEST(Measure, ObjectHoldingProtectedContentKeepsItAtMinimum) {
   // x holds protected content; y and z go behind one "2 keys omitted" member.
-  SizeNode n = measure_text(R"({"x":{"p":"protected text here"},"y":"yyyyyyyyyyyyyyyyyyyyyyyyyy","z":[1,2,3,4,5,6,7,8,9,10]})",
-                            0, {"p"});
+  SizeNode n = measure_text(
+      R"({"x":{"p":"protected text here"},"y":"yyyyyyyyyyyyyyyyyyyyyyyyyy","z":[1,2,3,4,5,6,7,8,9,10]})", 0, {"p"});
   Value expected = parse(R"({"x":{"p":"protected text here"},"…":"2 keys omitted"})");
   EXPECT_EQ(written(expected, 0, 0), n.min);
 }
@@ -370,7 +385,7 @@ TEST(Measure, LargeContainersReadInPlaceMatchTheOwnedRead) {
   std::string members;
   for (size_t i = 0; i < 50000; ++i) members += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":" + scalar_text(i);
   const std::string docs[] = {
-      "[" + items(100000, false) + "]",           // the top level
+      "[" + items(100000, false) + "]",            // the top level
       "{" + members + "}",                         // a top-level object
       "{\"wrap\":[" + items(70000, false) + "]}",  // the first container of its kind
       "[1,[" + items(70000, false) + "]]",         // after an element: copied
@@ -407,10 +422,9 @@ TEST(Measure, NodesMadeLaterMatchTheOnesMadeAtOnce) {
     bool records;  // children are containers, not scalars
     bool is_protected;
   } cases[] = {
-      {256, false, false, false}, {257, false, false, false}, {600, false, false, false},
-      {1024, false, false, true}, {300, true, false, false},  {777, true, false, true},
-      {513, true, false, false},  {700, false, true, false},  {400, true, true, false},
-      {300, false, true, true},
+      {256, false, false, false}, {257, false, false, false}, {600, false, false, false}, {1024, false, false, true},
+      {300, true, false, false},  {777, true, false, true},   {513, true, false, false},  {700, false, true, false},
+      {400, true, true, false},   {300, false, true, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.n << (c.object ? " members" : " items") << (c.records ? " (records)" : "")

@@ -36,9 +36,9 @@ class DocGen {
   }
 
   Value record(int depth) {
-    static const char* kKeys[] = {"id",     "title", "name",  "status",     "body", "created_at",
-                                  "url",    "user",  "tags",  "count",      "etag", "a\"b",
-                                  "caf\xC3\xA9", "",  "\x01", "description", "_links", "price"};
+    static const char* kKeys[] = {"id",          "title", "name", "status",      "body",   "created_at",
+                                  "url",         "user",  "tags", "count",       "etag",   "a\"b",
+                                  "caf\xC3\xA9", "",      "\x01", "description", "_links", "price"};
     Value o = Value::object();
     size_t n = next(6);
     for (size_t i = 0; i < n; ++i) {
@@ -60,9 +60,25 @@ class DocGen {
   }
 
   std::string text(size_t max_len) {
-    static const char* kPieces[] = {"a", "b", " ", "\n", "\n\n", "\t", "\"", "\\", "\x01", "\x1F",
-                                    "\xC3\xA9", "\xE2\x80\xA6", "\xF0\x9F\x98\x80", ". ", "x", "yz",
-                                    "\r\n", "\x7F", "\xE2\x80\xA8"};
+    static const char* kPieces[] = {"a",
+                                    "b",
+                                    " ",
+                                    "\n",
+                                    "\n\n",
+                                    "\t",
+                                    "\"",
+                                    "\\",
+                                    "\x01",
+                                    "\x1F",
+                                    "\xC3\xA9",
+                                    "\xE2\x80\xA6",
+                                    "\xF0\x9F\x98\x80",
+                                    ". ",
+                                    "x",
+                                    "yz",
+                                    "\r\n",
+                                    "\x7F",
+                                    "\xE2\x80\xA8"};
     size_t len = next(max_len + 1);
     std::string s;
     for (size_t i = 0; i < len; ++i) s += kPieces[next(sizeof kPieces / sizeof *kPieces)];

@@ -28,7 +28,7 @@ TEST(CutAtWord, CutsAtASpaceOnlyInTheLastQuarter) {
       {"alpha beta gamma", 16, "alpha beta gamma"},
       {"alpha beta gamma", 0, ""},
       {"abcdefghij", 4, "abcd"},
-      {"ab   cdefgh", 5, "ab"},                // trailing spaces go with the cut
+      {"ab   cdefgh", 5, "ab"},  // trailing spaces go with the cut
       {"\xC3\xA9\xC3\xA9\xC3\xA9 x", 3, "\xC3\xA9\xC3\xA9\xC3\xA9"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.prefix, cut_at_word(c.text, c.limit).prefix) << c.text << c.limit;

@@ -12,24 +12,24 @@ TEST(Utf8, RejectsMalformedSequences) {
   } cases[] = {
       {"", true},
       {"plain ascii, long enough to take the eight-byte path", true},
-      {"\xC3\xA9", true},                 // é
-      {"\xE2\x80\xA6", true},             // …
-      {"\xF0\x9F\x98\x80", true},         // U+1F600
-      {"\xF4\x8F\xBF\xBF", true},         // U+10FFFF
-      {"\xEF\xBB\xBF", true},             // BOM
-      {"\xC0\xAF", false},                // overlong /
-      {"\xC1\xBF", false},                // overlong
-      {"\xE0\x80\xAF", false},            // overlong three-byte
-      {"\xF0\x80\x80\xAF", false},        // overlong four-byte
-      {"\xED\xA0\x80", false},            // U+D800 encoded
-      {"\xED\xBF\xBF", false},            // U+DFFF encoded
-      {"\xF4\x90\x80\x80", false},        // above U+10FFFF
+      {"\xC3\xA9", true},           // é
+      {"\xE2\x80\xA6", true},       // …
+      {"\xF0\x9F\x98\x80", true},   // U+1F600
+      {"\xF4\x8F\xBF\xBF", true},   // U+10FFFF
+      {"\xEF\xBB\xBF", true},       // BOM
+      {"\xC0\xAF", false},          // overlong /
+      {"\xC1\xBF", false},          // overlong
+      {"\xE0\x80\xAF", false},      // overlong three-byte
+      {"\xF0\x80\x80\xAF", false},  // overlong four-byte
+      {"\xED\xA0\x80", false},      // U+D800 encoded
+      {"\xED\xBF\xBF", false},      // U+DFFF encoded
+      {"\xF4\x90\x80\x80", false},  // above U+10FFFF
       {"\xF5\x80\x80\x80", false},
       {"\xFF", false},
-      {"\x80", false},                    // lone continuation
-      {"abc\xC3", false},                 // truncated
-      {"abcdefgh\xE2\x80", false},        // truncated after a fast run
-      {"\xE2\x28\xA1", false},            // bad continuation
+      {"\x80", false},              // lone continuation
+      {"abc\xC3", false},           // truncated
+      {"abcdefgh\xE2\x80", false},  // truncated after a fast run
+      {"\xE2\x28\xA1", false},      // bad continuation
   };
   for (const auto& c : cases) EXPECT_EQ(c.valid, is_valid_utf8(c.bytes)) << c.bytes;
 }

@@ -74,14 +74,13 @@ TEST(YamlReader, RepeatedKeysTakeTheLastValueInTheFirstPlace) {
     int keys;
     std::initializer_list<std::pair<int, int>> repeats;
   } cases[] = {
-      {1, {{0, 5}}},
-      {3, {{1, 7}, {1, 8}}},
-      {7, {{0, 70}}},                    // the eighth entry is a repeat: still scanned
-      {8, {{7, 80}, {0, 81}}},           // the mapping is indexed at its ninth entry
-      {9, {{3, 90}}},
-      {2000, {{0, 1}, {1999, 2}, {1000, 3}, {0, 4}}},
+      {1, {{0, 5}}},           {3, {{1, 7}, {1, 8}}},
+      {7, {{0, 70}}},           // the eighth entry is a repeat: still scanned
+      {8, {{7, 80}, {0, 81}}},  // the mapping is indexed at its ninth entry
+      {9, {{3, 90}}},          {2000, {{0, 1}, {1999, 2}, {1000, 3}, {0, 4}}},
   };
-  for (const auto& c : cases) EXPECT_EQ(expected(c.keys, c.repeats), read_as_json(mapping(c.keys, c.repeats))) << c.keys;
+  for (const auto& c : cases)
+    EXPECT_EQ(expected(c.keys, c.repeats), read_as_json(mapping(c.keys, c.repeats))) << c.keys;
   EXPECT_EQ(R"({"a":{"a":2,"b":3},"b":{"a":5}})", read_as_json("a: {a: 1, b: 3, a: 2}\nb: {a: 4}\nb: {a: 5}"));
 }
 
@@ -171,15 +170,15 @@ TEST(YamlReader, RealsWithLargeExponentsAreWrittenAsTheShortestDecimal) {
   };
   for (const auto& c : cases) EXPECT_EQ(c.json, read_as_json(c.yaml)) << c.yaml;
 
-  std::vector<double> values = {0.0, -0.0, 5e-324, -5e-324, 2.2250738585072009e-308,
-                                2.2250738585072014e-308, 1.7976931348623157e308};
+  std::vector<double> values = {
+      0.0, -0.0, 5e-324, -5e-324, 2.2250738585072009e-308, 2.2250738585072014e-308, 1.7976931348623157e308};
   uint64_t state = 0x9E3779B97F4A7C15;
   for (int exp10 = -330; exp10 <= 310; ++exp10) {
     for (int digits = 1; digits <= 17; ++digits) {
       state = state * 6364136223846793005 + 1442695040888963407;
       uint64_t mantissa = (state >> 11) % 100000000000000000ULL;
-      std::string text = std::to_string(mantissa).substr(0, static_cast<size_t>(digits)) + "e" +
-                         std::to_string(exp10 - digits + 1);
+      std::string text =
+          std::to_string(mantissa).substr(0, static_cast<size_t>(digits)) + "e" + std::to_string(exp10 - digits + 1);
       double d = std::strtod(text.c_str(), nullptr);
       if (std::isfinite(d)) values.push_back((state & 1) ? -d : d);
     }
@@ -245,14 +244,14 @@ std::string slurp(const std::filesystem::path& p) {
 // its parser rejects or misreads, and invalid ones it accepts. Anything not
 // listed here must behave as the suite says.
 const std::set<std::string> kLibyamlDeviations = {
-    "2JQS", "2LFX", "2SXE", "4ABK", "4MUZ-00", "4MUZ-01", "4MUZ-02", "58MP", "5MUD", "5T43",
-    "652Z", "6BCT", "6CA3", "6LVF", "6M2F", "7Z25", "8XYN", "96NN-00", "96NN-01", "9C9N",
-    "9HCY", "9JBA", "9SA2", "A2M4", "BEC7", "CFD4", "CVW2", "DBG4", "DK3J", "DK95-00",
-    "DK95-01", "DK95-03", "DK95-04", "EB22", "FP8R", "FRK4", "G5U8", "HM87-00", "HM87-01", "HWV9",
-    "JEF9-02", "K3WX", "L24T-01", "M7A3", "MUS6-00", "MUS6-01", "MUS6-05", "MUS6-06", "NHX8", "NJ66",
-    "NKF9", "Q5MG", "QB6E", "QT73", "R4YG", "RHX7", "S3PD", "S98Z", "SM9W-01", "SU5Z",
-    "UKK6-00", "UT92", "VJP3-01", "W4TN", "W5VH", "X4QW", "Y2GN", "Y79Y-001", "Y79Y-003", "Y79Y-010",
-    "YJV2"};
+    "2JQS",    "2LFX",    "2SXE",    "4ABK",    "4MUZ-00",  "4MUZ-01",  "4MUZ-02",  "58MP", "5MUD",
+    "5T43",    "652Z",    "6BCT",    "6CA3",    "6LVF",     "6M2F",     "7Z25",     "8XYN", "96NN-00",
+    "96NN-01", "9C9N",    "9HCY",    "9JBA",    "9SA2",     "A2M4",     "BEC7",     "CFD4", "CVW2",
+    "DBG4",    "DK3J",    "DK95-00", "DK95-01", "DK95-03",  "DK95-04",  "EB22",     "FP8R", "FRK4",
+    "G5U8",    "HM87-00", "HM87-01", "HWV9",    "JEF9-02",  "K3WX",     "L24T-01",  "M7A3", "MUS6-00",
+    "MUS6-01", "MUS6-05", "MUS6-06", "NHX8",    "NJ66",     "NKF9",     "Q5MG",     "QB6E", "QT73",
+    "R4YG",    "RHX7",    "S3PD",    "S98Z",    "SM9W-01",  "SU5Z",     "UKK6-00",  "UT92", "VJP3-01",
+    "W4TN",    "W5VH",    "X4QW",    "Y2GN",    "Y79Y-001", "Y79Y-003", "Y79Y-010", "YJV2"};
 
 // The public YAML suite: error cases fail, the others load, and those with
 // one JSON document load to the same data. Skipped without the suite.

@@ -45,8 +45,7 @@ bool takes_value(const Flag& f) { return f.kind != Kind::kSwitch; }
 // "-m", not "--max-chars=5" or "-m5").
 const Flag* whole_flag(const std::string& arg) {
   for (const Flag& f : flags()) {
-    if (arg == dashed(f) || (f.short_name && arg.size() == 2 && arg[0] == '-' && arg[1] == f.short_name))
-      return &f;
+    if (arg == dashed(f) || (f.short_name && arg.size() == 2 && arg[0] == '-' && arg[1] == f.short_name)) return &f;
   }
   return nullptr;
 }
@@ -142,7 +141,8 @@ std::optional<int> build_options(const Parsed& p, Settings& s) {
       continue;
     }
     std::optional<uint64_t> n = parse_count(value);
-    if (!n) return usage_error(dashed(f) + " takes a whole number from 0 to 18446744073709551615, not \"" + value + "\"");
+    if (!n)
+      return usage_error(dashed(f) + " takes a whole number from 0 to 18446744073709551615, not \"" + value + "\"");
     add(f.member, std::to_string(*n));
   }
   if (p.on("compact") || s.lines) add("indent", "0");
@@ -179,12 +179,14 @@ std::optional<int> read_run_flags(const Parsed& p, Settings& s) {
   if (const std::string* jobs = p.last("jobs")) {
     std::optional<uint64_t> n = parse_count(*jobs);
     if (!n || *n < 1 || *n > kMaxJobs)
-      return usage_error("--jobs takes a whole number from 1 to " + std::to_string(kMaxJobs) + ", not \"" + *jobs + "\"");
+      return usage_error("--jobs takes a whole number from 1 to " + std::to_string(kMaxJobs) + ", not \"" + *jobs +
+                         "\"");
     s.jobs = static_cast<unsigned>(*n);
   }
-  bool yaml = (p.last("format") && *p.last("format") == "yaml") ||
-              (p.last("options") && asks_for_yaml(*p.last("options")));
-  if (s.lines && yaml) return usage_error("--lines writes JSON, one answer per line: YAML output cannot be used with it");
+  bool yaml =
+      (p.last("format") && *p.last("format") == "yaml") || (p.last("options") && asks_for_yaml(*p.last("options")));
+  if (s.lines && yaml)
+    return usage_error("--lines writes JSON, one answer per line: YAML output cannot be used with it");
   return std::nullopt;
 }
 

@@ -14,12 +14,12 @@ enum class Kind {
 };
 
 struct Flag {
-  char short_name;         // '\0' when there is none
-  const char* long_name;   // without the leading dashes
+  char short_name;        // '\0' when there is none
+  const char* long_name;  // without the leading dashes
   Kind kind;
   const char* value_name;  // shown in --help, e.g. "N"
   const char* help;
-  const char* member;      // options member it sets as it is; null when handled by name
+  const char* member;  // options member it sets as it is; null when handled by name
 };
 
 std::span<const Flag> flags();

@@ -16,29 +16,18 @@ namespace {
 // A scalar as text: strings unescaped, numbers in their shortest exact form.
 error_code scalar_text(dom::element value, std::string& out) {
   switch (value.type()) {
-    case dom::element_type::STRING:
-      out.assign(std::string_view(value));
-      return simdjson::SUCCESS;
-    case dom::element_type::BOOL:
-      out = bool(value) ? "true" : "false";
-      return simdjson::SUCCESS;
-    case dom::element_type::INT64:
-      out = std::to_string(int64_t(value));
-      return simdjson::SUCCESS;
-    case dom::element_type::UINT64:
-      out = std::to_string(uint64_t(value));
-      return simdjson::SUCCESS;
+    case dom::element_type::STRING: out.assign(std::string_view(value)); return simdjson::SUCCESS;
+    case dom::element_type::BOOL: out = bool(value) ? "true" : "false"; return simdjson::SUCCESS;
+    case dom::element_type::INT64: out = std::to_string(int64_t(value)); return simdjson::SUCCESS;
+    case dom::element_type::UINT64: out = std::to_string(uint64_t(value)); return simdjson::SUCCESS;
     case dom::element_type::DOUBLE: {
       char digits[32];
       auto [end, ec] = std::to_chars(digits, digits + sizeof digits, double(value));
       out.assign(digits, end);
       return simdjson::SUCCESS;
     }
-    case dom::element_type::NULL_VALUE:
-      out = "null";
-      return simdjson::SUCCESS;
-    default:
-      return simdjson::INCORRECT_TYPE;
+    case dom::element_type::NULL_VALUE: out = "null"; return simdjson::SUCCESS;
+    default: return simdjson::INCORRECT_TYPE;
   }
 }
 

@@ -53,8 +53,8 @@ void Messages::draw_loop() {
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     double mb = static_cast<double>(bytes_.load(std::memory_order_relaxed)) / 1e6;
     std::fprintf(stderr, "\r\x1b[Ktersolite: %llu documents, %.1f MB, %.1f MB/s, %.0f s",
-                 static_cast<unsigned long long>(documents_.load(std::memory_order_relaxed)), mb,
-                 mb / seconds, seconds);
+                 static_cast<unsigned long long>(documents_.load(std::memory_order_relaxed)), mb, mb / seconds,
+                 seconds);
     std::fflush(stderr);
     drawn_ = true;
     wake_.wait_for(lock, kRedraw, [this] { return stop_; });

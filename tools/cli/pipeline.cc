@@ -102,8 +102,7 @@ void shrink_in_turn(Source& source, const std::string& options, bool keep_input,
   }
 }
 
-void shrink_in_parallel(Source& source, const std::string& options, bool keep_input, unsigned jobs,
-                        const Sink& sink) {
+void shrink_in_parallel(Source& source, const std::string& options, bool keep_input, unsigned jobs, const Sink& sink) {
   Window window(kDocumentsPerJob * jobs, sink);
   // Each worker reads the document it shrinks, in turn with the others, so
   // that its bytes are still in that core's cache when they are parsed.

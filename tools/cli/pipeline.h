@@ -18,7 +18,6 @@ void shrink_in_turn(Source& source, const std::string& options, bool keep_input,
 /// The same on `jobs` threads, each reading the next document in turn.
 /// Workers stay at most a bounded number of documents (and bytes) ahead
 /// of the sink, so memory is bounded however long the input is.
-void shrink_in_parallel(Source& source, const std::string& options, bool keep_input, unsigned jobs,
-                        const Sink& sink);
+void shrink_in_parallel(Source& source, const std::string& options, bool keep_input, unsigned jobs, const Sink& sink);
 
 }  // namespace tersolite_cli

@@ -8,8 +8,8 @@ namespace {
 
 // "412 strings_truncated, 3 arrays_sampled", the counters that are not 0.
 std::string cut_counts(const Report& report) {
-  static const char* kCounters[] = {"strings_truncated", "arrays_sampled",     "items_omitted",
-                                    "objects_trimmed",   "keys_omitted",       "containers_collapsed",
+  static const char* kCounters[] = {"strings_truncated", "arrays_sampled",    "items_omitted",
+                                    "objects_trimmed",   "keys_omitted",      "containers_collapsed",
                                     "arrays_condensed",  "protected_omitted", "fields_dropped"};
   std::string cut;
   for (const char* key : kCounters) {
@@ -45,8 +45,10 @@ Printer::Printer(const Settings& settings, Output& output, Messages& messages, b
 bool Printer::print(Document& doc) {
   std::string where = doc.name;
   if (doc.line) where.append(":").append(std::to_string(doc.line));
-  if (!doc.read_error.empty()) fail(kUsage, "cannot read " + where + ": " + doc.read_error);
-  else print_answer(doc, name_documents_ ? where + ": " : "");
+  if (!doc.read_error.empty())
+    fail(kUsage, "cannot read " + where + ": " + doc.read_error);
+  else
+    print_answer(doc, name_documents_ ? where + ": " : "");
   messages_.count(doc.input_size);
   return !output_.failed();
 }
@@ -68,28 +70,27 @@ void Printer::print_answer(Document& doc, const std::string& label) {
   if (report.get("fits") == "false") {
     std::string line = label + "the answer has " + report.get("output_chars") + " characters, over the budget of " +
                        report.get("max_chars");
-    if (settings_.strict) fail(kOverBudget, line);
-    else warn(line);
+    if (settings_.strict)
+      fail(kOverBudget, line);
+    else
+      warn(line);
   }
 }
 
 void Printer::print_report(const Report& report, const std::string& label) {
   auto m = [&](const char* key) { return report.get(key); };
   std::string out = "tersolite: " + label + m("input_chars") + " -> " + m("output_chars") + " chars (budget " +
-                    m("max_chars") + ", " + (m("fits") == "true" ? "fits" : "does not fit") + "), " +
-                    m("format") + " output from " + m("input_format") + " input\n";
+                    m("max_chars") + ", " + (m("fits") == "true" ? "fits" : "does not fit") + "), " + m("format") +
+                    " output from " + m("input_format") + " input\n";
   if (m("pruned") != "true") {
     out += "  nothing cut: the document fits as written\n";
   } else {
     out += "  cut: " + cut_counts(report) + "\n";
-    out += list_lines(report, "dropped_fields", "dropped fields", [](const Fields& d) {
-      return d.get("path") + " (in " + d.get("items") +
-             " items)";
-    });
+    out += list_lines(report, "dropped_fields", "dropped fields",
+                      [](const Fields& d) { return d.get("path") + " (in " + d.get("items") + " items)"; });
     out += list_lines(report, "field_decisions", "field decisions (score, relevance)", [](const Fields& d) {
-      return std::string(d.get("kept") == "true" ? "kept   " : "dropped") + " " +
-             d.get("score") + "  " + d.get("relevance") +
-             "  " + d.get("path");
+      return std::string(d.get("kept") == "true" ? "kept   " : "dropped") + " " + d.get("score") + "  " +
+             d.get("relevance") + "  " + d.get("path");
     });
   }
   output_.flush();  // the document before its report, on a shared terminal

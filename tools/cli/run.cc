@@ -61,8 +61,10 @@ Status run(const Settings& settings) {
     return printer.print(doc);
   };
   bool keep_input = !settings.view.empty();
-  if (settings.jobs <= 1 || one_document) shrink_in_turn(source, settings.options, keep_input, sink);
-  else shrink_in_parallel(source, settings.options, keep_input, settings.jobs, sink);
+  if (settings.jobs <= 1 || one_document)
+    shrink_in_turn(source, settings.options, keep_input, sink);
+  else
+    shrink_in_parallel(source, settings.options, keep_input, settings.jobs, sink);
   messages.finish();
   output.flush();
   Status status = printer.status();

@@ -2,10 +2,10 @@
 // non-empty line of them with --lines.
 #pragma once
 
+#include <sys/types.h>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <sys/types.h>
 #include <string_view>
 #include <vector>
 
@@ -34,10 +34,10 @@ class FileBytes {
 /// the run's options and `envelope.raw()` are all there, for anything that
 /// wants to see all three.
 struct Document {
-  std::string name;   // the file name; "<stdin>" for standard input
-  uint64_t line = 0;  // its line with --lines, else 0
-  std::string read_error;  // why it could not be read; then it is not shrunk
-  std::unique_ptr<FileBytes> file;  // a whole file, or
+  std::string name;                     // the file name; "<stdin>" for standard input
+  uint64_t line = 0;                    // its line with --lines, else 0
+  std::string read_error;               // why it could not be read; then it is not shrunk
+  std::unique_ptr<FileBytes> file;      // a whole file, or
   std::shared_ptr<const char[]> chunk;  // one line, in a block of them
   std::string_view line_bytes;
   Envelope envelope;
