@@ -25,6 +25,8 @@ class EscapedSink {
   void push_back(char c) {
     if (static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != '\\') {
       out_.push_back(c);
+    } else if (c == '"') {  // every string's quotes
+      out_.append(std::string_view("\\\"", 2));
     } else {
       append(std::string_view(&c, 1));
     }
