@@ -9,12 +9,6 @@ namespace tersolite::json {
 
 namespace {
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-bool is_number_byte(char c) {
-  return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
-}
-
 bool is_hex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 // The four hex digits at p[i..] as a code unit, i moved past them.
@@ -60,36 +54,16 @@ std::optional<char32_t> decode_escape(const char* p, size_t n, size_t& i) {
   return U'\uFFFD';
 }
 
-// Writes the string literal at p[i] (valid) as the writer writes its text;
-// returns the position after it. Runs without escapes go out as they are.
+// Rewrites with the reader's rules, counting what it writes: a document
+// that fits is answered from one pass over its text instead of a tree.
 template <class Out>
-size_t rewrite_string(Out& out, const char* p, size_t n, size_t i) {
-  out.push_back('"');
-  ++i;
-  while (true) {
-    size_t run = end_of_plain_run(p, i, n);
-    append_plain(out, std::string_view(p + i, run - i));
-    i = run;
-    if (p[i] == '"') break;
-    char32_t c = *decode_escape(p, n, i);
-    if (c < 0x80) {
-      EscapedSink<Out>(out).push_back(static_cast<char>(c));
-    } else {
-      char bytes[4];
-      append_plain(out, std::string_view(bytes, encode_utf8(bytes, c)));
-    }
-  }
-  out.push_back('"');
-  return i + 1;
-}
-
-// Checks and counts with the reader's rules but builds nothing: a document
-// that fits is answered from two quick passes over its text instead of a tree.
-class CharCounter {
+class Rewriter {
  public:
-  CharCounter(std::string_view text, uint64_t width, uint64_t limit)
-      : p_(text.data()), n_(text.size()), width_(width), limit_(limit) {}
+  Rewriter(Out& out, std::string_view text, uint64_t width, uint64_t limit)
+      : out_(out), p_(text.data()), n_(text.size()), width_(width), limit_(limit) {}
 
+  // One loop with an explicit depth rather than a function per construct:
+  // it runs over every byte of a document that fits.
   std::optional<uint64_t> run() {
     bool after_value = false;  // a value has just ended at `depth`
     size_t depth = 0;
@@ -103,11 +77,13 @@ class CharCounter {
         char c = p_[i_++];
         if (c == (object ? '}' : ']')) {
           --depth;
-          chars_ += line(depth) + 1;
+          line(depth);
+          punctuation(c);
           continue;
         }
         if (c != ',') return std::nullopt;
-        chars_ += 1 + line(depth);
+        punctuation(',');
+        line(depth);
         if (object && !key()) return std::nullopt;
         after_value = false;
         continue;
@@ -117,16 +93,18 @@ class CharCounter {
       char c = p_[i_];
       if (c == '[' || c == '{') {
         bool object = c == '{';
+        char close = object ? '}' : ']';
         ++i_;
         skip_space();
-        if (i_ < n_ && p_[i_] == (object ? '}' : ']')) {
+        punctuation(c);
+        if (i_ < n_ && p_[i_] == close) {
           ++i_;
-          chars_ += 2;
+          punctuation(close);
           after_value = true;
           continue;
         }
         in_object_[depth++] = object;
-        chars_ += 1 + line(depth);
+        line(depth);
         if (object && !key()) return std::nullopt;
         continue;
       }
@@ -139,8 +117,22 @@ class CharCounter {
   void skip_space() {
     while (i_ < n_ && (p_[i_] == ' ' || p_[i_] == '\n' || p_[i_] == '\r' || p_[i_] == '\t')) ++i_;
   }
+
+  void punctuation(char c) {
+    out_.push_back(c);
+    ++chars_;
+  }
+  void plain(std::string_view s) {
+    append_plain(out_, s);
+    chars_ += s.size();
+  }
   // A line break and the indentation of `level`, when the layout has lines.
-  uint64_t line(uint64_t level) const { return width_ == 0 ? 0 : 1 + width_ * level; }
+  void line(uint64_t level) {
+    if (width_ == 0) return;
+    out_.push_back('\n');
+    out_.append(static_cast<size_t>(width_ * level), ' ');
+    chars_ += 1 + width_ * level;
+  }
 
   // A key, its colon and the space after it.
   bool key() {
@@ -149,7 +141,7 @@ class CharCounter {
     skip_space();
     if (i_ == n_ || p_[i_] != ':') return false;
     ++i_;
-    chars_ += width_ > 0 ? 2 : 1;
+    plain(width_ > 0 ? ": " : ":");
     return true;
   }
 
@@ -166,7 +158,7 @@ class CharCounter {
   bool literal(std::string_view word) {
     if (std::string_view(p_ + i_, n_ - i_).substr(0, word.size()) != word) return false;
     i_ += word.size();
-    chars_ += word.size();
+    plain(word);
     return true;
   }
 
@@ -176,6 +168,7 @@ class CharCounter {
     return i_ > start;
   }
 
+  // Numbers keep their literal text.
   bool number() {
     size_t start = i_;
     if (i_ < n_ && p_[i_] == '-') ++i_;
@@ -193,38 +186,44 @@ class CharCounter {
       if (i_ < n_ && (p_[i_] == '+' || p_[i_] == '-')) ++i_;
       if (!digits()) return false;
     }
-    chars_ += i_ - start;
+    plain(std::string_view(p_ + start, i_ - start));
     return true;
   }
 
-  // At a string's opening quote: what the writer writes for its decoded text.
+  // At a string's opening quote. Runs without escapes go out as they
+  // stand; an escape is decoded and its character written as the writer
+  // writes it.
   bool string() {
     ++i_;
-    chars_ += 2;
+    punctuation('"');
     while (true) {
       uint64_t seen = 0;
       size_t run = end_of_plain_run(p_, i_, n_, seen);
-      std::string_view plain(p_ + i_, run - i_);
-      chars_ += seen_ascii_only(seen) ? plain.size() : char_count(plain);
+      std::string_view text(p_ + i_, run - i_);
+      append_plain(out_, text);
+      chars_ += seen_ascii_only(seen) ? text.size() : char_count(text);
       i_ = run;
       if (i_ == n_) return false;
       if (p_[i_] == '"') {
         ++i_;
+        punctuation('"');
         return true;
       }
-      if (p_[i_] != '\\' || !escape()) return false;
+      if (p_[i_] != '\\') return false;  // a control character
+      auto c = decode_escape(p_, n_, i_);
+      if (!c) return false;
+      if (*c < 0x80) {
+        EscapedSink<Out>(out_).push_back(static_cast<char>(*c));
+        chars_ += kWrittenChars.size[*c];
+      } else {
+        char bytes[4];
+        append_plain(out_, std::string_view(bytes, encode_utf8(bytes, *c)));
+        ++chars_;
+      }
     }
   }
 
-  // At a backslash: the decoded character costs what the writer spends on
-  // it, and one beyond ASCII one character.
-  bool escape() {
-    auto c = decode_escape(p_, n_, i_);
-    if (!c) return false;
-    chars_ += *c < 0x80 ? kWrittenChars.size[*c] : 1;
-    return true;
-  }
-
+  Out& out_;
   const char* p_;
   size_t n_;
   size_t i_ = 0;
@@ -234,89 +233,14 @@ class CharCounter {
   bool in_object_[kMaxDepth + 1] = {};
 };
 
-
 }  // namespace
 
-// One loop over the tokens with an explicit depth, not a function per
-// construct: it runs over every byte of a document that fits, and its
-// states share the cursor and the pending line break.
 template <class Out>
-void rewrite_json(Out& out, std::string_view text, uint64_t width) {
-  const char* p = text.data();
-  const size_t n = text.size();
-  size_t i = 0;
-  uint64_t depth = 0;
-  auto skip_space = [&] {
-    while (i < n && is_space(p[i])) ++i;
-  };
-  auto line = [&](uint64_t level) {
-    if (width == 0) return;
-    out.push_back('\n');
-    out.append(static_cast<size_t>(width * level), ' ');
-  };
-  while (true) {
-    skip_space();
-    if (i >= n) return;
-    char c = p[i];
-    switch (c) {
-      case '[':
-      case '{': {
-        char close = c == '[' ? ']' : '}';
-        ++i;
-        skip_space();
-        out.push_back(c);
-        if (p[i] == close) {
-          ++i;
-          out.push_back(close);
-        } else {
-          ++depth;
-          line(depth);
-        }
-        break;
-      }
-      case ']':
-      case '}':
-        ++i;
-        --depth;
-        line(depth);
-        out.push_back(c);
-        break;
-      case ',':
-        ++i;
-        out.push_back(',');
-        line(depth);
-        break;
-      case ':':
-        ++i;
-        append_plain(out, width > 0 ? std::string_view(": ") : std::string_view(":"));
-        break;
-      case '"': i = rewrite_string(out, p, n, i); break;
-      case 't':
-        append_plain(out, "true");
-        i += 4;
-        break;
-      case 'f':
-        append_plain(out, "false");
-        i += 5;
-        break;
-      case 'n':
-        append_plain(out, "null");
-        i += 4;
-        break;
-      default: {
-        size_t start = i;
-        while (i < n && is_number_byte(p[i])) ++i;
-        append_plain(out, std::string_view(p + start, i - start));
-      }
-    }
-  }
+std::optional<uint64_t> rewrite_json(Out& out, std::string_view text, uint64_t width, uint64_t limit) {
+  return Rewriter<Out>(out, text, width, limit).run();
 }
 
-template void rewrite_json(std::string&, std::string_view, uint64_t);
-template void rewrite_json(EscapedSink<HeapBuffer>&, std::string_view, uint64_t);
-
-std::optional<uint64_t> rewritten_chars(std::string_view text, uint64_t width, uint64_t limit) {
-  return CharCounter(text, width, limit).run();
-}
+template std::optional<uint64_t> rewrite_json(std::string&, std::string_view, uint64_t, uint64_t);
+template std::optional<uint64_t> rewrite_json(EscapedSink<HeapBuffer>&, std::string_view, uint64_t, uint64_t);
 
 }  // namespace tersolite::json

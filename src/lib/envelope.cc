@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "json/json_rewrite.h"
 #include "json/json_writer.h"
@@ -78,18 +79,20 @@ Value report_value(const Report& r) {
 size_t typical_room(size_t bytes) { return bytes + bytes / 4; }
 
 // The envelope around a text that `write_text` appends, escaped, in place,
-// with room for `text_room` bytes of it.
+// with room for `text_room` bytes of it. `write_text` returns the report,
+// or null when it gives up: then there is no envelope.
 template <class WriteText>
-HeapBuffer envelope_around(size_t text_room, const Report& r, WriteText write_text) {
+std::optional<HeapBuffer> envelope_around(size_t text_room, WriteText write_text) {
   // The text is written straight into the envelope rather than copied into
   // a Value first: it may be the size of the whole document.
   HeapBuffer out;
   out.reserve(text_room + 1024);
   out.append("{\"ok\":true,\"text\":\"");
   json::EscapedSink<HeapBuffer> escaped(out);
-  write_text(escaped);
+  const Report* r = write_text(escaped);
+  if (r == nullptr) return std::nullopt;
   out.append("\",\"report\":");
-  json::write_json(out, report_value(r), 0);
+  json::write_json(out, report_value(*r), 0);
   out.push_back('}');
   return out;
 }
@@ -97,22 +100,33 @@ HeapBuffer envelope_around(size_t text_room, const Report& r, WriteText write_te
 }  // namespace
 
 HeapBuffer success_envelope(std::string_view text, const Report& r) {
-  return envelope_around(typical_room(text.size()), r, [&](auto& sink) { sink.append(text); });
+  return *envelope_around(typical_room(text.size()), [&](auto& sink) {
+    sink.append(text);
+    return &r;
+  });
 }
 
 HeapBuffer success_envelope(const Value& document, uint64_t width, const Report& r) {
-  return envelope_around(typical_room(r.output_chars), r,
-                         [&](auto& sink) { json::write_json(sink, document, width, 0); });
+  return *envelope_around(typical_room(r.output_chars), [&](auto& sink) {
+    json::write_json(sink, document, width, 0);
+    return &r;
+  });
 }
 
-HeapBuffer success_envelope_rewritten(std::string_view json_text, uint64_t width, const Report& r) {
-  // Rewritten, the text has no more bytes than the input and the spaces and
-  // line breaks of its layout (fewer than its characters); escaped, each
-  // byte takes at most two. Room that is never written costs address space,
-  // not memory, while growing a buffer this large would hold it twice.
-  uint64_t room = sat_mul(2, sat_add(json_text.size(), width > 0 ? r.output_chars : 0));
-  return envelope_around(static_cast<size_t>(std::min<uint64_t>(room, SIZE_MAX / 4)), r,
-                         [&](auto& sink) { json::rewrite_json(sink, json_text, width); });
+std::optional<HeapBuffer> envelope_if_fits_as_written(std::string_view json_text, uint64_t width, Report& r) {
+  // Compact, the text has no more bytes than the input; escaped, each byte
+  // takes at most two, so it never grows. Indented, it grows when its
+  // layout takes more than the input. Room never written costs address
+  // space, not memory.
+  uint64_t layout = width > 0 ? std::min<uint64_t>(r.max_chars, json_text.size()) : 0;
+  uint64_t room = sat_mul(2, sat_add(json_text.size(), layout));
+  return envelope_around(static_cast<size_t>(std::min<uint64_t>(room, SIZE_MAX / 4)),
+                         [&](auto& sink) -> const Report* {
+                           auto chars = json::rewrite_json(sink, json_text, width, r.max_chars);
+                           if (!chars) return nullptr;
+                           r.input_chars = r.output_chars = *chars;
+                           return &r;
+                         });
 }
 
 }  // namespace tersolite

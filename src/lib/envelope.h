@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,9 +34,11 @@ HeapBuffer success_envelope(std::string_view text, const Report& report);
 /// envelope's text, without a copy of its own.
 HeapBuffer success_envelope(const Value& document, uint64_t width, const Report& report);
 
-/// The same for a document given as a valid JSON text (no byte-order mark),
-/// rewritten with `width` from its tokens.
-HeapBuffer success_envelope_rewritten(std::string_view json_text, uint64_t width, const Report& report);
+/// The same for a JSON text (valid UTF-8, no byte-order mark) rewritten
+/// with `width` from its tokens, when it is valid JSON and writes at most
+/// `report.max_chars` characters (see json::rewrite_json), with those
+/// characters set in the report; nullopt otherwise.
+std::optional<HeapBuffer> envelope_if_fits_as_written(std::string_view json_text, uint64_t width, Report& report);
 
 /// A count of thousandths as a decimal with three fraction digits.
 std::string thousandths_text(uint32_t count);

@@ -6,7 +6,6 @@
 
 #include "condense/condense.h"
 #include "json/json_reader.h"
-#include "json/json_rewrite.h"
 #include "lib/envelope.h"
 #include "lib/options.h"
 #include "lib/shrink_search.h"
@@ -63,19 +62,14 @@ Expected<Document, std::string> read_document(std::string_view input, const Opti
 }
 
 // A JSON document whose JSON output fits as written is answered from its
-// text alone: one pass checks it as the reader would and counts what it
-// writes, a second rewrites it into the envelope. Building its tree would
-// take longer than both, and memory of a few times its size.
+// text alone: one pass checks it as the reader would while it rewrites it
+// into the envelope. Building its tree would take longer, and memory of a
+// few times its size.
 std::optional<HeapBuffer> answer_as_written(std::string_view input, const Options& options) {
   if (options.input_format == Format::kYaml || options.format == Format::kYaml) return std::nullopt;
-  std::string_view text = json::without_bom(input);
-  uint64_t width = output_width(Format::kJson, options.indent);
-  auto chars = json::rewritten_chars(text, width, options.max_chars);
-  if (!chars) return std::nullopt;
   Report report;
   report.max_chars = options.max_chars;
-  report.input_chars = report.output_chars = *chars;
-  return success_envelope_rewritten(text, width, report);
+  return envelope_if_fits_as_written(json::without_bom(input), output_width(Format::kJson, options.indent), report);
 }
 
 HeapBuffer error_answer(std::string_view message) {

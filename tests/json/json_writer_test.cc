@@ -72,17 +72,18 @@ TEST(JsonRewrite, WritesWhatTheTreeWriterWrites) {
     ASSERT_TRUE(v) << text;
     for (uint64_t width : {0, 1, 4}) {
       std::string rewritten;
-      rewrite_json(rewritten, text, width);
+      auto chars = rewrite_json(rewritten, text, width);
       EXPECT_EQ(to_json(*v, width), rewritten) << text << " at width " << width;
-      // Counted without writing, and only up to the limit.
-      uint64_t chars = char_count(rewritten);
-      EXPECT_EQ(rewritten_chars(text, width, chars), chars) << text << " at width " << width;
-      EXPECT_EQ(rewritten_chars(text, width, chars - 1), std::nullopt) << text << " at width " << width;
+      // Counted as it writes, and only up to the limit.
+      ASSERT_EQ(chars, char_count(rewritten)) << text << " at width " << width;
+      std::string scratch;
+      EXPECT_EQ(rewrite_json(scratch, text, width, *chars), chars) << text << " at width " << width;
+      EXPECT_EQ(rewrite_json(scratch, text, width, *chars - 1), std::nullopt) << text << " at width " << width;
     }
   }
 }
 
-// The count stands in for the reader's verdict: it must never take a text
+// The rewriter stands in for the reader's verdict: it must never take a text
 // the reader turns down. Near misses of every construct, both ways.
 TEST(JsonRewrite, CountsWhatTheReaderAcceptsAndNothingElse) {
   std::vector<std::string> texts = {
@@ -100,9 +101,10 @@ TEST(JsonRewrite, CountsWhatTheReaderAcceptsAndNothingElse) {
   for (const std::string& text : texts) {
     auto v = read_json(text);
     for (uint64_t width : {0, 2}) {
-      auto chars = rewritten_chars(text, width, UINT64_MAX);
+      std::string rewritten;
+      auto chars = rewrite_json(rewritten, text, width);
       ASSERT_EQ(v.has_value(), chars.has_value()) << text << " at width " << width;
-      if (chars) EXPECT_EQ(char_count(to_json(*v, width)), *chars) << text << " at width " << width;
+      if (chars) EXPECT_EQ(to_json(*v, width), rewritten) << text << " at width " << width;
     }
   }
 }
