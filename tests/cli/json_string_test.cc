@@ -5,6 +5,7 @@
 
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tersolite_cli {
@@ -12,11 +13,12 @@ namespace {
 
 // `literal` (a string literal's contents, closing quote and what follows
 // included) decoded; "<fails>" when it is refused.
-std::string decode(std::string literal, size_t* read = nullptr) {
+std::string decode(std::string_view literal, size_t* read = nullptr) {
+  std::vector<char> bytes(literal.begin(), literal.end());  // nothing to read past it
   DecodedString out{};
-  if (!decode_string_in_place(literal.data(), literal.size(), out)) return "<fails>";
+  if (!decode_string_in_place(bytes.data(), bytes.size(), out)) return "<fails>";
   if (read != nullptr) *read = out.read;
-  return literal.substr(0, out.length);
+  return {bytes.data(), out.length};
 }
 
 TEST(DecodeStringInPlace, DecodesEveryEscape) {
