@@ -13,38 +13,51 @@ namespace tersolite_cli {
 
 namespace {
 
+// Marks of the bytes that end a plain run (quote, backslash, control
+// character) in the kBlock bytes at a pointer, one bit or one byte per byte,
+// the first byte lowest.
 #ifdef __SSE2__
 constexpr size_t kBlock = 16;
+constexpr int kBitsPerByte = 1;
+using Marks = uint32_t;
 
-// The offset of the first quote, backslash or control character among the
-// kBlock bytes at `p`, or kBlock.
-size_t plain_bytes(const char* p) {
+Marks marks_of(const char* p) {
   __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   __m128i quote = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('"'));
   __m128i backslash = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\'));
   __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x1F)), bytes);
-  auto marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(quote, backslash), control)));
-  return marks == 0 ? kBlock : static_cast<size_t>(std::countr_zero(marks));
+  return static_cast<Marks>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(quote, backslash), control)));
 }
 #else
 constexpr size_t kBlock = 8;
+constexpr int kBitsPerByte = 8;
+using Marks = uint64_t;
+
 constexpr uint64_t kOnes = 0x0101010101010101;
-constexpr uint64_t kHighBits = 0x8080808080808080;
+constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
 
-// The high bit of each byte of `word` below `n` (at most 128). Borrows only
-// mark bytes above a marked one, so the lowest mark is always right.
-constexpr uint64_t bytes_below(uint64_t word, uint64_t n) { return (word - kOnes * n) & ~word & kHighBits; }
+// The high bit of each byte of `word` below `n` (1 to 128), exactly: no
+// carry crosses a byte.
+constexpr uint64_t bytes_below(uint64_t word, uint64_t n) {
+  return ~(((word & kLow7) + kOnes * (0x80 - n)) | word | kLow7);
+}
 
-size_t plain_bytes(const char* p) {
+Marks marks_of(const char* p) {
   uint64_t word;
   std::memcpy(&word, p, sizeof word);
-  // The first byte in the lowest, so that the lowest mark is the first.
   if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
-  uint64_t marks =
-      bytes_below(word ^ (kOnes * '"'), 1) | bytes_below(word ^ (kOnes * '\\'), 1) | bytes_below(word, 0x20);
-  return marks == 0 ? kBlock : static_cast<size_t>(std::countr_zero(marks) / 8);
+  return bytes_below(word ^ (kOnes * '"'), 1) | bytes_below(word ^ (kOnes * '\\'), 1) | bytes_below(word, 0x20);
 }
 #endif
+
+// The offset of the first mark. REQUIRES: `marks` is not 0.
+size_t first_mark(Marks marks) { return static_cast<size_t>(std::countr_zero(marks) / kBitsPerByte); }
+
+// `marks` without those of the bytes up to offset `k`.
+Marks marks_after(Marks marks, size_t k) {
+  size_t shift = (k + 1) * kBitsPerByte;
+  return shift >= sizeof(Marks) * 8 ? 0 : marks & (~Marks{0} << shift);
+}
 
 int hex_digit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -114,6 +127,39 @@ constexpr auto kEscaped = [] {
   return table;
 }();
 
+// Decodes the block at `in`, its plain runs and simple escapes, when the
+// decoded text is a block or more behind (so that a block written whole at
+// `to` lands on bytes already read) and another block follows (so that a
+// block read from any offset of this one stays in the text). False when it
+// stopped at a byte it leaves to the caller: a quote, a control character,
+// or an escape other than a simple one. Taking every mark of one read lets
+// the next block's read start before this block's escapes are done.
+bool decode_block(const char*& in, char*& to) {
+  const char* block = in;
+  Marks marks = marks_of(block);
+  size_t done = 0;
+  while (marks != 0) {
+    size_t k = first_mark(marks);
+    std::memcpy(to, block + done, kBlock);  // the run before the mark, and bytes overwritten later
+    to += k - done;
+    char decoded = block[k] == '\\' ? kEscaped[static_cast<unsigned char>(block[k + 1])] : 0;
+    if (decoded == 0) {
+      in = block + k;
+      return false;
+    }
+    *to++ = decoded;
+    done = k + 2;
+    marks = marks_after(marks, k + 1);
+  }
+  if (done < kBlock) {
+    std::memcpy(to, block + done, kBlock);
+    to += kBlock - done;
+    done = kBlock;
+  }
+  in = block + done;
+  return true;
+}
+
 }  // namespace
 
 bool decode_string_in_place(char* text, size_t size, DecodedString& out) {
@@ -125,8 +171,13 @@ bool decode_string_in_place(char* text, size_t size, DecodedString& out) {
     // already in place; once escapes have shortened the text by a block or
     // more, a block written back whole lands on bytes already read.
     while (static_cast<size_t>(end - in) >= kBlock) {
-      size_t plain = plain_bytes(in);
       auto gap = static_cast<size_t>(in - to);
+      if (gap >= kBlock && static_cast<size_t>(end - in) >= 2 * kBlock) {
+        if (decode_block(in, to)) continue;
+        break;
+      }
+      Marks marks = marks_of(in);
+      size_t plain = marks == 0 ? kBlock : first_mark(marks);
       if (gap >= kBlock)
         std::memcpy(to, in, kBlock);
       else if (gap > 0)
