@@ -39,16 +39,16 @@ TEST(EnvelopeReader, ReadsAnswersAndErrors) {
       // Not the expected object.
       {"", "<unread>"},
       {"[]", "<unread>"},
-      {R"({"ok":true,"text":"abc)", "<unread>"},                       // cut short
-      {R"({"ok":true,"text":"abc"})", "<unread>"},                      // no report
-      {R"({"ok":true,"text":"abc")", "<unread>"},                       // no end
-      {R"({"ok":true,"text":"abc"x)" + report, "<unread>"},             // garbage after the text
-      {R"({"ok":true,"text":"abc")" + report + "x", "<unread>"},        // ... after the envelope
-      {R"({"ok":true,"text":"a\x")" + report, "<unread>"},              // a bad escape
-      {R"({"ok":true,"text":"a\ud800")" + report, "<unread>"},          // a lone surrogate
-      {"{\"ok\":true,\"text\":\"a\x01\"" + report, "<unread>"},         // a control character
-      {"{\"ok\":true,\"text\":\"caf\xC3\"" + report, "<unread>"},       // not UTF-8 in the text
-      {"{\"ok\":true,\"text\":\"ab\"" + report + "\xFF", "<unread>"},   // ... after it
+      {R"({"ok":true,"text":"abc)", "<unread>"},                         // cut short
+      {R"({"ok":true,"text":"abc"})", "<unread>"},                       // no report
+      {R"({"ok":true,"text":"abc")", "<unread>"},                        // no end
+      {R"({"ok":true,"text":"abc"x)" + report, "<unread>"},              // garbage after the text
+      {R"({"ok":true,"text":"abc")" + report + "x", "<unread>"},         // ... after the envelope
+      {R"({"ok":true,"text":"a\x")" + report, "<unread>"},               // a bad escape
+      {R"({"ok":true,"text":"a\ud800")" + report, "<unread>"},           // a lone surrogate
+      {"{\"ok\":true,\"text\":\"a\x01\"" + report, "<unread>"},          // a control character
+      {"{\"ok\":true,\"text\":\"caf\xC3\"" + report, "<unread>"},        // not UTF-8 in the text
+      {"{\"ok\":true,\"text\":\"ab\"" + report + "\xFF", "<unread>"},    // ... after it
       {R"({"ok":true,"text":"ab","report":{"fits":[1]}})", "<unread>"},  // a list of numbers
       {R"({"ok":1,"text":"ab")" + report, "<unread>"},
   };

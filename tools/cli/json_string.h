@@ -17,8 +17,8 @@ struct DecodedString {
 /// within `size` bytes. Decoding never writes past what it has read, since
 /// no escape is shorter than what it stands for.
 /// Fails on a missing closing quote, a bad escape, a lone surrogate or a
-/// control character; the bytes read so far are then overwritten.
-/// REQUIRES: the bytes up to the closing quote are valid UTF-8.
+/// control character; the bytes read so far are then overwritten. Bytes
+/// outside escapes are copied as they are: check them as UTF-8 beforehand.
 bool decode_string_in_place(char* text, size_t size, DecodedString& out);
 
 }  // namespace tersolite_cli
