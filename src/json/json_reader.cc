@@ -31,17 +31,6 @@ class Reader {
     if (arena != nullptr && width) layout_ = Layout{*width};
   }
 
-  // Containers are read with an explicit stack rather than by recursion, so
-  // that the deepest documents cost heap, not the host's thread stack.
-  // The text of the string literal the reader is at.
-  // REQUIRES: the text is a valid JSON string literal.
-  std::string string_literal() {
-    ++pos_;
-    std::string_view raw;
-    read_string(raw);
-    return std::string(raw);
-  }
-
   Expected<Value, ParseError> run() {
     skip_space();
     Value value;
@@ -446,7 +435,5 @@ class Reader {
 Expected<Value, ParseError> read_json(std::string_view text, Arena* arena, std::optional<uint64_t> noted_width) {
   return Reader(without_bom(text), arena, noted_width).run();
 }
-
-std::string decode_string_literal(std::string_view literal) { return Reader(literal, nullptr).string_literal(); }
 
 }  // namespace tersolite::json

@@ -44,8 +44,4 @@ inline std::string_view without_bom(std::string_view text) {
   return text;
 }
 
-/// The text of a JSON string literal, escapes decoded as read_json does.
-/// REQUIRES: `literal` is a valid JSON string literal, quotes included.
-std::string decode_string_literal(std::string_view literal);
-
 }  // namespace tersolite::json

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,14 @@ namespace tersolite::json {
 /// REQUIRES: `text` is valid JSON without a byte-order mark.
 template <class Out>
 void rewrite_json(Out& out, std::string_view text, uint64_t width);
+
+/// The characters rewrite_json() writes for `text` with `width`, when
+/// read_json() accepts `text` and they are at most `limit`; nullopt when it
+/// is not JSON, nests too deep, or writes more (it stops there, so a large
+/// document that does not fit costs a look at its first `limit` bytes).
+/// It may turn down a text the reader accepts, never the other way round.
+/// REQUIRES: `text` is valid UTF-8 without a byte-order mark.
+std::optional<uint64_t> rewritten_chars(std::string_view text, uint64_t width, uint64_t limit);
 
 extern template void rewrite_json(std::string&, std::string_view, uint64_t);
 extern template void rewrite_json(EscapedSink<HeapBuffer>&, std::string_view, uint64_t);

@@ -75,9 +75,9 @@ template <class Out>
 template <class Out>
 void write_json(Out& out, const Value& value, uint64_t width, uint64_t depth) {
   switch (value.kind()) {
-    case Kind::kNull: out.append("null"); return;
-    case Kind::kBool: out.append(value.as_bool() ? "true" : "false"); return;
-    case Kind::kNumber: out.append(value.text()); return;
+    case Kind::kNull: append_plain(out, "null"); return;
+    case Kind::kBool: append_plain(out, value.as_bool() ? "true" : "false"); return;
+    case Kind::kNumber: append_plain(out, value.text()); return;
     case Kind::kString: write_json_string(out, value.text()); return;
     case Kind::kArray:
       if (value.is_packed()) {

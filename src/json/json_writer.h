@@ -22,14 +22,35 @@ template <class Out>
 class EscapedSink {
  public:
   explicit EscapedSink(Out& out) : out_(out) {}
-  void push_back(char c) { append(std::string_view(&c, 1)); }
+  void push_back(char c) {
+    if (static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != '\\') {
+      out_.push_back(c);
+    } else if (c == '"') {  // every string's quotes
+      out_.append(std::string_view("\\\"", 2));
+    } else {
+      append(std::string_view(&c, 1));
+    }
+  }
   void append(std::string_view s);
   void append(size_t n, char c) { out_.append(n, c); }  // only spaces are repeated
   void append(const char* p, size_t n) { append(std::string_view(p, n)); }
+  /// REQUIRES: `s` has no control, double quote or backslash (numbers,
+  /// literals, punctuation, the inside of a string without escapes).
+  void append_plain(std::string_view s) { out_.append(s); }
 
  private:
   Out& out_;
 };
+
+/// Appends `s`, which has nothing an EscapedSink escapes, to any sink.
+template <class Out>
+void append_plain(Out& out, std::string_view s) {
+  if constexpr (requires { out.append_plain(s); }) {
+    out.append_plain(s);
+  } else {
+    out.append(s);
+  }
+}
 
 /// Appends `value` written at nesting `depth`; width 0 means compact.
 template <class Out>

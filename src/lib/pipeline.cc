@@ -6,6 +6,7 @@
 
 #include "condense/condense.h"
 #include "json/json_reader.h"
+#include "json/json_rewrite.h"
 #include "lib/envelope.h"
 #include "lib/options.h"
 #include "lib/shrink_search.h"
@@ -61,6 +62,22 @@ Expected<Document, std::string> read_document(std::string_view input, const Opti
   return read_yaml_document(input);
 }
 
+// A JSON document whose JSON output fits as written is answered from its
+// text alone: one pass checks it as the reader would and counts what it
+// writes, a second rewrites it into the envelope. Building its tree would
+// take longer than both, and memory of a few times its size.
+std::optional<HeapBuffer> answer_as_written(std::string_view input, const Options& options) {
+  if (options.input_format == Format::kYaml || options.format == Format::kYaml) return std::nullopt;
+  std::string_view text = json::without_bom(input);
+  uint64_t width = output_width(Format::kJson, options.indent);
+  auto chars = json::rewritten_chars(text, width, options.max_chars);
+  if (!chars) return std::nullopt;
+  Report report;
+  report.max_chars = options.max_chars;
+  report.input_chars = report.output_chars = *chars;
+  return success_envelope_rewritten(text, width, report);
+}
+
 HeapBuffer error_answer(std::string_view message) {
   HeapBuffer out;
   out.append(error_envelope(message));
@@ -81,6 +98,8 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
   auto options = build_options(*parsed);
   if (!options) return error_answer("invalid options: " + options.error());
 
+  if (auto answer = answer_as_written(input, *options)) return std::move(*answer);
+
   auto arena = std::make_unique<Arena>();
   auto doc = read_document(input, *options, *arena);
   if (!doc) return error_answer(doc.error());
@@ -95,20 +114,15 @@ HeapBuffer answer_request(std::string_view input, std::string_view options_text)
 
   // For JSON output the measurement the search starts from gives the written
   // size exactly, so one pass serves both; the document is written only when
-  // it fits, straight into the envelope.
+  // it fits (a YAML one: JSON that fits was answered from its text), straight
+  // into the envelope.
   std::optional<Measurement> measured;
   if (report.format == Format::kJson) {
     measured = measure_document(doc->value, request);
     report.input_chars = measured->root.full;
     if (report.input_chars <= report.max_chars) {
       report.output_chars = report.input_chars;
-      if (doc->format == Format::kYaml) return success_envelope(doc->value, width, report);
-      // The tree is freed before the answer, which may be as large, is
-      // written from the input's tokens.
-      measured.reset();
-      doc->value = Value();
-      arena.reset();
-      return success_envelope_rewritten(json::without_bom(input), width, report);
+      return success_envelope(doc->value, width, report);
     }
   } else {
     // The measurement only estimates YAML, so the output is counted as the

@@ -37,10 +37,15 @@ int check_cases(const fs::path& dir) {
     // What the reader accepts, the token rewriter writes as the tree writer does.
     auto parsed = is_valid_utf8(text) ? json::read_json(text) : unexpected(json::ParseError{});
     for (uint64_t width : {0, 2}) {
+      // The count without a tree takes exactly what the reader takes.
+      auto chars = is_valid_utf8(text) ? json::rewritten_chars(json::without_bom(text), width, UINT64_MAX)
+                                       : std::nullopt;
+      EXPECT_EQ(parsed.has_value(), chars.has_value());
       if (!parsed) break;
       std::string rewritten;
       json::rewrite_json(rewritten, json::without_bom(text), width);
       EXPECT_EQ(json::to_json(*parsed, width), rewritten);
+      if (chars) EXPECT_EQ(char_count(rewritten), *chars);
     }
     ++checked;
   }

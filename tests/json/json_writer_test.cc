@@ -5,6 +5,7 @@
 #include "json/json_reader.h"
 #include "json/json_rewrite.h"
 #include "support/doc_gen.h"
+#include "value/utf8.h"
 
 namespace tersolite::json {
 namespace {
@@ -73,6 +74,35 @@ TEST(JsonRewrite, WritesWhatTheTreeWriterWrites) {
       std::string rewritten;
       rewrite_json(rewritten, text, width);
       EXPECT_EQ(to_json(*v, width), rewritten) << text << " at width " << width;
+      // Counted without writing, and only up to the limit.
+      uint64_t chars = char_count(rewritten);
+      EXPECT_EQ(rewritten_chars(text, width, chars), chars) << text << " at width " << width;
+      EXPECT_EQ(rewritten_chars(text, width, chars - 1), std::nullopt) << text << " at width " << width;
+    }
+  }
+}
+
+// The count stands in for the reader's verdict: it must never take a text
+// the reader turns down. Near misses of every construct, both ways.
+TEST(JsonRewrite, CountsWhatTheReaderAcceptsAndNothingElse) {
+  std::vector<std::string> texts = {
+      "", " ", "[", "]", "[1,]", "[,1]", "[1 2]", "{\"a\"}", "{\"a\":}", "{\"a\":1,}", "{,}", "{1:2}",
+      "{\"a\" : 1 , \"b\":[]}", "[1]]", "[1] x", "[] []", "tru", "true", "nul", "nulll", "falsey",
+      "-", "-0", "01", "1.", ".5", "1.5e", "1e+", "1E-9", "-0.0e0", "+1", "0x1",
+      "\"", "\"abc", "\"a\tb\"", "\"a\x01\"", "\"\\\"", "\"\\q\"", "\"\\u12\"", "\"\\u12G4\"",
+      "\"\\u00e9\"", "\"\\uD83D\\uDE00\"", "\"\\uD83D\"", "\"\\uDE00\\uD83D\"", "\"\\uD83D\\u12\"",
+      "\"\\uD83D\\u0041\"", "\"\\uD83D\\\"", "\"\\uD83D\\n\"", "\"\xC3\xA9\"", "[\"\\/\\b\\f\\r\"]",
+      std::string(kMaxDepth, '[') + std::string(kMaxDepth, ']'),
+      std::string(kMaxDepth + 1, '[') + std::string(kMaxDepth + 1, ']'),
+      std::string(kMaxDepth, '[') + "{\"a\":1}" + std::string(kMaxDepth, ']'),
+      std::string(kMaxDepth, '[') + "{}" + std::string(kMaxDepth, ']'),
+  };
+  for (const std::string& text : texts) {
+    auto v = read_json(text);
+    for (uint64_t width : {0, 2}) {
+      auto chars = rewritten_chars(text, width, UINT64_MAX);
+      ASSERT_EQ(v.has_value(), chars.has_value()) << text << " at width " << width;
+      if (chars) EXPECT_EQ(char_count(to_json(*v, width)), *chars) << text << " at width " << width;
     }
   }
 }
