@@ -1,9 +1,12 @@
 #include "json_text.h"
 
 #include <charconv>
+#include <cstring>
+#include <optional>
 
 #include <simdjson.h>
 
+#include "json_string.h"
 #include "tersolite.h"
 
 namespace tersolite_cli {
@@ -141,9 +144,18 @@ Envelope Envelope::shrink(std::string_view input, const std::string& options) {
   return e;
 }
 
+Envelope Envelope::copy_of(std::string_view bytes) {
+  Envelope e;
+  e.data_ = tersolite_alloc(bytes.size());
+  e.size_ = bytes.size();
+  if (!bytes.empty()) std::memcpy(e.data_, bytes.data(), bytes.size());
+  return e;
+}
+
 struct EnvelopeReader::State {
   dom::parser parser;
-  simdjson::padded_string padded;
+  simdjson::padded_string padded;  // what simdjson reads, which it may read a little past
+  Envelope answer;                 // holds the decoded text
 };
 
 EnvelopeReader::EnvelopeReader() : state_(std::make_unique<State>()) {}
@@ -153,17 +165,41 @@ bool EnvelopeReader::read(Envelope& envelope) {
   ok_ = false;
   error_ = text_ = {};
   report_ = {};
-  // simdjson reads a little past the end of a text, so it reads a padded
-  // copy; the original goes at once, so a large answer is held twice at most.
-  state_->padded = simdjson::padded_string(envelope.raw());
-  envelope.clear();
+  State& s = *state_;
+  s.answer = std::move(envelope);
+  std::string_view raw = s.answer.raw();
+  // An answer's text, which may be as large as the document, is decoded in
+  // the library's buffer, and simdjson reads the envelope without it: a
+  // padded copy of it all, and simdjson's copy of the text, would each take
+  // as much fresh memory again. Anything else is small and read whole.
+  constexpr std::string_view kAnswer = "{\"ok\":true,\"text\":\"";
+  std::optional<std::string_view> decoded_text;
+  if (raw.starts_with(kAnswer)) {
+    if (!simdjson::validate_utf8(raw)) return false;
+    char* text = reinterpret_cast<char*>(s.answer.data_) + kAnswer.size();
+    DecodedString decoded;
+    if (!decode_string_in_place(text, raw.size() - kAnswer.size(), decoded)) return false;
+    std::string_view rest = raw.substr(kAnswer.size() + decoded.read);
+    s.padded = simdjson::padded_string(kAnswer.size() + 1 + rest.size());
+    char* copy = s.padded.data();
+    std::memcpy(copy, kAnswer.data(), kAnswer.size());
+    copy[kAnswer.size()] = '"';
+    std::memcpy(copy + kAnswer.size() + 1, rest.data(), rest.size());
+    decoded_text = std::string_view(text, decoded.length);
+  } else {
+    s.padded = simdjson::padded_string(raw);
+    s.answer.clear();
+  }
   dom::object root;
-  if (state_->parser.parse(state_->padded).get_object().get(root)) return false;
+  if (s.parser.parse(s.padded).get_object().get(root)) return false;
   dom::element ok, error, text, report;
   if (root["ok"].get(ok) || ok.get_bool().get(ok_)) return false;
   if (!ok_) return !root["error"].get(error) && !error.get_string().get(error_);
-  return !root["text"].get(text) && !text.get_string().get(text_) && !root["report"].get(report) &&
-         !read_report(report, report_);
+  if (root["text"].get(text) || text.get_string().get(text_) || root["report"].get(report) ||
+      read_report(report, report_))
+    return false;
+  if (decoded_text) text_ = *decoded_text;
+  return true;
 }
 
 }  // namespace tersolite_cli

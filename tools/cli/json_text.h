@@ -54,12 +54,16 @@ class Envelope {
   ~Envelope();
 
   static Envelope shrink(std::string_view input, const std::string& options);
+  /// `bytes` in the library's memory, as if it had answered them.
+  static Envelope copy_of(std::string_view bytes);
   /// The envelope as the library wrote it.
   std::string_view raw() const { return {reinterpret_cast<const char*>(data_), size_}; }
   /// Releases it.
   void clear();
 
  private:
+  friend class EnvelopeReader;  // decodes the text where it lies
+
   uint8_t* data_ = nullptr;
   size_t size_ = 0;
 };
@@ -70,8 +74,9 @@ class EnvelopeReader {
   EnvelopeReader();
   ~EnvelopeReader();
 
-  /// Reads `envelope` and releases it. False when it is not the expected
-  /// object.
+  /// Reads `envelope`, taking it: the text is decoded where it lies, so
+  /// that a large answer is never held twice. False when it is not the
+  /// expected object.
   bool read(Envelope& envelope);
 
   bool ok() const { return ok_; }

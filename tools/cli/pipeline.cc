@@ -17,8 +17,8 @@ constexpr size_t kMaxBytesAhead = size_t{64} << 20;
 void shrink(Document& doc, const std::string& options, bool keep_input) {
   doc.input_size = doc.bytes().size();
   if (doc.read_error.empty()) doc.envelope = Envelope::shrink(doc.bytes(), options);
-  // Printing needs only the answer: the input goes before its envelope is
-  // read, which for a document that fits takes as much memory again.
+  // Printing needs only the answer: the input goes before it is printed,
+  // so that a large document and its answer are not both held for long.
   if (!keep_input) doc.release_input();
 }
 
