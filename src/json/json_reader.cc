@@ -117,7 +117,7 @@ class Reader {
     if (arena_ == nullptr) {
       key = Text(raw);
     } else {
-      key = how == Read::kPlainSlice ? Text::borrow_plain(raw) : Text::borrow(raw);
+      key = how == Read::kPlainSlice ? Text::borrow_plain(raw, *arena_) : Text::borrow(raw, *arena_);
     }
     skip_space();
     if (at_end() || peek() != ':') return fail("expected ':'", pos_);
