@@ -50,11 +50,15 @@ T* move_to_block(std::span<T> from, size_t capacity) {
 BlockHeader* header_of(const void* elements) { return reinterpret_cast<BlockHeader*>(const_cast<void*>(elements)) - 1; }
 
 // The moved `from` in `arena`, after `prefix` bytes left for a note.
+// Nodes keep the arena's alignment, so that none straddles two cache lines;
+// members (24 bytes) straddle them anyway, and skipping the padding saves
+// 4 bytes an object on average.
 template <class T>
 T* move_to_arena(Arena& arena, std::span<T> from, size_t prefix = 0) {
-  static_assert(alignof(T) <= Arena::kAlign);
+  static_assert(alignof(T) <= Arena::kGrain);
+  constexpr size_t kAlign = sizeof(T) % Arena::kAlign == 0 ? Arena::kAlign : Arena::kGrain;
   if (from.empty()) return nullptr;
-  auto* to = static_cast<T*>(arena.allocate_after(prefix, from.size() * sizeof(T)));
+  auto* to = static_cast<T*>(arena.allocate_after(prefix, from.size() * sizeof(T), kAlign));
   for (size_t i = 0; i < from.size(); ++i) new (to + i) T(std::move(from[i]));
   return to;
 }

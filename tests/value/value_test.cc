@@ -164,8 +164,9 @@ TEST(Arena, AlignsWhatFollowsANote) {
     size_t bytes = 1 + rng() % 300;
     switch (rng() % 3) {
       case 0: {
-        auto* p = static_cast<char*>(arena.allocate_after(8, bytes));
-        ASSERT_EQ(0u, reinterpret_cast<uintptr_t>(p) % Arena::kAlign);
+        size_t align = rng() % 2 ? Arena::kAlign : Arena::kGrain;
+        auto* p = static_cast<char*>(arena.allocate_after(8, bytes, align));
+        ASSERT_EQ(0u, reinterpret_cast<uintptr_t>(p) % align);
         std::memset(p - 8, 1, 8 + bytes);
         break;
       }
