@@ -56,9 +56,9 @@ BlockHeader* header_of(const void* elements) { return reinterpret_cast<BlockHead
 template <class T>
 T* move_to_arena(Arena& arena, std::span<T> from, size_t prefix = 0) {
   static_assert(alignof(T) <= Arena::kGrain);
-  constexpr size_t kAlign = sizeof(T) % Arena::kAlign == 0 ? Arena::kAlign : Arena::kGrain;
+  constexpr size_t kAlignment = sizeof(T) % Arena::kAlign == 0 ? Arena::kAlign : Arena::kGrain;
   if (from.empty()) return nullptr;
-  auto* to = static_cast<T*>(arena.allocate_after(prefix, from.size() * sizeof(T), kAlign));
+  auto* to = static_cast<T*>(arena.allocate_after(prefix, from.size() * sizeof(T), kAlignment));
   for (size_t i = 0; i < from.size(); ++i) new (to + i) T(std::move(from[i]));
   return to;
 }
