@@ -113,16 +113,17 @@ class Text {
   friend bool operator==(const Text& a, std::string_view b) { return a.view() == b; }
 
  private:
-  // In line: bit 0 clear, kPlain, the address in the next 47 bits (where
-  // user-space addresses of x86-64 and every 32-bit target fit) and the
-  // size above it. Zero is the empty text.
+  // In line: bit 0 clear, kPlain, the address in the next 48 bits (where
+  // user-space addresses of x86-64, of arm64 with 48-bit addresses and of
+  // every 32-bit target fit) and the size, up to 16 KiB, above it. Zero is
+  // the empty text.
   // Out of line: kOutOfLine, kPlain, kHeap when the block is ours to free,
   // and the block's address, which is aligned to 8, in the other bits.
   static constexpr uint64_t kOutOfLine = 1;
   static constexpr uint64_t kPlain = 2;
   static constexpr uint64_t kHeap = 4;
   static constexpr int kAddressShift = 2;
-  static constexpr int kAddressBits = 47;
+  static constexpr int kAddressBits = 48;
   static constexpr uint64_t kAddressMask = (uint64_t{1} << kAddressBits) - 1;
   static constexpr int kSizeShift = kAddressShift + kAddressBits;
   static constexpr uint64_t kMaxInlineSize = (uint64_t{1} << (64 - kSizeShift)) - 1;
