@@ -106,7 +106,7 @@ class Reader {
     if (arena_ == nullptr) {
       key = Text(raw);
     } else {
-      key = how == Read::kPlainSlice ? Text::borrow_plain(raw) : Text::borrow(raw);
+      key = how == Read::kPlainSlice ? Text::borrow_plain(raw, *arena_) : Text::borrow(raw, *arena_);
     }
     skip_space();
     if (at_end() || peek() != ':') return fail("expected ':'", pos_);
@@ -412,11 +412,33 @@ class Reader {
   bool close_output(std::string_view& text, uint64_t written, uint64_t chars) {
     text = {out_, used_};
     if (arena_ == nullptr) return false;
+    std::string_view* seen = used_ <= kMaxShared ? &seen_slot(text) : nullptr;
+    if (seen != nullptr && same_text(*seen, text)) {
+      text = *seen;  // its sizes are noted already; the open text is dropped
+      return true;
+    }
     arena_->close_text(out_ - kNotedBytes, kNotedBytes + used_);
     if (written > UINT32_MAX) return false;
     Value::NotedSizes sizes{static_cast<uint32_t>(written), static_cast<uint32_t>(chars)};
     std::memcpy(out_ - kNotedBytes, &sizes, kNotedBytes);
+    if (seen != nullptr) *seen = text;
     return true;
+  }
+
+  // Documents repeat their strings (a status, a category, a name), and each
+  // with an escape costs a decoded copy: a short one equal to the last
+  // decoded string of its slot shares that one's bytes. A collision only
+  // costs a copy, so the hash needs no seed.
+  static constexpr size_t kMaxShared = 128;
+  static constexpr int kSeenBits = 10;
+  std::string_view& seen_slot(std::string_view text) {
+    if (seen_.empty()) seen_.resize(size_t{1} << kSeenBits);
+    uint64_t head = 0, tail = 0;
+    size_t n = text.size() < 8 ? text.size() : 8;
+    std::memcpy(&head, text.data(), n);
+    std::memcpy(&tail, text.data() + text.size() - n, n);
+    uint64_t h = (head * 0x9E3779B97F4A7C15u) ^ (tail * 0xC2B2AE3D27D4EB4Fu) ^ text.size();
+    return seen_[(h * 0x165667B19E3779F9u) >> (64 - kSeenBits)];
   }
 
   std::string_view text_;
@@ -424,6 +446,7 @@ class Reader {
   std::optional<Layout> layout_;  // set when noting containers' sizes
   size_t pos_ = 0;
   std::string decoded_;  // scratch for decoded strings without an arena
+  std::vector<std::string_view> seen_;  // see seen_slot()
   char* out_ = nullptr;  // the decoded string being written
   size_t used_ = 0;
   size_t room_ = 0;

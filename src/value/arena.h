@@ -34,19 +34,23 @@ class Arena {
   /// The alignment of what allocate() returns: all the tree's types need,
   /// and elements then straddle as few cache lines as they can.
   static constexpr size_t kAlign = 16;
+  /// Every allocation's size is rounded to this, so it is the least
+  /// alignment there is.
+  static constexpr size_t kGrain = 8;
 
   /// `bytes` of uninitialised memory aligned to kAlign.
   void* allocate(size_t bytes) { return allocate_after(0, bytes); }
 
-  /// `bytes` of uninitialised memory aligned to kAlign, after `prefix`
-  /// bytes (a multiple of kGrain) for a note about them: any padding goes
-  /// before the note, so that the note is right before the bytes.
-  void* allocate_after(size_t prefix, size_t bytes) {
+  /// `bytes` of uninitialised memory aligned to `align` (kGrain or
+  /// kAlign), after `prefix` bytes (a multiple of kGrain) for a note about
+  /// them: any padding goes before the note, so that the note is right
+  /// before the bytes.
+  void* allocate_after(size_t prefix, size_t bytes, size_t align = kAlign) {
     size_t need = prefix + round_up(bytes, kGrain);
-    size_t pad = padding(prefix);
+    size_t pad = padding(prefix, align);
     if (static_cast<size_t>(end_ - next_) < pad + need) {
       refill(need + kAlign);
-      pad = padding(prefix);
+      pad = padding(prefix, align);
     }
     char* p = next_ + pad + prefix;
     next_ += pad + need;
@@ -80,12 +84,10 @@ class Arena {
   }
 
  private:
-  // Every allocation's size is rounded to this.
-  static constexpr size_t kGrain = 8;
   static size_t round_up(size_t n, size_t to) { return (n + to - 1) & ~(to - 1); }
   // Bytes to skip so that what follows a prefix at next_ is aligned.
-  size_t padding(size_t prefix) const {
-    return (kAlign - (reinterpret_cast<uintptr_t>(next_) + prefix) % kAlign) % kAlign;
+  size_t padding(size_t prefix, size_t align) const {
+    return (align - (reinterpret_cast<uintptr_t>(next_) + prefix) % align) % align;
   }
 
   struct alignas(kAlign) Block {

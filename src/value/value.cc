@@ -50,11 +50,15 @@ T* move_to_block(std::span<T> from, size_t capacity) {
 BlockHeader* header_of(const void* elements) { return reinterpret_cast<BlockHeader*>(const_cast<void*>(elements)) - 1; }
 
 // The moved `from` in `arena`, after `prefix` bytes left for a note.
+// Nodes keep the arena's alignment, so that none straddles two cache lines;
+// members (24 bytes) straddle them anyway, and skipping the padding saves
+// 4 bytes an object on average.
 template <class T>
 T* move_to_arena(Arena& arena, std::span<T> from, size_t prefix = 0) {
-  static_assert(alignof(T) <= Arena::kAlign);
+  static_assert(alignof(T) <= Arena::kGrain);
+  constexpr size_t kAlignment = sizeof(T) % Arena::kAlign == 0 ? Arena::kAlign : Arena::kGrain;
   if (from.empty()) return nullptr;
-  auto* to = static_cast<T*>(arena.allocate_after(prefix, from.size() * sizeof(T)));
+  auto* to = static_cast<T*>(arena.allocate_after(prefix, from.size() * sizeof(T), kAlignment));
   for (size_t i = 0; i < from.size(); ++i) new (to + i) T(std::move(from[i]));
   return to;
 }
@@ -73,16 +77,42 @@ std::string_view kind_name(Kind kind) {
   return "null";
 }
 
-Text::Text(std::string_view text) : data_(copy_bytes(text)), meta_(text.size() | kOwned) {}
+Text Text::out_of_line(Block* block, uint64_t flags) {
+  auto address = reinterpret_cast<uintptr_t>(block);
+  if (address % 8 != 0) std::abort();  // the tag bits would corrupt it
+  Text t;
+  t.word_ = static_cast<uint64_t>(address) | kOutOfLine | flags;
+  return t;
+}
 
-Text::~Text() {
-  if (meta_ & kOwned) std::free(const_cast<char*>(data_));
+Text::Text(std::string_view text) {
+  if (text.empty()) return;
+  auto* block = static_cast<Block*>(checked_malloc(sizeof(Block) + text.size()));
+  char* bytes = reinterpret_cast<char*>(block + 1);
+  std::memcpy(bytes, text.data(), text.size());
+  block->data = bytes;
+  block->size = text.size();
+  *this = out_of_line(block, kHeap);
+}
+
+Text Text::borrow(std::string_view text, Arena* arena, uint64_t flags) {
+  auto address = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(text.data()));
+  if ((address >> kAddressBits) == 0 && text.size() <= kMaxInlineSize) [[likely]] {
+    Text t;
+    t.word_ = address << kAddressShift | static_cast<uint64_t>(text.size()) << kSizeShift | flags;
+    return t;
+  }
+  void* room = arena != nullptr ? arena->allocate(sizeof(Block)) : checked_malloc(sizeof(Block));
+  auto* block = new (room) Block{text.data(), text.size()};
+  return out_of_line(block, arena != nullptr ? flags : flags | kHeap);
 }
 
 Text Text::clone() const {
-  if (meta_ & kOwned) return Text(view());
-  Text t = borrow(view());
-  t.meta_ = meta_;
+  if (owns_bytes()) return Text(view());
+  // A heap block is freed with its Text, so the copy takes its own.
+  if (word_ & kHeap) return borrow(view(), nullptr, word_ & kPlain);
+  Text t;
+  t.word_ = word_;
   return t;
 }
 

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -57,6 +58,11 @@ inline bool same_text(std::string_view a, std::string_view b) {
 }
 
 /// An immutable string that owns its bytes or borrows them (object keys).
+///
+/// One word, so that a member is 24 bytes. A borrowed text whose address
+/// and size fit (nearly every key a reader finds) is held in the word
+/// itself; any other text sits in a small block the word points at: its
+/// size and its bytes when owned, its size and address when borrowed.
 class Text {
  public:
   Text() = default;
@@ -64,40 +70,41 @@ class Text {
   Text(std::string_view text);                                     // NOLINT(google-explicit-constructor)
   Text(const std::string& text) : Text(std::string_view(text)) {}  // NOLINT
   Text(const char* text) : Text(std::string_view(text)) {}         // NOLINT
-  /// Borrows `text`, which must outlive the Text.
-  static Text borrow(std::string_view text) {
-    Text t;
-    t.data_ = text.data();
-    t.meta_ = text.size();
-    return t;
-  }
+  /// Borrows `text`, which must outlive the Text. A long text takes a block
+  /// from the heap, freed with the Text: keep such a Text out of arena
+  /// containers, whose members are never destroyed (see the next form).
+  static Text borrow(std::string_view text) { return borrow(text, nullptr, 0); }
+  /// The same with any block in `arena`, for keys of a document read into it.
+  static Text borrow(std::string_view text, Arena& arena) { return borrow(text, &arena, 0); }
   /// The same for text the reader found to be ASCII with nothing to escape
   /// (see is_plain_text).
-  static Text borrow_plain(std::string_view text) {
-    Text t = borrow(text);
-    t.meta_ |= kPlain;
-    return t;
-  }
-  Text(Text&& other) noexcept : data_(other.data_), meta_(other.meta_) { other.meta_ = 0; }
+  static Text borrow_plain(std::string_view text) { return borrow(text, nullptr, kPlain); }
+  static Text borrow_plain(std::string_view text, Arena& arena) { return borrow(text, &arena, kPlain); }
+  Text(Text&& other) noexcept : word_(other.word_) { other.word_ = 0; }
   Text& operator=(Text&& other) noexcept {
-    std::swap(data_, other.data_);
-    std::swap(meta_, other.meta_);
+    std::swap(word_, other.word_);
     return *this;
   }
   Text(const Text&) = delete;
   Text& operator=(const Text&) = delete;
-  ~Text();
+  ~Text() {
+    if ((word_ & (kOutOfLine | kHeap)) == (kOutOfLine | kHeap)) std::free(block());
+  }
 
   /// An owned copy of owned bytes; borrowed bytes stay shared.
   Text clone() const;
 
-  std::string_view view() const { return {data_, size()}; }
+  std::string_view view() const {
+    if (!(word_ & kOutOfLine)) [[likely]]
+      return {inline_data(), static_cast<size_t>(word_ >> kSizeShift)};
+    return {block()->data, block()->size};
+  }
   operator std::string_view() const { return view(); }  // NOLINT(google-explicit-constructor)
-  const char* data() const { return data_; }
-  size_t size() const { return static_cast<size_t>(meta_ & ~(kOwned | kPlain)); }
+  const char* data() const { return word_ & kOutOfLine ? block()->data : inline_data(); }
+  size_t size() const { return word_ & kOutOfLine ? block()->size : static_cast<size_t>(word_ >> kSizeShift); }
   /// True when the reader found the text to be ASCII with nothing to escape
   /// as JSON; false says nothing.
-  bool is_plain_text() const { return (meta_ & kPlain) != 0; }
+  bool is_plain_text() const { return (word_ & kPlain) != 0; }
   bool empty() const { return size() == 0; }
   std::string str() const { return std::string(view()); }
 
@@ -106,10 +113,37 @@ class Text {
   friend bool operator==(const Text& a, std::string_view b) { return a.view() == b; }
 
  private:
-  static constexpr uint64_t kOwned = uint64_t{1} << 63;
-  static constexpr uint64_t kPlain = uint64_t{1} << 62;
-  const char* data_ = nullptr;
-  uint64_t meta_ = 0;  // size, kOwned when data_ is ours to free, kPlain
+  // In line: bit 0 clear, kPlain, the address in the next 48 bits (where
+  // user-space addresses of x86-64, of arm64 with 48-bit addresses and of
+  // every 32-bit target fit) and the size, up to 16 KiB, above it. Zero is
+  // the empty text.
+  // Out of line: kOutOfLine, kPlain, kHeap when the block is ours to free,
+  // and the block's address, which is aligned to 8, in the other bits.
+  static constexpr uint64_t kOutOfLine = 1;
+  static constexpr uint64_t kPlain = 2;
+  static constexpr uint64_t kHeap = 4;
+  static constexpr int kAddressShift = 2;
+  static constexpr int kAddressBits = 48;
+  static constexpr uint64_t kAddressMask = (uint64_t{1} << kAddressBits) - 1;
+  static constexpr int kSizeShift = kAddressShift + kAddressBits;
+  static constexpr uint64_t kMaxInlineSize = (uint64_t{1} << (64 - kSizeShift)) - 1;
+
+  struct alignas(8) Block {
+    const char* data;  // the bytes after the block when owned
+    size_t size;
+  };
+
+  static Text borrow(std::string_view text, Arena* arena, uint64_t flags);
+  static Text out_of_line(Block* block, uint64_t flags);
+  const char* inline_data() const {
+    return reinterpret_cast<const char*>(static_cast<uintptr_t>((word_ >> kAddressShift) & kAddressMask));
+  }
+  Block* block() const { return reinterpret_cast<Block*>(static_cast<uintptr_t>(word_ & ~uint64_t{7})); }
+  bool owns_bytes() const {
+    return (word_ & kHeap) && (word_ & kOutOfLine) && block()->data == reinterpret_cast<const char*>(block() + 1);
+  }
+
+  uint64_t word_ = 0;
 };
 
 struct Member;
@@ -393,7 +427,7 @@ Value take_container(Scratch& scratch, size_t start, Arena* arena,
 }
 
 // Large documents are mostly nodes: keep them small.
-static_assert(sizeof(Value) == 16 && sizeof(Member) == 32);
+static_assert(sizeof(Text) == 8 && sizeof(Value) == 16 && sizeof(Member) == 24);
 
 inline Value::Members Value::members() const { return {static_cast<const Member*>(ptr_), count()}; }
 inline std::span<Member> Value::members() { return {static_cast<Member*>(const_cast<void*>(ptr_)), count()}; }

@@ -498,7 +498,7 @@ class Builder {
       members[*at].value = std::move(value);
       return;
     }
-    Text stored = arena_ != nullptr ? Text::borrow(interned(key, h)) : Text(key);
+    Text stored = arena_ != nullptr ? Text::borrow(interned(key, h), *arena_) : Text(key);
     members_.push_back(Member{std::move(stored), std::move(value)});
   }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <vector>
 
 #include "json/json_writer.h"
@@ -92,6 +93,41 @@ TEST(JsonReader, DecodesEscapesAndSurrogates) {
   auto nul = read_json(R"("a\u0000b")");
   ASSERT_TRUE(nul);
   EXPECT_EQ(std::string("a\0b", 3), nul->text());
+}
+
+// Equal short strings with escapes read into an arena share one decoded
+// copy; among thousands of distinct ones (which collide in the reader's
+// table) none takes another's bytes, as values or as keys.
+TEST(JsonReader, SharesRepeatedDecodedStringsWithoutMixingThemUp) {
+  std::string doc = "[";
+  for (int i = 0; i < 3000; ++i) {
+    std::string distinct = "\"caf\\u00e9 " + std::to_string(i) + "\"";
+    doc += "{\"t\\tag\":\"tab\\tline\"," + distinct + ":" + distinct + "},";
+  }
+  doc += "\"tab\\tline\",\"" + std::string(200, 'x') + "\\n\"]";
+  Arena arena;
+  auto read = read_json(doc, &arena);
+  auto owned = read_json(doc);
+  ASSERT_TRUE(read && owned);
+  EXPECT_TRUE(*read == *owned);
+  EXPECT_EQ(to_json(*owned), to_json(*read));
+  auto items = read->items();
+  std::set<const char*> copies;  // of "tab\tline": a distinct string in its slot now and then makes another
+  for (size_t i = 0; i < 3000; ++i) {
+    auto m = items[i].members();
+    copies.insert(m[0].value.text().data());
+    EXPECT_EQ("t\tag", m[0].key.view());
+    EXPECT_EQ("caf\xC3\xA9 " + std::to_string(i), m[1].key.view());
+    EXPECT_EQ(m[1].key.view(), m[1].value.text());
+    EXPECT_EQ(m[1].key.data(), m[1].value.text().data());
+    ASSERT_TRUE(m[1].value.has_noted_sizes());
+    EXPECT_EQ(m[1].value.text().size() + 1, m[1].value.noted_sizes().written);  // quotes, and é is one character
+  }
+  EXPECT_LT(copies.size(), 30u);
+  EXPECT_TRUE(copies.count(items[3000].text().data()));
+  ASSERT_TRUE(items[3000].has_noted_sizes());
+  EXPECT_EQ(11u, items[3000].noted_sizes().written);  // "tab\tline" with its quotes
+  EXPECT_EQ(8u, items[3000].noted_sizes().chars);
 }
 
 TEST(JsonReader, KeepsNumberTextsAndDuplicateKeys) {
