@@ -117,9 +117,9 @@ std::optional<HeapBuffer> envelope_if_fits_as_written(std::string_view json_text
   // Compact, the text has no more bytes than the input; escaped, each byte
   // takes at most two, so it never grows. Indented, it grows when its
   // layout takes more than the input. Room never written costs address
-  // space, not memory, but a large block's first page is a huge one: a
-  // small budget (a character is at most eight bytes written) asks for
-  // little, and grows in the rare case that its last token runs far over.
+  // space, not memory, yet a small budget (a character is at most eight
+  // bytes written) needs no large block: it asks for little, and grows in
+  // the rare case that its last token runs far over.
   uint64_t layout = width > 0 ? std::min<uint64_t>(r.max_chars, json_text.size()) : 0;
   uint64_t room = std::min(sat_mul(2, sat_add(json_text.size(), layout)), sat_add(sat_mul(8, r.max_chars), 4096));
   return envelope_around(static_cast<size_t>(std::min<uint64_t>(room, SIZE_MAX / 4)),

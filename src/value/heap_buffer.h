@@ -72,7 +72,6 @@ class HeapBuffer {
     if (cap < need) cap = need;
     auto* p = static_cast<char*>(std::realloc(data_, cap));
     if (p == nullptr) std::abort();  // memory exhaustion ends the process
-    if (cap >= kHugePage) advise_huge_pages(p + size_, cap - size_);
     data_ = p;
     capacity_ = cap;
   }

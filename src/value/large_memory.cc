@@ -8,7 +8,7 @@ namespace {
 
 // Blocks from this size on are mapped on their own, so that they can be
 // remapped when they grow.
-constexpr size_t kMappedFrom = kHugePage;
+constexpr size_t kMappedFrom = size_t{2} << 20;
 constexpr size_t kPage = 4096;
 
 size_t whole_pages(size_t bytes) { return (bytes + kPage - 1) & ~(kPage - 1); }
@@ -22,17 +22,9 @@ size_t whole_pages(size_t bytes) { return (bytes + kPage - 1) & ~(kPage - 1); }
 void* allocate_large(size_t bytes) {
 #if defined(__linux__)
   if (bytes >= kMappedFrom) {
-    // Mapped with a huge page of slack, then trimmed to start on one.
-    size_t size = whole_pages(bytes);
-    void* p = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* p = mmap(nullptr, whole_pages(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) std::abort();  // memory exhaustion ends the process
-    auto start = reinterpret_cast<uintptr_t>(p);
-    auto aligned = (start + kHugePage - 1) & ~uintptr_t{kHugePage - 1};
-    size_t lead = aligned - start;
-    if (lead > 0) munmap(p, lead);
-    munmap(reinterpret_cast<void*>(aligned + size), kHugePage - lead);
-    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
-    return reinterpret_cast<void*>(aligned);
+    return p;
   }
 #endif
   void* p = std::malloc(bytes);
@@ -63,9 +55,6 @@ void* grow_block(void* block, size_t old_bytes, size_t new_bytes) {
       if (p != MAP_FAILED) std::free(block);
     }
     if (p == MAP_FAILED) std::abort();  // memory exhaustion ends the process
-    // The whole mapping, so that it stays one mapping the next growth can
-    // move.
-    madvise(p, whole_pages(new_bytes), MADV_HUGEPAGE);
     return p;
   }
 #endif

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string_view>
 
-#include "value/large_memory.h"
 #include "value/utf8.h"
 
 namespace tersolite::yaml {
@@ -306,10 +305,7 @@ class Writer {
 
 std::string write_yaml(const Value& value, uint64_t width, size_t reserve) {
   std::string out;
-  if (reserve > 0) {
-    out.reserve(reserve);
-    advise_huge_pages(out.data(), out.capacity());
-  }
+  if (reserve > 0) out.reserve(reserve);
   write_yaml(out, value, width);
   return out;
 }
