@@ -17,13 +17,6 @@ namespace {
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 class Reader {
  public:
   Reader(std::string_view text, Arena* arena, std::optional<uint64_t> width = std::nullopt)

@@ -9,16 +9,14 @@ namespace tersolite::json {
 
 namespace {
 
-bool is_hex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
 // The four hex digits at p[i..] as a code unit, i moved past them.
 std::optional<char32_t> hex4(const char* p, size_t n, size_t& i) {
   if (n - i < 4) return std::nullopt;
   char32_t unit = 0;
   for (size_t k = 0; k < 4; ++k) {
-    char c = p[i + k];
-    if (!is_hex(c)) return std::nullopt;
-    unit = unit << 4 | static_cast<char32_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    int digit = hex_value(p[i + k]);
+    if (digit < 0) return std::nullopt;
+    unit = unit << 4 | static_cast<char32_t>(digit);
   }
   i += 4;
   return unit;

@@ -82,6 +82,14 @@ inline size_t end_of_plain_run(const char* p, size_t i, size_t n) {
   return end_of_plain_run(p, i, n, seen);
 }
 
+/// The value of a hex digit of a \u escape; -1 for any other byte.
+inline int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 /// Whether bytes or-ed together by end_of_plain_run were all ASCII.
 inline bool seen_ascii_only(uint64_t seen) { return (seen & 0x8080808080808080ull) == 0; }
 
