@@ -28,7 +28,8 @@ class Selection {
         layout_(ctx.layout),
         n_(members_.size()),
         budget_(budget),
-        depth_(depth) {
+        depth_(depth),
+        ranked_(ctx.request.options.array_strategy == ArrayStrategy::kCondense) {
     // Loops over every member read kids.sizes(), which keeps no node for a
     // scalar (see SizeNodes), and nothing is kept per member but a
     // candidate's rank.
@@ -39,6 +40,14 @@ class Selection {
       all_min_ += least_i;
       least_of_all_ = std::min(least_of_all_, least_i);
       any_protected_ = any_protected_ || sizes.holds_protected;
+      // Once the minimums alone overrun the budget, the members will be
+      // ranked: each is scored while its sizes are at hand, not measured
+      // again for it.
+      if (ranked_ && all_min_ > budget_) {
+        if (ranks_.empty()) ranks_.reserve(n_);
+        for (size_t k = ranks_.size(); k < i; ++k) ranks_.push_back(candidate(k, kids_.sizes(k)));
+        ranks_.push_back(candidate(i, sizes));
+      }
     }
   }
 
@@ -93,37 +102,34 @@ class Selection {
     size_t index;
   };
 
-  // Best-scored first with condense, protected first otherwise.
-  std::vector<Candidate> candidates(bool ranked) const {
+  // Member `i` with its score as its rank; a protected one (whichever
+  // member holds something protected is) ranks first.
+  Candidate candidate(size_t i, const SizeNodes::Sizes& sizes) {
+    if (sizes.holds_protected) return {std::numeric_limits<double>::infinity(), i};
+    const QueryTerms* query = ctx_.request.query ? &*ctx_.request.query : nullptr;
+    member_features(features_, members_[i], sizes.full, i, query);
+    return {nan_last_rank(ctx_.request.scorer.score(features_)), i};
+  }
+
+  // Best-scored first with condense (ranked as the sizes were read),
+  // protected first otherwise.
+  std::vector<Candidate> candidates() {
+    if (ranked_) return std::move(ranks_);
     std::vector<Candidate> order;
     order.reserve(n_);
-    if (ranked) {
-      const QueryTerms* query = ctx_.request.query ? &*ctx_.request.query : nullptr;
-      FieldFeatures features;
-      for (size_t i = 0; i < n_; ++i) {
-        double rank = std::numeric_limits<double>::infinity();
-        if (!is_protected(i)) {
-          member_features(features, members_[i], kids_.sizes(i).full, i, query);
-          rank = nan_last_rank(ctx_.request.scorer.score(features));
-        }
-        order.push_back({rank, i});
-      }
-    } else {
-      for (size_t i = 0; i < n_; ++i) {
-        if (is_protected(i)) order.push_back({0, i});
-      }
-      for (size_t i = 0; i < n_; ++i) {
-        if (!is_protected(i)) order.push_back({0, i});
-      }
+    for (size_t i = 0; i < n_; ++i) {
+      if (is_protected(i)) order.push_back({0, i});
+    }
+    for (size_t i = 0; i < n_; ++i) {
+      if (!is_protected(i)) order.push_back({0, i});
     }
     return order;
   }
 
   // Candidates in order; each is accepted while the object stays under its
   // limit. Protected-first selection accepts protected members always.
-  std::vector<size_t> by_order(uint64_t& running) const {
-    bool ranked = ctx_.request.options.array_strategy == ArrayStrategy::kCondense;
-    std::vector<Candidate> order = candidates(ranked);
+  std::vector<size_t> by_order(uint64_t& running) {
+    std::vector<Candidate> order = candidates();
     std::vector<size_t> kept;
     // Ties in their first order, as a stable sort would leave them, without
     // its buffer as long as the object.
@@ -140,7 +146,7 @@ class Selection {
     // past the point where even the least member would overrun every limit
     // left (tiers fall with ranks): the few that fill a budget are found
     // without ranking all of a large object.
-    size_t ordered = ranked ? 0 : order.size();
+    size_t ordered = ranked_ ? 0 : order.size();
     size_t slice = 256;
     for (size_t at = 0; at < order.size(); ++at) {
       if (at == ordered) {
@@ -156,10 +162,10 @@ class Selection {
       // A member's limit is the budget scaled by its score's tier.
       uint64_t least_i = least(i);
       uint64_t need_i = need(least_i);
-      bool accept = ranked ? need_i <= saturating_u64(tier_factor(order[at].rank) * static_cast<double>(budget_))
-                           : is_protected(i) || need_i <= budget_;
+      bool accept = ranked_ ? need_i <= saturating_u64(tier_factor(order[at].rank) * static_cast<double>(budget_))
+                            : is_protected(i) || need_i <= budget_;
       if (!accept) {
-        if (ranked) continue;
+        if (ranked_) continue;
         break;
       }
       kept.push_back(i);
@@ -176,6 +182,9 @@ class Selection {
   uint64_t all_min_ = 0;
   uint64_t least_of_all_ = std::numeric_limits<uint64_t>::max();
   bool any_protected_ = false;
+  bool ranked_;
+  std::vector<Candidate> ranks_;  // every member's, in order, once they overrun the budget
+  FieldFeatures features_;        // kept for its path's room
 };
 
 }  // namespace

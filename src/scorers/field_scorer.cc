@@ -100,6 +100,11 @@ class WordBits {
     add(kNameWords, kNameWordsBit);
   }
 
+  /// The size of the longest listed word.
+  size_t longest() const { return longest_; }
+  /// True when some listed word has a digit.
+  bool has_digits() const { return digits_; }
+
   uint32_t of(std::string_view word) const {
     if (word.empty() || word.size() > longest_ || !starts_[static_cast<unsigned char>(word[0])]) return 0;
     size_t mask = slots_.size() - 1;
@@ -117,13 +122,27 @@ class WordBits {
   };
 
   // Of the length and the first and last (up to) eight bytes: enough to
-  // spread the listed words, and quick for the short words keys have.
+  // spread the listed words, and quick for the short words keys have. Short
+  // words are read by overlapping loads: bytes copied one by one into a
+  // word stall the load that reads them back.
   static size_t hash(std::string_view word) {
+    const char* p = word.data();
+    size_t n = word.size();
     uint64_t head = 0, tail = 0;
-    size_t n = std::min<size_t>(word.size(), 8);
-    std::memcpy(&head, word.data(), n);
-    std::memcpy(&tail, word.data() + word.size() - n, n);
-    uint64_t h = (head * 0x9E3779B97F4A7C15ull) ^ (tail + word.size()) * 0xC2B2AE3D27D4EB4Full;
+    if (n >= 8) {
+      std::memcpy(&head, p, 8);
+      std::memcpy(&tail, p + n - 8, 8);
+    } else if (n >= 4) {
+      uint32_t a, b;
+      std::memcpy(&a, p, 4);
+      std::memcpy(&b, p + n - 4, 4);
+      head = a;
+      tail = b;
+    } else if (n > 0) {
+      auto byte = [&](size_t i) { return static_cast<uint64_t>(static_cast<unsigned char>(p[i])); };
+      head = byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16;
+    }
+    uint64_t h = (head * 0x9E3779B97F4A7C15ull) ^ (tail + n) * 0xC2B2AE3D27D4EB4Full;
     return static_cast<size_t>(h ^ (h >> 31));
   }
 
@@ -132,6 +151,7 @@ class WordBits {
     for (std::string_view word : list) {
       if (word.empty()) continue;
       longest_ = std::max(longest_, word.size());
+      digits_ = digits_ || std::any_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
       starts_[static_cast<unsigned char>(word[0])] = true;
       size_t i = hash(word) & mask;
       while (slots_[i].bits != 0 && slots_[i].word != word) i = (i + 1) & mask;
@@ -142,6 +162,7 @@ class WordBits {
 
   std::vector<Slot> slots_;
   size_t longest_ = 0;
+  bool digits_ = false;
   std::array<bool, 256> starts_{};  // first bytes of listed words
 };
 
@@ -158,7 +179,13 @@ struct SegmentWords {
   bool non_wrapper = false;  // some word is not a wrapper word
   bool unqualified = false;  // some word before the last is not a name qualifier
   bool last_is_id = false;
-  std::string joined;  // the words back to back, when asked for
+  // When asked for: the lists the words back to back are in, and the only
+  // word when there is one.
+  uint32_t joined_bits = 0;
+  std::string_view single;  // a word of a simple segment, in it
+  std::string scanned;      // the words back to back, from the general scan
+  /// REQUIRES: count == 1 and the words were asked for.
+  std::string_view only_word() const { return scanned.empty() ? single : std::string_view(scanned); }
 };
 
 bool is_lower_or_digit(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
@@ -166,6 +193,8 @@ bool is_lower_or_digit(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c
 SegmentWords segment_words(std::string_view segment, bool join) {
   const WordBits& table = word_bits();
   SegmentWords s;
+  size_t joined_size = 0;
+  bool digits = false;
   auto add = [&](std::string_view w) {
     uint32_t bits = table.of(w);
     if (s.count > 0 && !(s.last & kNameQualifierBit)) s.unqualified = true;
@@ -174,7 +203,7 @@ SegmentWords segment_words(std::string_view segment, bool join) {
     s.non_wrapper = s.non_wrapper || !(bits & kWrapperBit);
     s.last_is_id = w == "id";
     ++s.count;
-    if (join) s.joined += w;
+    joined_size += w.size();
   };
   // Most keys are lower-case ASCII words between separators ("user_id"):
   // their words are the runs of letters and digits, cut here. Others
@@ -182,7 +211,11 @@ SegmentWords segment_words(std::string_view segment, bool join) {
   bool simple = std::none_of(segment.begin(), segment.end(),
                              [](char c) { return static_cast<unsigned char>(c) >= 0x80 || (c >= 'A' && c <= 'Z'); });
   if (!simple) {
-    for_each_word_of(segment, add);
+    for_each_word_of(segment, [&](std::string_view w) {
+      add(w);
+      if (join) s.scanned += w;
+    });
+    if (join) s.joined_bits = table.of(s.scanned);
     return s;
   }
   for (size_t i = 0; i < segment.size();) {
@@ -191,8 +224,22 @@ SegmentWords segment_words(std::string_view segment, bool join) {
       continue;
     }
     size_t start = i;
-    while (i < segment.size() && is_lower_or_digit(segment[i])) ++i;
-    add(segment.substr(start, i - start));
+    for (; i < segment.size() && is_lower_or_digit(segment[i]); ++i) digits = digits || segment[i] <= '9';
+    s.single = segment.substr(start, i - start);
+    add(s.single);
+  }
+  if (!join) return s;
+  if (s.count == 1) {
+    s.joined_bits = s.last;
+  } else if (s.count > 1 && joined_size <= table.longest() && (!digits || table.has_digits())) {
+    // Only words no longer back to back than a listed word, and without a
+    // digit when none has one, can be one; the string stays in line.
+    std::string joined(joined_size, '\0');
+    size_t n = 0;
+    for (char c : segment) {
+      if (is_lower_or_digit(c)) joined[n++] = c;
+    }
+    s.joined_bits = table.of(joined);
   }
   return s;
 }
@@ -232,7 +279,7 @@ Classification classify(const FieldFeatures& f, const SegmentWords& key) {
     if (seg[0] == '_' && seg != "_embedded" && seg != "_source" && seg != "_id") return {0.08, true};
   }
   const WordBits& table = word_bits();
-  if ((key.any & kNoiseBit) || (table.of(key.joined) & kNoiseBit)) {
+  if ((key.any & kNoiseBit) || (key.joined_bits & kNoiseBit)) {
     if (!((key.any & kUrlBit) && !(key.any & kImageBit))) return {0.1, true};
   }
   if (key.any & kStructureBit) return {0.25, true};
@@ -243,9 +290,9 @@ Classification classify(const FieldFeatures& f, const SegmentWords& key) {
       category = lowest_bit(last);
     } else if (uint32_t any = key.any & kCategoryBits) {
       category = lowest_bit(any);
-    } else if (key.count == 1 && key.joined.size() >= 6) {
+    } else if (key.count == 1 && key.only_word().size() >= 6) {
       // The longest listed word of four or more bytes the key ends with.
-      std::string_view joined = key.joined;
+      std::string_view joined = key.only_word();
       for (size_t n = joined.size(); n >= 4 && category < 0; --n) {
         if (uint32_t bits = table.of(joined.substr(joined.size() - n)) & kCategoryBits) category = lowest_bit(bits);
       }
