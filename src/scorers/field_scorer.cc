@@ -190,11 +190,23 @@ struct SegmentWords {
 
 bool is_lower_or_digit(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
 
+// What a byte of a key is to the quick word scan: part of a word (a
+// lower-case letter or a digit), a separator, or a byte only the general
+// scan reads (a capital, any byte of another script).
+constexpr uint8_t kWordByte = 1, kDigitByte = 2, kComplexByte = 4;
+constexpr std::array<uint8_t, 256> kKeyBytes = [] {
+  std::array<uint8_t, 256> classes{};
+  for (int c = 'a'; c <= 'z'; ++c) classes[c] = kWordByte;
+  for (int c = '0'; c <= '9'; ++c) classes[c] = kWordByte | kDigitByte;
+  for (int c = 'A'; c <= 'Z'; ++c) classes[c] = kComplexByte;
+  for (int c = 0x80; c <= 0xFF; ++c) classes[c] = kComplexByte;
+  return classes;
+}();
+
 SegmentWords segment_words(std::string_view segment, bool join) {
   const WordBits& table = word_bits();
   SegmentWords s;
   size_t joined_size = 0;
-  bool digits = false;
   auto add = [&](std::string_view w) {
     uint32_t bits = table.of(w);
     if (s.count > 0 && !(s.last & kNameQualifierBit)) s.unqualified = true;
@@ -207,10 +219,24 @@ SegmentWords segment_words(std::string_view segment, bool join) {
   };
   // Most keys are lower-case ASCII words between separators ("user_id"):
   // their words are the runs of letters and digits, cut here. Others
-  // (capitals, other scripts) take the general word scan.
-  bool simple = std::none_of(segment.begin(), segment.end(),
-                             [](char c) { return static_cast<unsigned char>(c) >= 0x80 || (c >= 'A' && c <= 'Z'); });
-  if (!simple) {
+  // (capitals, other scripts) take the general word scan, from the start.
+  const auto* p = reinterpret_cast<const unsigned char*>(segment.data());
+  uint8_t seen = 0;
+  for (size_t i = 0, n = segment.size(); i < n && !(seen & kComplexByte);) {
+    uint8_t c = kKeyBytes[p[i]];
+    seen |= c;
+    if (!(c & kWordByte)) {
+      ++i;
+      continue;
+    }
+    size_t start = i;
+    while (++i < n && ((c = kKeyBytes[p[i]]) & kWordByte)) seen |= c;
+    s.single = segment.substr(start, i - start);
+    add(s.single);
+  }
+  if (seen & kComplexByte) {
+    s = SegmentWords();
+    joined_size = 0;
     for_each_word_of(segment, [&](std::string_view w) {
       add(w);
       if (join) s.scanned += w;
@@ -218,17 +244,8 @@ SegmentWords segment_words(std::string_view segment, bool join) {
     if (join) s.joined_bits = table.of(s.scanned);
     return s;
   }
-  for (size_t i = 0; i < segment.size();) {
-    if (!is_lower_or_digit(segment[i])) {
-      ++i;
-      continue;
-    }
-    size_t start = i;
-    for (; i < segment.size() && is_lower_or_digit(segment[i]); ++i) digits = digits || segment[i] <= '9';
-    s.single = segment.substr(start, i - start);
-    add(s.single);
-  }
   if (!join) return s;
+  bool digits = seen & kDigitByte;
   if (s.count == 1) {
     s.joined_bits = s.last;
   } else if (s.count > 1 && joined_size <= table.longest() && (!digits || table.has_digits())) {

@@ -126,19 +126,30 @@ void SizeNodes::allocate(size_t n, Arena* arena) {
 
 namespace {
 
+// A scalar's written and least sizes, and a string's characters.
+struct ScalarSizes {
+  uint64_t full, min, chars;
+};
+
+ScalarSizes scalar_sizes(const Value& value, bool is_protected) {
+  if (!value.is_string()) {
+    uint64_t n = scalar_written_size(value);
+    return {n, n, 0};
+  }
+  StringSizes sizes = string_sizes(value);
+  return {sizes.written, is_protected ? sizes.written : std::min(sizes.written, chars_marker_size(sizes.chars)),
+          sizes.chars};
+}
+
 // A scalar's measurement.
 void measure_scalar(SizeNode& node, const Value& value, bool is_protected) {
   node.is_protected = node.holds_protected = is_protected;
   node.protected_leaves = is_protected ? 1 : 0;
   node.expanded = true;
-  if (!value.is_string()) {
-    node.full = node.min = scalar_written_size(value);
-    return;
-  }
-  StringSizes sizes = string_sizes(value);
-  node.full = sizes.written;
-  node.chars = sizes.chars;
-  node.min = is_protected ? node.full : std::min(node.full, chars_marker_size(sizes.chars));
+  ScalarSizes sizes = scalar_sizes(value, is_protected);
+  node.full = sizes.full;
+  node.min = sizes.min;
+  if (value.is_string()) node.chars = sizes.chars;
 }
 
 // Containers with more children than this, measured into an arena with
@@ -341,9 +352,9 @@ SizeNodes::Sizes SizeNodes::sizes(size_t i) const {
     const SizeNode& node = (*this)[i];
     return {node.full, node.min, node.holds_protected};
   }
-  SizeNode node;
-  measure_later(node, i);
-  return {node.full, node.min, node.holds_protected};
+  // Children measured later are never protected (see measure_later).
+  ScalarSizes sizes = scalar_sizes(child_at(later()->first, later()->stride, i), false);
+  return {sizes.full, sizes.min, false};
 }
 
 SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t depth, PathStack& path,

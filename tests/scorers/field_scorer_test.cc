@@ -64,6 +64,13 @@ TEST(HeuristicScorer, ScoresMembersByName) {
               "berTitle",
               Kind::kString, 10, "x"),
        0.95},
+      // Words joined with a digit, a digit before a listed ending, and a
+      // capital after words the quick scan has read already.
+      {member("e_tag", Kind::kString, 10, "x"), 0.1},
+      {member("e_tag_2", Kind::kString, 10, "x"), 0.5},
+      {member("2status", Kind::kString, 10, "x"), 0.85},
+      {member("user_Name", Kind::kString, 10, "x"), 0.9},
+      {member("field_17", Kind::kString, 10, "x"), 0.5},
   };
   for (const auto& c : cases) EXPECT_NEAR(c.score, h.score(c.f), 1e-9) << c.f.path[0];
 }
