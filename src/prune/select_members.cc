@@ -145,9 +145,11 @@ class Selection {
     // Ranked candidates are put in order a slice at a time, growing, and not
     // past the point where even the least member would overrun every limit
     // left (tiers fall with ranks): the few that fill a budget are found
-    // without ranking all of a large object.
+    // without ranking all of a large object. The first slice holds twice as
+    // many as the budget takes at their least, so that one pass over the
+    // rest mostly does; the order is total, so slices do not change it.
     size_t ordered = ranked_ ? 0 : order.size();
-    size_t slice = 256;
+    size_t slice = std::max<uint64_t>(256, 2 * std::min<uint64_t>(n_, budget_ / std::max<uint64_t>(least_of_all_, 1)));
     for (size_t at = 0; at < order.size(); ++at) {
       if (at == ordered) {
         double tier = at == 0 ? 1.0 : tier_factor(order[at - 1].rank);
