@@ -4,6 +4,7 @@
 
 namespace tersolite {
 
+#if defined(__linux__)
 namespace {
 
 // Blocks from this size on are mapped on their own, so that they can be
@@ -14,6 +15,7 @@ constexpr size_t kPage = 4096;
 size_t whole_pages(size_t bytes) { return (bytes + kPage - 1) & ~(kPage - 1); }
 
 }  // namespace
+#endif
 
 // Large blocks are mapped on their own rather than taken from malloc: freed,
 // they go back to the kernel at once, where malloc would keep them, and
