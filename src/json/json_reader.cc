@@ -130,6 +130,7 @@ class Reader {
           ++pos_;
           value = object ? Value::object() : Value::array();
         } else {
+          if (packing_.on) unpack(stack.back(), items);  // it holds a container too
           bool sizing = false;
           if (layout_ && !stack.empty()) {
             open_child(stack, items, members);
@@ -153,9 +154,14 @@ class Reader {
         if (top.sizing) top.written += written + (top.object ? member_key_cost(*layout_, top.key) : 0);
         if (top.object) {
           members.push_back(Member{std::move(top.key), std::move(value)});
+        } else if (packing_.on && value.is_number()) {
+          pack(top, value.text());
         } else {
+          if (packing_.on) unpack(top, items);
           top.numbers = top.numbers && value.is_number();
           items.push_back(std::move(value));
+          if (top.numbers && arena_ != nullptr && items.size() - top.start > Value::kMaxPacked)
+            start_packing(top, items);
         }
         skip_space();
         if (!at_end() && peek() == ',') {
@@ -166,18 +172,21 @@ class Reader {
         }
         if (!at_end() && peek() == (top.object ? '}' : ']')) {
           ++pos_;
+          bool object = top.object;
+          size_t n = packing_.on ? packing_.count : (object ? members.size() : items.size()) - top.start;
           std::optional<Value::ContainerNote> note;
           if (top.sizing) {
             uint64_t depth = stack.size() - 1;
-            size_t n = (top.object ? members.size() : items.size()) - top.start;
             written = container_overhead(*layout_, n, depth) + top.written;
             // Containers of scalars alone are measured as fast as a note
             // is read, and the note would cost them memory.
             if (top.nested) note = Value::ContainerNote{written, depth, layout_->width};
           }
-          bool object = top.object;
-          size_t n = (object ? members.size() : items.size()) - top.start;
-          if (!object && top.numbers && n <= Value::kMaxPacked && arena_ != nullptr) {
+          if (packing_.on) {
+            value = Value::indexed_numbers(*arena_, text_.data() + top.open, n, packing_.literal_bytes,
+                                           packing_.offsets);
+            packing_.stop();
+          } else if (!object && top.numbers && n <= Value::kMaxPacked && arena_ != nullptr) {
             // A short array of numbers stays in the input: its nodes would
             // cost twice its text.
             value = Value::packed_numbers(text_.data() + top.open, n);
@@ -197,6 +206,45 @@ class Reader {
         return fail(top.object ? "expected ',' or '}'" : "expected ',' or ']'", pos_);
       }
     }
+  }
+
+  // An array read into an arena whose items are numbers alone leaves those
+  // past Value::kMaxPacked in the text: no node per item, an offset every
+  // Value::kIndexStride items. Only the innermost open array can be one.
+  struct Packing {
+    bool on = false;
+    size_t count = 0;
+    uint64_t literal_bytes = 0;
+    std::vector<uint64_t> offsets;
+    void stop() {
+      on = false;
+      count = 0;
+      literal_bytes = 0;
+      offsets.clear();
+    }
+  };
+
+  // Notes the next number of the array being packed.
+  void pack(const Frame& top, std::string_view literal) {
+    if (packing_.count % Value::kIndexStride == 0)
+      packing_.offsets.push_back(static_cast<uint64_t>(literal.data() - (text_.data() + top.open)));
+    ++packing_.count;
+    packing_.literal_bytes += literal.size();
+  }
+
+  // Packs the numbers waiting on the stack for the array `top`.
+  void start_packing(const Frame& top, ElementStack<Value>& items) {
+    packing_.on = true;
+    for (size_t i = top.start; i < items.size(); ++i) pack(top, items[i].text());
+    items.resize(top.start);
+  }
+
+  // The array being packed turns out to hold more than numbers: its items
+  // so far become nodes again, from the text already checked.
+  void unpack(const Frame& top, ElementStack<Value>& items) {
+    const char* p = text_.data() + top.open;
+    for (size_t i = 0; i < packing_.count; ++i) items.push_back(Value::borrowed_number(next_packed_number(p)));
+    packing_.stop();
   }
 
   // The container of the elements on `scratch` from `start` on. One whose
@@ -437,6 +485,7 @@ class Reader {
   std::string_view text_;
   Arena* arena_;
   std::optional<Layout> layout_;  // set when noting containers' sizes
+  Packing packing_;
   size_t pos_ = 0;
   std::string decoded_;  // scratch for decoded strings without an arena
   std::vector<std::string_view> seen_;  // see seen_slot()

@@ -80,12 +80,16 @@ class ArrayLayout {
 // before, in the same order: asked for in a row, such a record shares the
 // shape of the one before without its keys being sorted again (and, when
 // the reader marked it, without their being read again). Nothing is kept
-// per item, so asking costs nothing for arrays of millions of scalars.
+// per item, so asking costs nothing for arrays of millions of scalars; the
+// items of a packed array are numbers, and are not even read.
+template <class Items>
 class ItemShapes {
  public:
-  explicit ItemShapes(Value::Items items) : items_(items) {}
+  ItemShapes(Items& items, bool numbers)
+      : items_(items), numbers_(numbers), number_shape_(shape_hash(Value::borrowed_number("0"))) {}
 
   uint64_t operator()(uint64_t i) {
+    if (numbers_) return number_shape_;
     const Value& item = items_[i];
     bool repeats = item.is_object() && has_last_ && last_ + 1 == i &&
                    (item.repeats_previous_keys() || same_keys(item, items_[i - 1]));
@@ -96,7 +100,9 @@ class ItemShapes {
   }
 
  private:
-  Value::Items items_;
+  Items& items_;
+  bool numbers_;
+  uint64_t number_shape_;
   bool has_last_ = false;
   uint64_t last_ = 0;
   uint64_t last_shape_ = 0;
@@ -114,7 +120,8 @@ bool add_new(std::vector<uint64_t>& shapes, uint64_t shape) {
 // is read, since most arrays stop after a few items.
 class PriorityOrder {
  public:
-  PriorityOrder(ItemShapes& shape, uint64_t n, bool keep_last_item) : n_(n) {
+  template <class Shapes>
+  PriorityOrder(Shapes& shape, uint64_t n, bool keep_last_item) : n_(n) {
     promoted_.push_back(0);
     std::vector<uint64_t> shapes{shape(0)};
     for (uint64_t i = 1; i < n_ && shapes.size() < kMaxPromotedShapes; ++i) {
@@ -160,7 +167,8 @@ struct Entry {
 
 // The kept entries in item order, a gap marker for each run of items left
 // out; counts the sampling.
-PruneResult gapped(PruneContext& ctx, Value::Items items, const SizeNodes& kids, const SizeNode& node,
+template <class Items>
+PruneResult gapped(PruneContext& ctx, Items& items, const SizeNodes& kids, const SizeNode& node,
                    std::vector<Entry> entries, uint64_t size) {
   uint64_t n = items.size();
   std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.index < b.index; });
@@ -184,14 +192,16 @@ PruneResult gapped(PruneContext& ctx, Value::Items items, const SizeNodes& kids,
   return {std::move(out), size};
 }
 
-// `items`: the array's, unpacked. The two phases share the priority order
-// and the layout they fill, so they stay together, one after the other.
-PruneResult sample_items(PruneContext& ctx, const Value& array, Value::Items items, const SizeNode& node,
-                         uint64_t budget, uint64_t depth) {
+// `items`: the array's, a span of nodes or an ItemWindow. The two phases
+// share the priority order and the layout they fill, so they stay together,
+// one after the other.
+template <class Items>
+PruneResult sample_items(PruneContext& ctx, const Value& array, Items& items, const SizeNode& node, uint64_t budget,
+                         uint64_t depth) {
   const auto& kids = children_of(ctx.measure_settings(), array, node, depth);
   uint64_t n = items.size();
   const Options& o = ctx.request.options;
-  ItemShapes shape(items);
+  ItemShapes shape(items, array.is_packed());
   PriorityOrder order(shape, n, o.keep_last_item);
   ArrayLayout layout(ctx.layout, n, depth);
   std::vector<Entry> entries;
@@ -243,7 +253,14 @@ PruneResult sample_items(PruneContext& ctx, const Value& array, Value::Items ite
     uint64_t extra = sat_sub(budget, layout.size());
     std::vector<Child> children;
     children.reserve(samples.size());
-    for (uint64_t i : samples) children.push_back({&items[i], &kids[i], kItemSegment});
+    // A window moves on: the numbers sampled from one are held here.
+    std::vector<Value> held;
+    if (array.is_packed()) held.reserve(samples.size());
+    for (uint64_t i : samples) {
+      const Value* item = &items[i];
+      if (array.is_packed()) item = &held.emplace_back(item->clone());
+      children.push_back({item, &kids[i], kItemSegment});
+    }
     PrunedChildren pruned = prune_children(ctx, children, extra, depth + 1);
     for (size_t k = 0; k < samples.size(); ++k) entries.push_back({samples[k], std::move(pruned.values[k]), false});
     size = container_overhead(ctx.layout, layout.kept_count() + layout.markers(), depth) + layout.marker_total() +
@@ -256,14 +273,16 @@ PruneResult sample_items(PruneContext& ctx, const Value& array, Value::Items ite
 // Apart, so that sampling nested arrays keeps small frames.
 [[gnu::noinline]] PruneResult sample_packed(PruneContext& ctx, const Value& array, const SizeNode& node,
                                             uint64_t budget, uint64_t depth) {
-  return sample_items(ctx, array, ItemsOf(array), node, budget, depth);
+  ItemWindow items(array);
+  return sample_items(ctx, array, items, node, budget, depth);
 }
 
 }  // namespace
 
 PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node, uint64_t budget, uint64_t depth) {
   if (array.is_packed()) return sample_packed(ctx, array, node, budget, depth);
-  return sample_items(ctx, array, array.items(), node, budget, depth);
+  Value::Items items = array.items();
+  return sample_items(ctx, array, items, node, budget, depth);
 }
 
 }  // namespace tersolite

@@ -265,7 +265,7 @@ void check_node(const Value& v, const SizeNode& n, uint64_t width, uint64_t dept
       EXPECT_EQ(n.min, written(collapsed, width, depth));
     }
   }
-  std::optional<ItemsOf> items;
+  std::optional<ItemWindow> items;
   if (v.is_array()) items.emplace(v);
   for (size_t i = 0; i < n.children.size(); ++i) {
     const Value& child = items ? (*items)[i] : v.members()[i].value;
