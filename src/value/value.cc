@@ -279,14 +279,12 @@ uint64_t Value::packed_literal_bytes() const {
 }
 
 std::string_view next_packed_number(const char*& p) {
-  // The reader packed only valid JSON numbers, so the scan needs no checks.
-  auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  auto in_number = [](char c) {
-    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
-  };
-  while (is_space(*p) || *p == ',' || *p == '[') ++p;
+  // The reader packed only valid JSON numbers, so the scan needs no checks:
+  // JSON's spaces are the only bytes up to ' ' between them.
+  auto at = [&] { return static_cast<unsigned char>(*p); };
+  while (at() <= ' ' || at() == ',' || at() == '[') ++p;
   const char* start = p;
-  while (in_number(*p)) ++p;
+  while (at() > ' ' && at() != ',' && at() != ']') ++p;
   return {start, static_cast<size_t>(p - start)};
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "json/json_writer.h"
+#include "yaml/yaml_writer.h"
 
 namespace tersolite::json {
 namespace {
@@ -317,6 +318,7 @@ TEST(JsonReader, LongArraysThatTurnMixedBecomeNodes) {
       EXPECT_EQ(c.inner_packed, read->items()[c.inner].is_packed()) << c.text;
     }
     for (uint64_t width : {0, 3}) EXPECT_EQ(to_json(*owned, width), to_json(*read, width)) << c.text;
+    EXPECT_EQ(yaml::write_yaml(*owned, 2), yaml::write_yaml(*read, 2)) << c.text;
     EXPECT_TRUE(*read == *owned && *owned == *read) << c.text;
   }
 }
