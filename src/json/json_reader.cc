@@ -154,14 +154,17 @@ class Reader {
         if (top.sizing) top.written += written + (top.object ? member_key_cost(*layout_, top.key) : 0);
         if (top.object) {
           members.push_back(Member{std::move(top.key), std::move(value)});
-        } else if (packing_.on && value.is_number()) {
-          pack(top, value.text());
+        } else if (top.numbers && value.is_number()) {
+          if (packing_.on) {
+            pack(top, value.text());
+          } else {
+            items.push_back(std::move(value));
+            if (items.size() - top.start > Value::kMaxPacked && arena_ != nullptr) start_packing(top, items);
+          }
         } else {
           if (packing_.on) unpack(top, items);
-          top.numbers = top.numbers && value.is_number();
+          top.numbers = false;
           items.push_back(std::move(value));
-          if (top.numbers && arena_ != nullptr && items.size() - top.start > Value::kMaxPacked)
-            start_packing(top, items);
         }
         skip_space();
         if (!at_end() && peek() == ',') {
@@ -232,8 +235,9 @@ class Reader {
     packing_.literal_bytes += literal.size();
   }
 
-  // Packs the numbers waiting on the stack for the array `top`.
-  void start_packing(const Frame& top, ElementStack<Value>& items) {
+  // Packs the numbers waiting on the stack for the array `top`. Once an
+  // array, and apart, so that the reader's loop stays lean (as unpack).
+  [[gnu::noinline]] void start_packing(const Frame& top, ElementStack<Value>& items) {
     packing_.on = true;
     for (size_t i = top.start; i < items.size(); ++i) pack(top, items[i].text());
     items.resize(top.start);
@@ -241,7 +245,7 @@ class Reader {
 
   // The array being packed turns out to hold more than numbers: its items
   // so far become nodes again, from the text already checked.
-  void unpack(const Frame& top, ElementStack<Value>& items) {
+  [[gnu::noinline]] void unpack(const Frame& top, ElementStack<Value>& items) {
     const char* p = text_.data() + top.open;
     for (size_t i = 0; i < packing_.count; ++i) items.push_back(Value::borrowed_number(next_packed_number(p)));
     packing_.stop();
