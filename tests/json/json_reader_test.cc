@@ -350,8 +350,11 @@ TEST(JsonReader, ComparesPackedArraysWithNodeArrays) {
     EXPECT_FALSE(*packed == *other_owned) << at;
     EXPECT_FALSE(*other_owned == *packed) << at;
   }
-  auto shorter = read_json(plain.substr(0, plain.rfind(',')) + "]", &arena);
-  auto longer = read_json(plain.substr(0, plain.size() - 1) + ",600]", &arena);
+  // The documents outlive what borrows from them.
+  std::string shorter_text = plain.substr(0, plain.rfind(',')) + "]";
+  std::string longer_text = plain.substr(0, plain.size() - 1) + ",600]";
+  auto shorter = read_json(shorter_text, &arena);
+  auto longer = read_json(longer_text, &arena);
   EXPECT_FALSE(*packed == *shorter || *shorter == *packed || *packed == *longer);
 }
 
