@@ -154,7 +154,9 @@ class Reader {
         if (top.sizing) top.written += written + (top.object ? member_key_cost(*layout_, top.key) : 0);
         if (top.object) {
           members.push_back(Member{std::move(top.key), std::move(value)});
-        } else if (top.numbers && value.is_number()) {
+        } else if (!top.numbers) {
+          items.push_back(std::move(value));
+        } else if (value.is_number()) {
           if (packing_.on) {
             pack(top, value.text());
           } else {

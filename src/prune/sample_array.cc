@@ -80,16 +80,12 @@ class ArrayLayout {
 // before, in the same order: asked for in a row, such a record shares the
 // shape of the one before without its keys being sorted again (and, when
 // the reader marked it, without their being read again). Nothing is kept
-// per item, so asking costs nothing for arrays of millions of scalars; the
-// items of a packed array are numbers, and are not even read.
-template <class Items>
+// per item, so asking costs nothing for arrays of millions of scalars.
 class ItemShapes {
  public:
-  ItemShapes(Items& items, bool numbers)
-      : items_(items), numbers_(numbers), number_shape_(shape_hash(Value::borrowed_number("0"))) {}
+  explicit ItemShapes(Value::Items items) : items_(items) {}
 
   uint64_t operator()(uint64_t i) {
-    if (numbers_) return number_shape_;
     const Value& item = items_[i];
     bool repeats = item.is_object() && has_last_ && last_ + 1 == i &&
                    (item.repeats_previous_keys() || same_keys(item, items_[i - 1]));
@@ -100,12 +96,17 @@ class ItemShapes {
   }
 
  private:
-  Items& items_;
-  bool numbers_;
-  uint64_t number_shape_;
+  Value::Items items_;
   bool has_last_ = false;
   uint64_t last_ = 0;
   uint64_t last_shape_ = 0;
+};
+
+// A packed array's items are numbers: they have one shape, and are not
+// even read for it.
+struct NumberShapes {
+  uint64_t operator()(uint64_t) const { return shape; }
+  uint64_t shape = shape_hash(Value::borrowed_number("0"));
 };
 
 // Adds `shape` to the few shapes seen so far unless it is there already.
@@ -168,7 +169,7 @@ struct Entry {
 // The kept entries in item order, a gap marker for each run of items left
 // out; counts the sampling.
 template <class Items>
-PruneResult gapped(PruneContext& ctx, Items& items, const SizeNodes& kids, const SizeNode& node,
+PruneResult gapped(PruneContext& ctx, Items items, const SizeNodes& kids, const SizeNode& node,
                    std::vector<Entry> entries, uint64_t size) {
   uint64_t n = items.size();
   std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.index < b.index; });
@@ -192,16 +193,23 @@ PruneResult gapped(PruneContext& ctx, Items& items, const SizeNodes& kids, const
   return {std::move(out), size};
 }
 
-// `items`: the array's, a span of nodes or an ItemWindow. The two phases
-// share the priority order and the layout they fill, so they stay together,
-// one after the other.
+// `items`: the array's, a span of nodes or a reference to an ItemWindow.
+// The two phases share the priority order and the layout they fill, so
+// they stay together, one after the other.
 template <class Items>
-PruneResult sample_items(PruneContext& ctx, const Value& array, Items& items, const SizeNode& node, uint64_t budget,
+PruneResult sample_items(PruneContext& ctx, const Value& array, Items items, const SizeNode& node, uint64_t budget,
                          uint64_t depth) {
   const auto& kids = children_of(ctx.measure_settings(), array, node, depth);
   uint64_t n = items.size();
   const Options& o = ctx.request.options;
-  ItemShapes shape(items, array.is_packed());
+  constexpr bool kPacked = std::is_same_v<Items, ItemWindow&>;
+  auto shape = [&] {
+    if constexpr (kPacked) {
+      return NumberShapes();
+    } else {
+      return ItemShapes(items);
+    }
+  }();
   PriorityOrder order(shape, n, o.keep_last_item);
   ArrayLayout layout(ctx.layout, n, depth);
   std::vector<Entry> entries;
@@ -255,10 +263,10 @@ PruneResult sample_items(PruneContext& ctx, const Value& array, Items& items, co
     children.reserve(samples.size());
     // A window moves on: the numbers sampled from one are held here.
     std::vector<Value> held;
-    if (array.is_packed()) held.reserve(samples.size());
+    if constexpr (kPacked) held.reserve(samples.size());
     for (uint64_t i : samples) {
       const Value* item = &items[i];
-      if (array.is_packed()) item = &held.emplace_back(item->clone());
+      if constexpr (kPacked) item = &held.emplace_back(item->clone());
       children.push_back({item, &kids[i], kItemSegment});
     }
     PrunedChildren pruned = prune_children(ctx, children, extra, depth + 1);
@@ -267,22 +275,21 @@ PruneResult sample_items(PruneContext& ctx, const Value& array, Items& items, co
            pruned.total;
   }
 
-  return gapped(ctx, items, kids, node, std::move(entries), size);
+  return gapped<Items>(ctx, items, kids, node, std::move(entries), size);
 }
 
 // Apart, so that sampling nested arrays keeps small frames.
 [[gnu::noinline]] PruneResult sample_packed(PruneContext& ctx, const Value& array, const SizeNode& node,
                                             uint64_t budget, uint64_t depth) {
   ItemWindow items(array);
-  return sample_items(ctx, array, items, node, budget, depth);
+  return sample_items<ItemWindow&>(ctx, array, items, node, budget, depth);
 }
 
 }  // namespace
 
 PruneResult sample_array(PruneContext& ctx, const Value& array, const SizeNode& node, uint64_t budget, uint64_t depth) {
   if (array.is_packed()) return sample_packed(ctx, array, node, budget, depth);
-  Value::Items items = array.items();
-  return sample_items(ctx, array, items, node, budget, depth);
+  return sample_items(ctx, array, array.items(), node, budget, depth);
 }
 
 }  // namespace tersolite
