@@ -130,7 +130,8 @@ class Reader {
           ++pos_;
           value = object ? Value::object() : Value::array();
         } else {
-          if (packing_.on) unpack(stack.back(), items);  // it holds a container too
+          if (packing_.on) [[unlikely]]
+            unpack(stack.back(), items);  // it holds a container too
           bool sizing = false;
           if (layout_ && !stack.empty()) {
             open_child(stack, items, members);
@@ -161,10 +162,12 @@ class Reader {
             pack(top, value.text());
           } else {
             items.push_back(std::move(value));
-            if (items.size() - top.start > Value::kMaxPacked && arena_ != nullptr) start_packing(top, items);
+            if (items.size() - top.start > Value::kMaxPacked && arena_ != nullptr) [[unlikely]]
+              start_packing(top, items);
           }
         } else {
-          if (packing_.on) unpack(top, items);
+          if (packing_.on) [[unlikely]]
+            unpack(top, items);
           top.numbers = false;
           items.push_back(std::move(value));
         }
@@ -187,7 +190,7 @@ class Reader {
             // is read, and the note would cost them memory.
             if (top.nested) note = Value::ContainerNote{written, depth, layout_->width};
           }
-          if (packing_.on) {
+          if (packing_.on) [[unlikely]] {
             value = Value::indexed_numbers(*arena_, text_.data() + top.open, n, packing_.literal_bytes,
                                            packing_.offsets);
             packing_.stop();
@@ -308,9 +311,7 @@ class Reader {
     const size_t start = pos_;
     size_t p = pos_;
     auto digit_at = [&](size_t at) { return at < end && is_digit(s[at]); };
-    auto digits = [&] {
-      while (digit_at(p)) ++p;
-    };
+    auto digits = [&] { p = end_of_digits(s, p, end); };
     if (s[p] == '-') ++p;
     if (!digit_at(p)) return fail("invalid number", p);
     if (s[p] == '0') {

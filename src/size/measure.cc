@@ -176,11 +176,12 @@ uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) 
 void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, const Value& value, uint64_t depth,
                   PathStack& path, bool protected_by_ancestor, uint64_t levels);
 
-// An array's items (a span of nodes or an ItemWindow) into `node`, whose
-// protection is set: kept when `keep`, with `below` levels under them.
+// An array's items (a span of nodes or a reference to an ItemWindow) into
+// `node`, whose protection is set: kept when `keep`, with `below` levels
+// under them.
 template <class Items>
 [[gnu::always_inline]] inline void measure_items(SizeNode& node, const MeasureSettings& settings, bool track,
-                                                 Items&& items, uint64_t depth, PathStack& path, bool keep,
+                                                 Items items, uint64_t depth, PathStack& path, bool keep,
                                                  uint64_t below) {
   const Layout& layout = settings.layout;
   if (keep) node.children.allocate(items.size(), settings.arena);
@@ -203,7 +204,7 @@ template <class Items>
 [[gnu::noinline]] void measure_packed(SizeNode& node, const MeasureSettings& settings, bool track, const Value& array,
                                       uint64_t depth, PathStack& path, bool keep, uint64_t below) {
   ItemWindow items(array);
-  measure_items(node, settings, track, items, depth, path, keep, below);
+  measure_items<ItemWindow&>(node, settings, track, items, depth, path, keep, below);
 }
 
 // Measures into `node` (default-constructed), so that kept children are
@@ -307,18 +308,12 @@ void SizeNodes::make_later(const Value& container, const Layout& layout, uint64_
   meta_ = n | kLater;
 }
 
-const Value& SizeNodes::child(size_t i) const {
-  const Later& l = *later();
-  if (l.numbers != nullptr) return (*l.numbers)[i];
-  return *reinterpret_cast<const Value*>(l.first + i * l.stride);
-}
-
 // Each child is measured as children_of() measures a child, without kept
 // levels: its own children are made when asked for in turn.
-void SizeNodes::measure_later(SizeNode& node, size_t i) const {
+void SizeNodes::measure_later(SizeNode& node, const Value& child) const {
   PathStack unused;
-  measure_into(node, {later()->layout, nullptr, nullptr, later()->arena}, false, child(i), later()->depth, unused,
-               false, 0);
+  measure_into(node, {later()->layout, nullptr, nullptr, later()->arena}, false, child, later()->depth, unused, false,
+               0);
 }
 
 const SizeNode& SizeNodes::made_later(size_t i) const {
@@ -327,7 +322,7 @@ const SizeNode& SizeNodes::made_later(size_t i) const {
     size_t start = i / kChunk * kChunk;
     size_t count = std::min(kChunk, size() - start);
     chunk = static_cast<SizeNode*>(later()->arena->allocate(count * sizeof(SizeNode)));
-    for (size_t k = 0; k < count; ++k) measure_later(*new (chunk + k) SizeNode(), start + k);
+    for (size_t k = 0; k < count; ++k) measure_later(*new (chunk + k) SizeNode(), child(start + k));
   }
   return chunk[i % kChunk];
 }
@@ -335,12 +330,15 @@ const SizeNode& SizeNodes::made_later(size_t i) const {
 // A scalar is measured again at no cost; a container's node is kept, so
 // that its subtree is not walked again by the next loop.
 SizeNodes::Sizes SizeNodes::sizes(size_t i) const {
-  if (!(meta_ & kLater) || later()->chunks[i / kChunk] != nullptr || !child(i).is_scalar()) {
-    const SizeNode& node = (*this)[i];
-    return {node.full, node.min, node.holds_protected};
+  if ((meta_ & kLater) && later()->chunks[i / kChunk] == nullptr) {
+    const Value& c = child(i);
+    if (c.is_scalar()) {
+      SizeNode node;
+      measure_later(node, c);
+      return {node.full, node.min, node.holds_protected};
+    }
   }
-  SizeNode node;
-  measure_later(node, i);
+  const SizeNode& node = (*this)[i];
   return {node.full, node.min, node.holds_protected};
 }
 

@@ -118,8 +118,9 @@ class SizeNodes {
     Arena* arena;
     SizeNode** chunks;  // null until made
   };
+  // Child i of the container (see Later).
   const Value& child(size_t i) const;
-  void measure_later(SizeNode& node, size_t i) const;
+  void measure_later(SizeNode& node, const Value& child) const;
   const SizeNode& made_later(size_t i) const;
   SizeNode* nodes() const { return static_cast<SizeNode*>(data_); }
   Later* later() const { return static_cast<Later*>(data_); }  // when kLater
@@ -150,6 +151,13 @@ inline const SizeNode& SizeNodes::operator[](size_t i) const {
   if (meta_ & kLater) [[unlikely]]
     return made_later(i);
   return nodes()[i];
+}
+
+inline const Value& SizeNodes::child(size_t i) const {
+  const Later& l = *later();
+  if (l.numbers != nullptr) [[unlikely]]
+    return (*l.numbers)[i];
+  return *reinterpret_cast<const Value*>(l.first + i * l.stride);
 }
 
 inline SizeNodes::~SizeNodes() {

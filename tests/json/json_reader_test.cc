@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "json/json_writer.h"
+#include "json/plain_run.h"
 #include "yaml/yaml_writer.h"
 
 namespace tersolite::json {
@@ -356,6 +357,23 @@ TEST(JsonReader, ComparesPackedArraysWithNodeArrays) {
   auto shorter = read_json(shorter_text, &arena);
   auto longer = read_json(longer_text, &arena);
   EXPECT_FALSE(*packed == *shorter || *shorter == *packed || *packed == *longer);
+}
+
+// Digits are scanned eight at a time: any byte ends a run at any place in
+// a word or in the tail, bytes after the end (a carry out of 0xFF) change
+// nothing, and the run stops at the bound.
+TEST(PlainRun, FindsTheEndOfDigitsAtEveryPlace) {
+  for (int b = 0; b < 256; ++b) {
+    bool digit = b >= '0' && b <= '9';
+    for (size_t at = 0; at < 20; ++at) {
+      for (size_t from : {size_t{0}, size_t{3}}) {
+        if (from > at) continue;
+        std::string text = std::string(at, '7') + static_cast<char>(b) + "\xFF" + "99999999";
+        EXPECT_EQ(digit ? at + 1 : at, end_of_digits(text.data(), from, text.size())) << b << " " << at;
+        EXPECT_EQ(at, end_of_digits(text.data(), from, at)) << b << " " << at;
+      }
+    }
+  }
 }
 
 TEST(JsonReader, LimitsNestingTo512) {
