@@ -501,7 +501,6 @@ class Reader {
   std::string_view text_;
   Arena* arena_;
   std::optional<Layout> layout_;  // set when noting containers' sizes
-  Packing packing_;
   size_t pos_ = 0;
   std::string decoded_;  // scratch for decoded strings without an arena
   std::vector<std::string_view> seen_;  // see seen_slot()
@@ -509,6 +508,7 @@ class Reader {
   size_t used_ = 0;
   size_t room_ = 0;
   ParseError error_;
+  Packing packing_;
 };
 
 }  // namespace
