@@ -130,6 +130,8 @@ class Reader {
           ++pos_;
           value = object ? Value::object() : Value::array();
         } else {
+          if (packing_.on) [[unlikely]]
+            unpack(stack.back(), items);  // it holds a container too
           bool sizing = false;
           if (layout_ && !stack.empty()) {
             open_child(stack, items, members);
@@ -153,8 +155,20 @@ class Reader {
         if (top.sizing) top.written += written + (top.object ? member_key_cost(*layout_, top.key) : 0);
         if (top.object) {
           members.push_back(Member{std::move(top.key), std::move(value)});
+        } else if (!top.numbers) {
+          items.push_back(std::move(value));
+        } else if (value.is_number()) {
+          if (packing_.on) {
+            pack(top, value.text());
+          } else {
+            items.push_back(std::move(value));
+            if (items.size() - top.start > Value::kMaxPacked && arena_ != nullptr) [[unlikely]]
+              start_packing(top, items);
+          }
         } else {
-          top.numbers = top.numbers && value.is_number();
+          if (packing_.on) [[unlikely]]
+            unpack(top, items);
+          top.numbers = false;
           items.push_back(std::move(value));
         }
         skip_space();
@@ -166,18 +180,21 @@ class Reader {
         }
         if (!at_end() && peek() == (top.object ? '}' : ']')) {
           ++pos_;
+          bool object = top.object;
+          size_t n = packing_.on ? packing_.count : (object ? members.size() : items.size()) - top.start;
           std::optional<Value::ContainerNote> note;
           if (top.sizing) {
             uint64_t depth = stack.size() - 1;
-            size_t n = (top.object ? members.size() : items.size()) - top.start;
             written = container_overhead(*layout_, n, depth) + top.written;
             // Containers of scalars alone are measured as fast as a note
             // is read, and the note would cost them memory.
             if (top.nested) note = Value::ContainerNote{written, depth, layout_->width};
           }
-          bool object = top.object;
-          size_t n = (object ? members.size() : items.size()) - top.start;
-          if (!object && top.numbers && n <= Value::kMaxPacked && arena_ != nullptr) {
+          if (packing_.on) [[unlikely]] {
+            value = Value::indexed_numbers(*arena_, text_.data() + top.open, n, packing_.literal_bytes,
+                                           packing_.offsets);
+            packing_.stop();
+          } else if (!object && top.numbers && n <= Value::kMaxPacked && arena_ != nullptr) {
             // A short array of numbers stays in the input: its nodes would
             // cost twice its text.
             value = Value::packed_numbers(text_.data() + top.open, n);
@@ -197,6 +214,46 @@ class Reader {
         return fail(top.object ? "expected ',' or '}'" : "expected ',' or ']'", pos_);
       }
     }
+  }
+
+  // An array read into an arena whose items are numbers alone leaves those
+  // past Value::kMaxPacked in the text: no node per item, an offset every
+  // Value::kIndexStride items. Only the innermost open array can be one.
+  struct Packing {
+    bool on = false;
+    size_t count = 0;
+    uint64_t literal_bytes = 0;
+    std::vector<uint64_t> offsets;
+    void stop() {
+      on = false;
+      count = 0;
+      literal_bytes = 0;
+      offsets.clear();
+    }
+  };
+
+  // Notes the next number of the array being packed.
+  void pack(const Frame& top, std::string_view literal) {
+    if (packing_.count % Value::kIndexStride == 0)
+      packing_.offsets.push_back(static_cast<uint64_t>(literal.data() - (text_.data() + top.open)));
+    ++packing_.count;
+    packing_.literal_bytes += literal.size();
+  }
+
+  // Packs the numbers waiting on the stack for the array `top`. Once an
+  // array, and apart, so that the reader's loop stays lean (as unpack).
+  [[gnu::noinline]] void start_packing(const Frame& top, ElementStack<Value>& items) {
+    packing_.on = true;
+    for (size_t i = top.start; i < items.size(); ++i) pack(top, items[i].text());
+    items.resize(top.start);
+  }
+
+  // The array being packed turns out to hold more than numbers: its items
+  // so far become nodes again, from the text already checked.
+  [[gnu::noinline]] void unpack(const Frame& top, ElementStack<Value>& items) {
+    const char* p = text_.data() + top.open;
+    for (size_t i = 0; i < packing_.count; ++i) items.push_back(Value::borrowed_number(next_packed_number(p)));
+    packing_.stop();
   }
 
   // The container of the elements on `scratch` from `start` on. One whose
@@ -247,27 +304,34 @@ class Reader {
     return true;
   }
 
+  // On a local position: a member would be stored at every digit.
   bool read_number(Value& out) {
-    size_t start = pos_;
-    if (peek() == '-') ++pos_;
-    if (at_end() || !is_digit(peek())) return fail("invalid number", pos_);
-    if (peek() == '0') {
-      ++pos_;
+    const char* s = text_.data();
+    const size_t end = text_.size();
+    const size_t start = pos_;
+    size_t p = pos_;
+    auto digit_at = [&](size_t at) { return at < end && is_digit(s[at]); };
+    auto digits = [&] { p = end_of_digits(s, p, end); };
+    if (s[p] == '-') ++p;
+    if (!digit_at(p)) return fail("invalid number", p);
+    if (s[p] == '0') {
+      ++p;
     } else {
-      while (!at_end() && is_digit(peek())) ++pos_;
+      digits();
     }
-    if (!at_end() && peek() == '.') {
-      ++pos_;
-      if (at_end() || !is_digit(peek())) return fail("invalid number", pos_);
-      while (!at_end() && is_digit(peek())) ++pos_;
+    if (p < end && s[p] == '.') {
+      ++p;
+      if (!digit_at(p)) return fail("invalid number", p);
+      digits();
     }
-    if (!at_end() && (peek() == 'e' || peek() == 'E')) {
-      ++pos_;
-      if (!at_end() && (peek() == '+' || peek() == '-')) ++pos_;
-      if (at_end() || !is_digit(peek())) return fail("invalid number", pos_);
-      while (!at_end() && is_digit(peek())) ++pos_;
+    if (p < end && (s[p] == 'e' || s[p] == 'E')) {
+      ++p;
+      if (p < end && (s[p] == '+' || s[p] == '-')) ++p;
+      if (!digit_at(p)) return fail("invalid number", p);
+      digits();
     }
-    std::string_view literal = text_.substr(start, pos_ - start);
+    pos_ = p;
+    std::string_view literal = text_.substr(start, p - start);
     out = arena_ != nullptr ? Value::borrowed_number(literal) : Value::number(literal);
     return true;
   }
@@ -444,6 +508,7 @@ class Reader {
   size_t used_ = 0;
   size_t room_ = 0;
   ParseError error_;
+  Packing packing_;
 };
 
 }  // namespace

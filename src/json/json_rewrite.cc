@@ -162,7 +162,7 @@ class Rewriter {
 
   bool digits() {
     size_t start = i_;
-    while (i_ < n_ && p_[i_] >= '0' && p_[i_] <= '9') ++i_;
+    i_ = end_of_digits(p_, i_, n_);
     return i_ > start;
   }
 

@@ -51,8 +51,9 @@ void write_json_string(Out& out, std::string_view text) {
 template <class Out>
 void write_json(Out& out, const Value& value, uint64_t width, uint64_t depth);
 
-template <class Out>
-void write_items(Out& out, Value::Items items, uint64_t width, uint64_t depth) {
+// `items`: a span of nodes or an ItemWindow.
+template <class Out, class Items>
+void write_items(Out& out, Items&& items, uint64_t width, uint64_t depth) {
   if (items.empty()) {
     out.append("[]");
     return;
@@ -69,7 +70,8 @@ void write_items(Out& out, Value::Items items, uint64_t width, uint64_t depth) {
 
 template <class Out>
 [[gnu::noinline]] void write_packed(Out& out, const Value& array, uint64_t width, uint64_t depth) {
-  write_items(out, ItemsOf(array), width, depth);
+  ItemWindow items(array);
+  write_items(out, items, width, depth);
 }
 
 template <class Out>

@@ -1,6 +1,7 @@
 // The bytes JSON strings carry as they stand (everything but controls, the
 // double quote and the backslash): runs of them are found here for the
-// reader and the writer; what each byte costs is in json/json_cost.h.
+// reader and the writer, as are runs of a number's digits; what each byte
+// costs is in json/json_cost.h.
 #pragma once
 
 #include <cstddef>
@@ -88,6 +89,24 @@ inline int hex_value(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
+}
+
+/// The position of the first byte at or after `i` in `p[0..n)` that is no
+/// ASCII digit; `n` if none: the digits of a number, eight at a time.
+inline size_t end_of_digits(const char* p, size_t i, size_t n) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighNibbles = kOnes * 0xF0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    // A digit is 0x30 to 0x39: its high nibble is 3, with 6 added too. A
+    // carry out of a byte leaves one that is no digit, and flags only
+    // bytes after it.
+    uint64_t other = ((w & kHighNibbles) ^ (kOnes * 0x30)) | (((w + kOnes * 6) & kHighNibbles) ^ (kOnes * 0x30));
+    if (other) return i + static_cast<size_t>(__builtin_ctzll(other)) / 8;
+  }
+  while (i < n && p[i] >= '0' && p[i] <= '9') ++i;
+  return i;
 }
 
 /// Whether bytes or-ed together by end_of_plain_run were all ASCII.

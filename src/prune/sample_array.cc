@@ -102,6 +102,13 @@ class ItemShapes {
   uint64_t last_shape_ = 0;
 };
 
+// A packed array's items are numbers: they have one shape, and are not
+// even read for it.
+struct NumberShapes {
+  uint64_t operator()(uint64_t) const { return shape; }
+  uint64_t shape = shape_hash(Value::borrowed_number("0"));
+};
+
 // Adds `shape` to the few shapes seen so far unless it is there already.
 bool add_new(std::vector<uint64_t>& shapes, uint64_t shape) {
   if (std::find(shapes.begin(), shapes.end(), shape) != shapes.end()) return false;
@@ -114,7 +121,8 @@ bool add_new(std::vector<uint64_t>& shapes, uint64_t shape) {
 // is read, since most arrays stop after a few items.
 class PriorityOrder {
  public:
-  PriorityOrder(ItemShapes& shape, uint64_t n, bool keep_last_item) : n_(n) {
+  template <class Shapes>
+  PriorityOrder(Shapes& shape, uint64_t n, bool keep_last_item) : n_(n) {
     promoted_.push_back(0);
     std::vector<uint64_t> shapes{shape(0)};
     for (uint64_t i = 1; i < n_ && shapes.size() < kMaxPromotedShapes; ++i) {
@@ -160,7 +168,8 @@ struct Entry {
 
 // The kept entries in item order, a gap marker for each run of items left
 // out; counts the sampling.
-PruneResult gapped(PruneContext& ctx, Value::Items items, const SizeNodes& kids, const SizeNode& node,
+template <class Items>
+PruneResult gapped(PruneContext& ctx, Items items, const SizeNodes& kids, const SizeNode& node,
                    std::vector<Entry> entries, uint64_t size) {
   uint64_t n = items.size();
   std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.index < b.index; });
@@ -184,14 +193,23 @@ PruneResult gapped(PruneContext& ctx, Value::Items items, const SizeNodes& kids,
   return {std::move(out), size};
 }
 
-// `items`: the array's, unpacked. The two phases share the priority order
-// and the layout they fill, so they stay together, one after the other.
-PruneResult sample_items(PruneContext& ctx, const Value& array, Value::Items items, const SizeNode& node,
-                         uint64_t budget, uint64_t depth) {
+// `items`: the array's, a span of nodes or a reference to an ItemWindow.
+// The two phases share the priority order and the layout they fill, so
+// they stay together, one after the other.
+template <class Items>
+PruneResult sample_items(PruneContext& ctx, const Value& array, Items items, const SizeNode& node, uint64_t budget,
+                         uint64_t depth) {
   const auto& kids = children_of(ctx.measure_settings(), array, node, depth);
   uint64_t n = items.size();
   const Options& o = ctx.request.options;
-  ItemShapes shape(items);
+  constexpr bool kPacked = std::is_same_v<Items, ItemWindow&>;
+  auto shape = [&] {
+    if constexpr (kPacked) {
+      return NumberShapes();
+    } else {
+      return ItemShapes(items);
+    }
+  }();
   PriorityOrder order(shape, n, o.keep_last_item);
   ArrayLayout layout(ctx.layout, n, depth);
   std::vector<Entry> entries;
@@ -243,20 +261,28 @@ PruneResult sample_items(PruneContext& ctx, const Value& array, Value::Items ite
     uint64_t extra = sat_sub(budget, layout.size());
     std::vector<Child> children;
     children.reserve(samples.size());
-    for (uint64_t i : samples) children.push_back({&items[i], &kids[i], kItemSegment});
+    // A window moves on: the numbers sampled from one are held here.
+    std::vector<Value> held;
+    if constexpr (kPacked) held.reserve(samples.size());
+    for (uint64_t i : samples) {
+      const Value* item = &items[i];
+      if constexpr (kPacked) item = &held.emplace_back(item->clone());
+      children.push_back({item, &kids[i], kItemSegment});
+    }
     PrunedChildren pruned = prune_children(ctx, children, extra, depth + 1);
     for (size_t k = 0; k < samples.size(); ++k) entries.push_back({samples[k], std::move(pruned.values[k]), false});
     size = container_overhead(ctx.layout, layout.kept_count() + layout.markers(), depth) + layout.marker_total() +
            pruned.total;
   }
 
-  return gapped(ctx, items, kids, node, std::move(entries), size);
+  return gapped<Items>(ctx, items, kids, node, std::move(entries), size);
 }
 
 // Apart, so that sampling nested arrays keeps small frames.
 [[gnu::noinline]] PruneResult sample_packed(PruneContext& ctx, const Value& array, const SizeNode& node,
                                             uint64_t budget, uint64_t depth) {
-  return sample_items(ctx, array, ItemsOf(array), node, budget, depth);
+  ItemWindow items(array);
+  return sample_items<ItemWindow&>(ctx, array, items, node, budget, depth);
 }
 
 }  // namespace

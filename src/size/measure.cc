@@ -166,14 +166,6 @@ bool tracks_path(const MeasureSettings& settings) {
   return (settings.patterns && !settings.patterns->empty()) || (settings.pinned && !settings.pinned->empty());
 }
 
-uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth);
-
-[[gnu::noinline]] uint64_t packed_written_size(const Layout& layout, const Value& array, uint64_t depth) {
-  uint64_t sum = 0;
-  for (const Value& item : ItemsOf(array)) sum += written_size(layout, item, depth + 1);
-  return container_overhead(layout, array.size(), depth) + sum;
-}
-
 // The written size alone: what a node whose children are not kept needs
 // of them when nothing below it can be protected.
 uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) {
@@ -181,7 +173,8 @@ uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) 
   if (auto noted = value.noted_written_size(depth, layout.width)) return *noted;
   uint64_t sum = 0;
   if (value.is_array()) {
-    if (value.is_packed()) return packed_written_size(layout, value, depth);
+    // A number is written as its literal.
+    if (value.is_packed()) return container_overhead(layout, value.size(), depth) + value.packed_literal_bytes();
     for (const Value& item : value.items()) sum += written_size(layout, item, depth + 1);
   } else {
     for (const Member& m : value.members()) {
@@ -194,10 +187,12 @@ uint64_t written_size(const Layout& layout, const Value& value, uint64_t depth) 
 void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, const Value& value, uint64_t depth,
                   PathStack& path, bool protected_by_ancestor, uint64_t levels);
 
-// An array's items into `node`, whose protection is set: kept when `keep`,
-// with `below` levels under them.
+// An array's items (a span of nodes or a reference to an ItemWindow) into
+// `node`, whose protection is set: kept when `keep`, with `below` levels
+// under them.
+template <class Items>
 [[gnu::always_inline]] inline void measure_items(SizeNode& node, const MeasureSettings& settings, bool track,
-                                                 Value::Items items, uint64_t depth, PathStack& path, bool keep,
+                                                 Items items, uint64_t depth, PathStack& path, bool keep,
                                                  uint64_t below) {
   const Layout& layout = settings.layout;
   if (keep) node.children.allocate(items.size(), settings.arena);
@@ -219,7 +214,8 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
 
 [[gnu::noinline]] void measure_packed(SizeNode& node, const MeasureSettings& settings, bool track, const Value& array,
                                       uint64_t depth, PathStack& path, bool keep, uint64_t below) {
-  measure_items(node, settings, track, ItemsOf(array), depth, path, keep, below);
+  ItemWindow items(array);
+  measure_items<ItemWindow&>(node, settings, track, items, depth, path, keep, below);
 }
 
 // Measures into `node` (default-constructed), so that kept children are
@@ -297,12 +293,6 @@ void measure_into(SizeNode& node, const MeasureSettings& settings, bool track, c
   node.expanded = keep;
 }
 
-// Child i of a container whose first child's Value is at `first`, `stride`
-// bytes apart.
-const Value& child_at(const char* first, size_t stride, size_t i) {
-  return *reinterpret_cast<const Value*>(first + i * stride);
-}
-
 }  // namespace
 
 void SizeNodes::make_later(const Value& container, const Layout& layout, uint64_t depth, Arena& arena) {
@@ -311,7 +301,11 @@ void SizeNodes::make_later(const Value& container, const Layout& layout, uint64_
   size_t chunks = (n + kChunk - 1) / kChunk;
   later->chunks = static_cast<SizeNode**>(arena.allocate(chunks * sizeof(SizeNode*)));
   std::fill_n(later->chunks, chunks, nullptr);
-  if (container.is_array()) {
+  later->numbers = nullptr;
+  if (container.is_packed()) {
+    // Numbers borrow the text, so the window needs no destructor.
+    later->numbers = new (arena.allocate(sizeof(ItemWindow))) ItemWindow(container);
+  } else if (container.is_array()) {
     later->first = reinterpret_cast<const char*>(container.items().data());
     later->stride = sizeof(Value);
   } else {
@@ -327,10 +321,10 @@ void SizeNodes::make_later(const Value& container, const Layout& layout, uint64_
 
 // Each child is measured as children_of() measures a child, without kept
 // levels: its own children are made when asked for in turn.
-void SizeNodes::measure_later(SizeNode& node, size_t i) const {
+void SizeNodes::measure_later(SizeNode& node, const Value& child) const {
   PathStack unused;
-  measure_into(node, {later()->layout, nullptr, nullptr, later()->arena}, false,
-               child_at(later()->first, later()->stride, i), later()->depth, unused, false, 0);
+  measure_into(node, {later()->layout, nullptr, nullptr, later()->arena}, false, child, later()->depth, unused, false,
+               0);
 }
 
 const SizeNode& SizeNodes::made_later(size_t i) const {
@@ -339,7 +333,7 @@ const SizeNode& SizeNodes::made_later(size_t i) const {
     size_t start = i / kChunk * kChunk;
     size_t count = std::min(kChunk, size() - start);
     chunk = static_cast<SizeNode*>(later()->arena->allocate(count * sizeof(SizeNode)));
-    for (size_t k = 0; k < count; ++k) measure_later(*new (chunk + k) SizeNode(), start + k);
+    for (size_t k = 0; k < count; ++k) measure_later(*new (chunk + k) SizeNode(), child(start + k));
   }
   return chunk[i % kChunk];
 }
@@ -347,14 +341,16 @@ const SizeNode& SizeNodes::made_later(size_t i) const {
 // A scalar is measured again at no cost; a container's node is kept, so
 // that its subtree is not walked again by the next loop.
 SizeNodes::Sizes SizeNodes::sizes(size_t i) const {
-  if (!(meta_ & kLater) || later()->chunks[i / kChunk] != nullptr ||
-      !child_at(later()->first, later()->stride, i).is_scalar()) {
-    const SizeNode& node = (*this)[i];
-    return {node.full, node.min, node.holds_protected};
+  if ((meta_ & kLater) && later()->chunks[i / kChunk] == nullptr) {
+    const Value& c = child(i);
+    // Children measured later are never protected (see measure_later).
+    if (c.is_scalar()) {
+      ScalarSizes sizes = scalar_sizes(c, false);
+      return {sizes.full, sizes.min, false};
+    }
   }
-  // Children measured later are never protected (see measure_later).
-  ScalarSizes sizes = scalar_sizes(child_at(later()->first, later()->stride, i), false);
-  return {sizes.full, sizes.min, false};
+  const SizeNode& node = (*this)[i];
+  return {node.full, node.min, node.holds_protected};
 }
 
 SizeNode measure(const MeasureSettings& settings, const Value& value, uint64_t depth, PathStack& path,
@@ -377,7 +373,7 @@ const SizeNodes& children_of(const MeasureSettings& settings, const Value& value
   PathStack path;
   size_t n = value.size();
   node.children.allocate(n, settings.arena);
-  std::optional<ItemsOf> items;
+  std::optional<ItemWindow> items;
   if (value.is_array()) items.emplace(value);
   for (size_t i = 0; i < n; ++i) {
     const Value& child = items ? (*items)[i] : value.members()[i].value;

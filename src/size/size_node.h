@@ -107,16 +107,20 @@ class SizeNodes {
   static constexpr uint64_t kLater = uint64_t{1} << 62;
   static constexpr uint64_t kSizeMask = kLater - 1;
   static constexpr size_t kChunk = 256;
+  static_assert(kChunk == ItemWindow::kWindow, "a chunk is measured from one window");
   // Children whose nodes are made a chunk at a time.
   struct Later {
-    const char* first;  // the first child's Value
-    size_t stride;      // bytes from one child's Value to the next
+    const char* first;    // the first child's Value
+    size_t stride;        // bytes from one child's Value to the next
+    ItemWindow* numbers;  // instead, for a packed array
     Layout layout;
     uint64_t depth;  // the children's
     Arena* arena;
     SizeNode** chunks;  // null until made
   };
-  void measure_later(SizeNode& node, size_t i) const;
+  // Child i of the container (see Later).
+  const Value& child(size_t i) const;
+  void measure_later(SizeNode& node, const Value& child) const;
   const SizeNode& made_later(size_t i) const;
   SizeNode* nodes() const { return static_cast<SizeNode*>(data_); }
   Later* later() const { return static_cast<Later*>(data_); }  // when kLater
@@ -147,6 +151,13 @@ inline const SizeNode& SizeNodes::operator[](size_t i) const {
   if (meta_ & kLater) [[unlikely]]
     return made_later(i);
   return nodes()[i];
+}
+
+inline const Value& SizeNodes::child(size_t i) const {
+  const Later& l = *later();
+  if (l.numbers != nullptr) [[unlikely]]
+    return (*l.numbers)[i];
+  return *reinterpret_cast<const Value*>(l.first + i * l.stride);
 }
 
 inline SizeNodes::~SizeNodes() {

@@ -1,5 +1,6 @@
 #include "value/value.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -261,22 +262,52 @@ void Value::items_of_packed() {
 #endif
 }
 
-void ItemsOf::unpack(const Value& array) {
-  // The reader packed only valid JSON numbers, so the scan needs no checks.
-  auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  auto in_number = [](char c) {
-    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
-  };
-  const char* p = array.packed_text() + 1;
-  auto* out = reinterpret_cast<Value*>(unpacked_);
-  size_t n = array.size();
-  for (size_t i = 0; i < n; ++i) {
-    while (is_space(*p) || *p == ',') ++p;
-    const char* start = p;
-    while (in_number(*p)) ++p;
-    new (out + i) Value(Value::borrowed_number({start, static_cast<size_t>(p - start)}));
+Value Value::indexed_numbers(Arena& arena, const char* open, size_t count, uint64_t literal_bytes,
+                             std::span<const uint64_t> offsets) {
+  void* room = arena.allocate(sizeof(PackedIndex) + offsets.size_bytes());
+  auto* index = new (room) PackedIndex{open, literal_bytes};
+  std::memcpy(index + 1, offsets.data(), offsets.size_bytes());
+  return Value(Kind::kArray, count, false, index, kPacked);
+}
+
+uint64_t Value::packed_literal_bytes() const {
+  if (has_index()) return packed_index()->literal_bytes;
+  const char* p = packed_text();
+  uint64_t sum = 0;
+  for (size_t i = 0; i < count(); ++i) sum += next_packed_number(p).size();
+  return sum;
+}
+
+std::string_view next_packed_number(const char*& p) {
+  // The reader packed only valid JSON numbers, so the scan needs no checks:
+  // JSON's spaces are the only bytes up to ' ' between them.
+  auto at = [&] { return static_cast<unsigned char>(*p); };
+  while (at() <= ' ' || at() == ',' || at() == '[') ++p;
+  const char* start = p;
+  while (at() > ' ' && at() != ',' && at() != ']') ++p;
+  return {start, static_cast<size_t>(p - start)};
+}
+
+ItemWindow::ItemWindow(const Value& array) : size_(array.size()) {
+  if (!array.is_packed()) {
+    window_ = array.items();
+    return;
   }
-  items_ = {std::launder(out), n};
+  packed_ = array.has_index() ? static_cast<const void*>(array.packed_index()) : array.packed_text();
+  load(0);
+}
+
+void ItemWindow::load(size_t i) {
+  first_ = i / kWindow * kWindow;
+  size_t n = std::min(kWindow, size_ - first_);
+  const char* p = static_cast<const char*>(packed_);
+  if (size_ > Value::kMaxPacked) {
+    const auto* index = static_cast<const Value::PackedIndex*>(packed_);
+    p = index->open + index->offsets()[first_ / Value::kIndexStride];
+  }
+  auto* out = reinterpret_cast<Value*>(room_);
+  for (size_t k = 0; k < n; ++k) new (out + k) Value(Value::borrowed_number(next_packed_number(p)));
+  window_ = {std::launder(out), n};
 }
 
 bool same_keys(const Value& a, const Value& b) {
@@ -291,7 +322,8 @@ bool same_keys(const Value& a, const Value& b) {
 
 namespace {
 
-bool same_items(Value::Items x, Value::Items y) {
+template <class X, class Y>
+bool same_items(X&& x, Y&& y) {
   if (x.size() != y.size()) return false;
   for (size_t i = 0; i < x.size(); ++i) {
     if (!(x[i] == y[i])) return false;
@@ -300,7 +332,11 @@ bool same_items(Value::Items x, Value::Items y) {
 }
 
 // Apart, so that comparing nested arrays keeps small frames.
-[[gnu::noinline]] bool same_packed_items(const Value& a, const Value& b) { return same_items(ItemsOf(a), ItemsOf(b)); }
+[[gnu::noinline]] bool same_packed_items(const Value& a, const Value& b) {
+  ItemWindow x(a);
+  ItemWindow y(b);
+  return same_items(x, y);
+}
 
 }  // namespace
 

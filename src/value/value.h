@@ -197,15 +197,31 @@ class Value {
     return v;
   }
   static Value arena_array(Arena& arena, std::span<Value> items);
-  /// Arrays of at most this many numbers may be left in their JSON text.
+  /// Arrays of at most this many numbers are left in their JSON text
+  /// alone; longer ones keep an index beside it.
   static constexpr size_t kMaxPacked = 8;
   /// An array of `count` numbers (1 to kMaxPacked) left in the JSON text
   /// that starts with its '[' at `open`, which must outlive it: a read
   /// document keeps a short array of numbers (a coordinate pair, a bounding
-  /// box) in its parent's node alone. See ItemsOf.
+  /// box) in its parent's node alone. See ItemWindow.
   static Value packed_numbers(const char* open, size_t count) {
     return Value(Kind::kArray, count, false, open, kPacked);
   }
+  /// What a longer array of numbers left in its text keeps: where it is,
+  /// the bytes of its literals, and after this the offset from `open` of
+  /// every kIndexStride-th item's literal (0, kIndexStride, ...).
+  struct PackedIndex {
+    const char* open;
+    uint64_t literal_bytes;
+    const uint64_t* offsets() const { return reinterpret_cast<const uint64_t*>(this + 1); }
+  };
+  static constexpr size_t kIndexStride = 16;
+  /// An array of `count` (more than kMaxPacked) numbers left in the JSON
+  /// text from its '[' at `open`, with its index in `arena`: a node of its
+  /// own for each item would cost twice the text. `offsets` as in
+  /// PackedIndex, one per kIndexStride items.
+  static Value indexed_numbers(Arena& arena, const char* open, size_t count, uint64_t literal_bytes,
+                               std::span<const uint64_t> offsets);
   static Value arena_object(Arena& arena, std::span<Member> members);
   /// What a reader notes before a container's elements: its size written
   /// as JSON with `width` spaces per level (0: compact) at `depth`.
@@ -278,11 +294,18 @@ class Value {
       return std::nullopt;
     return packed >> 16;
   }
-  /// True for an array left in its JSON text (see packed_numbers).
+  /// True for an array left in its JSON text (see packed_numbers and
+  /// indexed_numbers).
   bool is_packed() const { return (head_ & kPacked) != 0; }
   /// REQUIRES: is_packed(). The array's text, from its '['.
-  const char* packed_text() const { return static_cast<const char*>(ptr_); }
-  /// REQUIRES: is_array() and not is_packed(); ItemsOf takes any array.
+  const char* packed_text() const { return has_index() ? packed_index()->open : static_cast<const char*>(ptr_); }
+  /// REQUIRES: is_packed(). Whether it keeps an index (see indexed_numbers).
+  bool has_index() const { return count() > kMaxPacked; }
+  /// REQUIRES: has_index().
+  const PackedIndex* packed_index() const { return static_cast<const PackedIndex*>(ptr_); }
+  /// REQUIRES: is_packed(). The bytes of its numbers' literals.
+  uint64_t packed_literal_bytes() const;
+  /// REQUIRES: is_array() and not is_packed(); ItemWindow takes any array.
   Items items() const { return {static_cast<const Value*>(elements()), count()}; }
   std::span<Value> items() { return {static_cast<Value*>(const_cast<void*>(elements())), count()}; }
   /// REQUIRES: is_object().
@@ -368,35 +391,60 @@ struct Member {
   Value value;
 };
 
-/// The items of any array, packed ones (see Value::packed_numbers) unpacked
-/// into nodes that live as long as this and borrow the array's text. It
-/// holds room for them: recursive walks take it in a call of its own for
-/// packed arrays alone (their items are never containers), so that their
-/// frames per level stay small.
-class ItemsOf {
- public:
-  explicit ItemsOf(const Value& array) {
-    if (array.is_packed()) {
-      unpack(array);
-    } else {
-      items_ = array.items();
-    }
-  }
-  ItemsOf(const ItemsOf&) = delete;
-  ItemsOf& operator=(const ItemsOf&) = delete;
+/// The number literal after `p` in a packed array's text (past the '['
+/// or a comma and spaces before it); `p` moves to its end.
+std::string_view next_packed_number(const char*& p);
 
-  Value::Items span() const { return items_; }
-  operator Value::Items() const { return items_; }  // NOLINT(google-explicit-constructor)
-  size_t size() const { return items_.size(); }
-  const Value& operator[](size_t i) const { return items_[i]; }
-  const Value* begin() const { return items_.data(); }
-  const Value* end() const { return items_.data() + items_.size(); }
+/// The items of any array, read a window at a time: an array of nodes is
+/// one window of its own nodes; a packed array's numbers are unpacked here,
+/// at most kWindow at a time, into nodes that borrow its text. A reference
+/// it gives lasts until an item of another window is asked for, so walks
+/// go in index order. The room makes it large: recursive walks take it in
+/// a call of its own for packed arrays alone (their items are never
+/// containers), so that their frames per level stay small.
+class ItemWindow {
+ public:
+  static constexpr size_t kWindow = 256;
+  static_assert(kWindow % Value::kIndexStride == 0, "windows start at an indexed item");
+
+  explicit ItemWindow(const Value& array);
+  ItemWindow(const ItemWindow&) = delete;
+  ItemWindow& operator=(const ItemWindow&) = delete;
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const Value& operator[](size_t i) {
+    if (i - first_ >= window_.size()) [[unlikely]]
+      load(i);
+    return window_[i - first_];
+  }
+
+  class Iterator {
+   public:
+    Iterator(ItemWindow& items, size_t i) : items_(&items), i_(i) {}
+    const Value& operator*() const { return (*items_)[i_]; }
+    Iterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    bool operator!=(const Iterator& other) const { return i_ != other.i_; }
+
+   private:
+    ItemWindow* items_;
+    size_t i_;
+  };
+  Iterator begin() { return {*this, 0}; }
+  Iterator end() { return {*this, size_}; }
 
  private:
-  void unpack(const Value& array);
+  // Unpacks the window of item i.
+  void load(size_t i);
+  const void* packed_ = nullptr;  // the text (short arrays) or the index
+  size_t size_ = 0;
+  size_t first_ = 0;  // the window's first item
+  Value::Items window_;
   // Numbers that borrow their text need no destructor.
-  alignas(Value) unsigned char unpacked_[Value::kMaxPacked * sizeof(Value)];
-  Value::Items items_;
+  alignas(Value) unsigned char room_[kWindow * sizeof(Value)];
 };
 
 /// True when `a` and `b` are objects with the same keys in the same order.

@@ -277,9 +277,14 @@ class Writer {
     }
   }
 
-  [[gnu::noinline]] void items_packed(const Value& array, uint64_t level) { items(ItemsOf(array), level); }
+  [[gnu::noinline]] void items_packed(const Value& array, uint64_t level) {
+    ItemWindow window(array);
+    items(window, level);
+  }
 
-  void items(Value::Items items, uint64_t level) {
+  // `items`: a span of nodes or an ItemWindow.
+  template <class Items>
+  void items(Items&& items, uint64_t level) {
     for (const Value& item : items) {
       if (is_open_container(item)) {
         // The dash takes the first column of the item's own indentation.

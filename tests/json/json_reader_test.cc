@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "json/json_writer.h"
+#include "json/plain_run.h"
+#include "yaml/yaml_writer.h"
 
 namespace tersolite::json {
 namespace {
@@ -189,7 +191,7 @@ TEST(JsonReader, LeavesShortArraysOfNumbersInTheirText) {
       {"[4.1155662,52.1741450]", true},
       {" [ -0 , 1e-7 ,2.5E+30,\n\t-0.0 ] ", true},
       {"[1,2,3,4,5,6,7,8]", true},
-      {"[1,2,3,4,5,6,7,8,9]", false},  // past the bound: nodes
+      {"[1,2,3,4,5,6,7,8,9]", true},  // past the bound: with an index
       {"[]", false},
       {"[1,\"a\"]", false},
       {"[1,null]", false},
@@ -212,11 +214,13 @@ TEST(JsonReader, LeavesShortArraysOfNumbersInTheirText) {
     Value copy = read->clone();
     EXPECT_TRUE(copy == *owned) << c.text;
     const Value& owned_array = owned->is_object() ? owned->members()[0].value : *owned;
-    ItemsOf items(array);
+    ItemWindow items(array);
     ASSERT_EQ(owned_array.size(), items.size()) << c.text;
     for (size_t i = 0; i < items.size(); ++i) {
       EXPECT_EQ(owned_array.items()[i].kind(), items[i].kind()) << c.text;
-      if (items[i].is_number()) EXPECT_EQ(owned_array.items()[i].text(), items[i].text()) << c.text;
+      if (items[i].is_number()) {
+        EXPECT_EQ(owned_array.items()[i].text(), items[i].text()) << c.text;
+      }
     }
   }
   // Arrays that differ in one number are not equal.
@@ -227,6 +231,149 @@ TEST(JsonReader, LeavesShortArraysOfNumbersInTheirText) {
   ASSERT_TRUE(a && b && longer);
   EXPECT_FALSE(*a == *b);
   EXPECT_FALSE(*a == *longer);
+}
+
+// Numbers of every form, so that literals differ in length from item to item.
+std::string numbers(size_t n, size_t from = 0, const char* separator = ",") {
+  static const char* forms[] = {"0.0", "-17", "3.25", "1e5", "-0.0", "2.5E-3", "123456789012", "7"};
+  std::string out;
+  for (size_t i = from; i < from + n; ++i) {
+    if (i > from) out += separator;
+    out += forms[i % 8];
+    out += std::to_string(i % 10);
+  }
+  return out;
+}
+
+// Longer arrays of numbers keep an index instead of nodes; read by window
+// (forwards, backwards, one item each side of every boundary), they hold
+// what an owned read holds.
+TEST(JsonReader, ReadsLongArraysOfNumbersByWindow) {
+  for (size_t n : {9, 15, 16, 17, 33, 255, 256, 257, 511, 512, 513, 1000}) {
+    for (const char* separator : {",", " ,\n\t "}) {
+      std::string text = "[ " + numbers(n, 0, separator) + " ]";
+      Arena arena;
+      auto read = read_json(text, &arena);
+      auto owned = read_json(text);
+      ASSERT_TRUE(read && owned) << n;
+      ASSERT_TRUE(read->is_packed() && read->has_index()) << n;
+      ASSERT_EQ(n, read->size());
+      uint64_t literal_bytes = 0;
+      for (const Value& item : owned->items()) literal_bytes += item.text().size();
+      EXPECT_EQ(literal_bytes, read->packed_literal_bytes()) << n;
+      ItemWindow items(*read);
+      ASSERT_EQ(n, items.size());
+      for (size_t i = 0; i < n; ++i) ASSERT_EQ(owned->items()[i].text(), items[i].text()) << n << " " << i;
+      for (size_t i = n; i-- > 0;) ASSERT_EQ(owned->items()[i].text(), items[i].text()) << n << " " << i;
+      for (size_t w = ItemWindow::kWindow; w < n; w += ItemWindow::kWindow) {
+        EXPECT_EQ(owned->items()[w].text(), items[w].text()) << n;
+        EXPECT_EQ(owned->items()[w - 1].text(), items[w - 1].text()) << n;
+      }
+      for (uint64_t width : {0, 2}) EXPECT_EQ(to_json(*owned, width), to_json(*read, width)) << n;
+      EXPECT_TRUE(*read == *owned && *owned == *read) << n;
+      EXPECT_TRUE(read->clone() == *owned) << n;
+    }
+  }
+  // Errors past the eighth number are where they would be without packing.
+  auto packed_error = [](const std::string& text) {
+    Arena arena;
+    auto r = read_json(text, &arena);
+    return r ? "ok" : r.error().text();
+  };
+  std::string twelve = "[" + numbers(12);  // 73 characters
+  EXPECT_EQ("unexpected character at line 1, column 75", packed_error(twelve + ",]"));
+  EXPECT_EQ("expected ',' or ']' at line 1, column 74", packed_error(twelve));
+  EXPECT_EQ("invalid number at line 1, column 76", packed_error(twelve + ",-]"));
+}
+
+// An array of numbers that turns out to hold something else after the
+// eighth number is made of nodes after all; arrays inside it and next to
+// it pack on their own.
+TEST(JsonReader, LongArraysThatTurnMixedBecomeNodes) {
+  struct Case {
+    std::string text;
+    bool packed;      // the array at the top
+    size_t inner;     // an array inside it, at this index...
+    bool inner_packed;  // ...is packed
+  };
+  std::vector<Case> cases;
+  for (size_t n : {9, 16, 17, 300}) {
+    for (const char* other : {"\"a\"", "null", "true", "[]", "{}", "[1]", "{\"k\":[1,2]}"}) {
+      cases.push_back({"[" + numbers(n) + "," + other + "," + numbers(20, n) + "]", false, 0, false});
+    }
+    std::string inner = "[" + numbers(n) + "]";
+    cases.push_back({"[" + numbers(n) + "," + inner + "]", false, n, true});
+    cases.push_back({"[" + inner + "," + inner + "]", false, 1, true});
+    cases.push_back({"[" + inner + ",[" + numbers(n) + ",\"x\"]]", false, 1, false});
+    cases.push_back({"[[[" + numbers(n) + "]]]", false, 0, false});
+  }
+  cases.push_back({"[" + numbers(40) + "]", true, 0, false});
+  for (const Case& c : cases) {
+    Arena arena;
+    auto read = read_json(c.text, &arena);
+    auto owned = read_json(c.text);
+    ASSERT_TRUE(read && owned) << c.text;
+    EXPECT_EQ(c.packed, read->is_packed()) << c.text;
+    if (!c.packed) {
+      ASSERT_EQ(owned->size(), read->size()) << c.text;
+      EXPECT_EQ(c.inner_packed, read->items()[c.inner].is_packed()) << c.text;
+    }
+    for (uint64_t width : {0, 3}) EXPECT_EQ(to_json(*owned, width), to_json(*read, width)) << c.text;
+    EXPECT_EQ(yaml::write_yaml(*owned, 2), yaml::write_yaml(*read, 2)) << c.text;
+    EXPECT_TRUE(*read == *owned && *owned == *read) << c.text;
+  }
+}
+
+// Packed and node arrays compare item by item, wherever the difference is.
+TEST(JsonReader, ComparesPackedArraysWithNodeArrays) {
+  const size_t n = 600;
+  auto with_change = [&](size_t at) {
+    std::string text = "[";
+    for (size_t i = 0; i < n; ++i) text += (i ? "," : "") + std::to_string(i == at ? i + 1 : i);
+    return text + "]";
+  };
+  std::string plain = with_change(n);
+  std::string spaced = "[ " + plain.substr(1, plain.size() - 2) + " ]";
+  for (size_t i = 1; i < spaced.size(); ++i) {
+    if (spaced[i] == ',') spaced.insert(i++, " ");
+  }
+  Arena arena;
+  auto packed = read_json(plain, &arena);
+  ASSERT_TRUE(packed && packed->is_packed());
+  auto owned = read_json(spaced);
+  auto spaced_packed = read_json(spaced, &arena);
+  EXPECT_TRUE(*packed == *owned && *packed == *spaced_packed);
+  for (size_t at : {size_t{0}, size_t{15}, size_t{16}, size_t{255}, size_t{256}, size_t{257}, n - 1}) {
+    std::string text = with_change(at);
+    auto other = read_json(text, &arena);
+    auto other_owned = read_json(text);
+    EXPECT_FALSE(*packed == *other) << at;
+    EXPECT_FALSE(*packed == *other_owned) << at;
+    EXPECT_FALSE(*other_owned == *packed) << at;
+  }
+  // The documents outlive what borrows from them.
+  std::string shorter_text = plain.substr(0, plain.rfind(',')) + "]";
+  std::string longer_text = plain.substr(0, plain.size() - 1) + ",600]";
+  auto shorter = read_json(shorter_text, &arena);
+  auto longer = read_json(longer_text, &arena);
+  EXPECT_FALSE(*packed == *shorter || *shorter == *packed || *packed == *longer);
+}
+
+// Digits are scanned eight at a time: any byte ends a run at any place in
+// a word or in the tail, bytes after the end (a carry out of 0xFF) change
+// nothing, and the run stops at the bound.
+TEST(PlainRun, FindsTheEndOfDigitsAtEveryPlace) {
+  for (int b = 0; b < 256; ++b) {
+    bool digit = b >= '0' && b <= '9';
+    for (size_t at = 0; at < 20; ++at) {
+      for (size_t from : {size_t{0}, size_t{3}}) {
+        if (from > at) continue;
+        std::string text = std::string(at, '7') + static_cast<char>(b) + "\xFF" + "99999999";
+        EXPECT_EQ(digit ? at + 1 : at, end_of_digits(text.data(), from, text.size())) << b << " " << at;
+        EXPECT_EQ(at, end_of_digits(text.data(), from, at)) << b << " " << at;
+      }
+    }
+  }
 }
 
 TEST(JsonReader, LimitsNestingTo512) {

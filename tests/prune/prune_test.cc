@@ -21,12 +21,13 @@ Options indented(Options o, uint64_t width) {
 
 // Prunes a document as one shrink attempt would.
 struct Attempt {
-  // With `arena`, the document is read into it, as requests read theirs.
+  // With `arena`, the document is read into it and measured into it, as
+  // requests do.
   explicit Attempt(std::string_view text, Options o = {}, uint64_t width = 0, Arena* arena = nullptr)
       : options(indented(std::move(o), width)),
         doc(arena ? std::move(*json::read_json(text, arena)) : parse(text)),
         request(options),
-        ctx(request) {
+        ctx(request, arena) {
     request.condense_array = condense_array;
     PathStack path;
     node = measure(ctx.measure_settings(), doc, 0, path, false);
@@ -299,10 +300,16 @@ TEST(SelectMembers, RanksAWideObjectWhateverTheOrder) {
   }
 }
 
-// Short arrays of numbers read into an arena stay packed in the input's
-// text: every step must treat them as the nodes an owned read builds.
+// Arrays of numbers read into an arena stay packed in the input's text:
+// every step must treat them as the nodes an owned read builds, whether
+// they are short, longer (with an index), long enough to be measured a
+// window at a time, or turn mixed.
 TEST(Prune, PackedArraysPruneAsTheirNodes) {
-  std::string doc = R"({"type":"FeatureCollection","bbox":[-180,-90.5,180,9e1],"features":[)";
+  std::string doc = R"({"type":"FeatureCollection","bbox":[-180,-90.5,180,9e1],"series":[)";
+  for (int i = 0; i < 700; ++i) doc += (i ? "," : "") + std::to_string(i * 37 % 1000) + (i % 3 ? ".5" : "");
+  doc += R"(],"mixed_late":[)";
+  for (int i = 0; i < 20; ++i) doc += std::to_string(i) + ",";
+  doc += R"("end"],"features":[)";
   for (int f = 0; f < 6; ++f) {
     doc += f ? "," : "";
     doc += R"({"id":)" + std::to_string(f) + R"(,"bbox":[1,2,3,4],"tags":[1,2,3,4,5,6,7,8,9],)";
@@ -317,10 +324,14 @@ TEST(Prune, PackedArraysPruneAsTheirNodes) {
       R"({"array_strategy":"condense"})",
       R"({"protect":["/features/*/bbox","/features/1/geometry/coordinates/*/1"]})",
       R"({"array_strategy":"condense","protect":"/bbox/2"})",
+      R"({"protect":["/series/300","/features/*/tags/*"]})",
+      R"({"protect":"series"})",
+      R"({"array_strategy":"condense","arguments":{"q":"tags 4.1000 series 333"}})",
+      R"({"max_samples":5,"keep_last_item":false})",
   };
   for (const char* o : option_sets) {
     for (uint64_t width : {0, 2}) {
-      for (uint64_t budget : {40, 200, 700, 2500, 9000, 100000}) {
+      for (uint64_t budget : {40, 200, 700, 2500, 5000, 9000, 100000}) {
         Attempt owned(doc, with(o), width);
         Arena arena;
         Attempt packed(doc, with(o), width, &arena);

@@ -265,7 +265,7 @@ void check_node(const Value& v, const SizeNode& n, uint64_t width, uint64_t dept
       EXPECT_EQ(n.min, written(collapsed, width, depth));
     }
   }
-  std::optional<ItemsOf> items;
+  std::optional<ItemWindow> items;
   if (v.is_array()) items.emplace(v);
   for (size_t i = 0; i < n.children.size(); ++i) {
     const Value& child = items ? (*items)[i] : v.members()[i].value;
@@ -327,11 +327,36 @@ void check_notes(const Value& v, uint64_t width, uint64_t depth, size_t& noted) 
   EXPECT_FALSE(v.noted_written_size(depth, width + 1));
 }
 
+// Records holding arrays of numbers past the packing bound, nested and
+// next to other containers, for the notes of the containers around them.
+std::vector<std::string> packed_number_documents() {
+  auto numbers = [](size_t n, int from) {
+    std::string out = "[";
+    for (size_t i = 0; i < n; ++i) out += (i ? ", " : "") + std::to_string(from + static_cast<int>(i) * 7) + ".5";
+    return out + "]";
+  };
+  std::vector<std::string> texts;
+  for (size_t n : {9, 16, 17, 300}) {
+    std::string records = "[";
+    for (int r = 0; r < 3; ++r) {
+      records += r ? "," : "";
+      records += R"({"id":)" + std::to_string(r) + R"(,"v":)" + numbers(n, r) + R"(,"m":{"w":[)" + numbers(n, -r) +
+                 "," + numbers(3, r) + R"(],"t":"x"}})";
+    }
+    texts.push_back(records + "]");
+    texts.push_back(R"({"a":[[)" + numbers(n, 1).substr(1) + "," + numbers(2, 0) + "]}");
+  }
+  return texts;
+}
+
 TEST(Measure, ContainerSizesNotedByTheReaderAgreeWithTheWriter) {
   size_t noted = 0;
+  std::vector<std::string> texts = packed_number_documents();
   for (uint64_t seed = 1; seed <= 200; ++seed) {
     Value doc = testing::DocGen(seed).value();
-    std::string text = json::to_json(doc, seed % 2 == 0 ? 2 : 0);
+    texts.push_back(json::to_json(doc, seed % 2 == 0 ? 2 : 0));
+  }
+  for (const std::string& text : texts) {
     for (uint64_t width : {0, 1, 2, 4, 32}) {
       Arena arena;
       auto read = json::read_json(text, &arena, width);
