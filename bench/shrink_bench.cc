@@ -18,6 +18,8 @@
 //   ShrinkCondenseQuery/MB   condense with a query
 //   ShrinkYaml/MB       sample with YAML output
 //   ShrinkLogs/MB       sample on flat log events
+//   ShrinkCondenseWide/MB    condense on one object of very many members
+//   ShrinkSampleInts/MB sample on one array of small integers
 //   SearchWorstCase     all 24 attempts: everything protected, budget one
 //                       character short, so each attempt copies and writes
 //                       the whole document
@@ -234,6 +236,12 @@ void BM_ShrinkYaml(benchmark::State& state) {
 void BM_ShrinkLogs(benchmark::State& state) {
   whole_call(state, Shape::kLogs, R"({"max_chars":10000,"indent":0})", "\"pruned\":true");
 }
+void BM_ShrinkCondenseWide(benchmark::State& state) {
+  whole_call(state, Shape::kWide, R"({"max_chars":10000,"indent":0,"array_strategy":"condense"})", "keys omitted");
+}
+void BM_ShrinkSampleInts(benchmark::State& state) {
+  whole_call(state, Shape::kInts, R"({"max_chars":10000,"indent":0})", "items omitted");
+}
 
 void BM_SearchWorstCase(benchmark::State& state) {
   Value v = Value::object();
@@ -318,6 +326,8 @@ BENCHMARK(BM_ShrinkCondense) TERSOLITE_SIZES;
 BENCHMARK(BM_ShrinkCondenseQuery) TERSOLITE_SIZES;
 BENCHMARK(BM_ShrinkYaml) TERSOLITE_SIZES;
 BENCHMARK(BM_ShrinkLogs) TERSOLITE_SIZES;
+BENCHMARK(BM_ShrinkCondenseWide) TERSOLITE_SIZES;
+BENCHMARK(BM_ShrinkSampleInts) TERSOLITE_SIZES;
 BENCHMARK(BM_SearchWorstCase)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchManyAttempts)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 #ifdef TERSOLITE_BENCH_RAPIDJSON
