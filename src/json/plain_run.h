@@ -1,7 +1,7 @@
 // The bytes JSON strings carry as they stand (everything but controls, the
 // double quote and the backslash): runs of them are found here for the
-// reader and the writer, as are runs of a number's digits; what each byte
-// costs is in json/json_cost.h.
+// reader and the writer (and runs of a number's digits for the rewriter);
+// what each byte costs is in json/json_cost.h.
 #pragma once
 
 #include <cstddef>

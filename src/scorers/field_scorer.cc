@@ -188,8 +188,6 @@ struct SegmentWords {
   std::string_view only_word() const { return scanned.empty() ? single : std::string_view(scanned); }
 };
 
-bool is_lower_or_digit(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
-
 // What a byte of a key is to the quick word scan: part of a word (a
 // lower-case letter or a digit), a separator, or a byte only the general
 // scan reads (a capital, any byte of another script).
@@ -254,7 +252,7 @@ SegmentWords segment_words(std::string_view segment, bool join) {
     std::string joined(joined_size, '\0');
     size_t n = 0;
     for (char c : segment) {
-      if (is_lower_or_digit(c)) joined[n++] = c;
+      if (kKeyBytes[static_cast<unsigned char>(c)] & kWordByte) joined[n++] = c;
     }
     s.joined_bits = table.of(joined);
   }

@@ -149,7 +149,7 @@ void measure_scalar(SizeNode& node, const Value& value, bool is_protected) {
   ScalarSizes sizes = scalar_sizes(value, is_protected);
   node.full = sizes.full;
   node.min = sizes.min;
-  if (value.is_string()) node.chars = sizes.chars;
+  node.chars = sizes.chars;
 }
 
 // Containers with more children than this, measured into an arena with

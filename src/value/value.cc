@@ -293,18 +293,15 @@ ItemWindow::ItemWindow(const Value& array) : size_(array.size()) {
     window_ = array.items();
     return;
   }
-  packed_ = array.has_index() ? static_cast<const void*>(array.packed_index()) : array.packed_text();
+  text_ = array.packed_text();
+  if (array.has_index()) offsets_ = array.packed_index()->offsets();
   load(0);
 }
 
 void ItemWindow::load(size_t i) {
   first_ = i / kWindow * kWindow;
   size_t n = std::min(kWindow, size_ - first_);
-  const char* p = static_cast<const char*>(packed_);
-  if (size_ > Value::kMaxPacked) {
-    const auto* index = static_cast<const Value::PackedIndex*>(packed_);
-    p = index->open + index->offsets()[first_ / Value::kIndexStride];
-  }
+  const char* p = offsets_ != nullptr ? text_ + offsets_[first_ / Value::kIndexStride] : text_;
   auto* out = reinterpret_cast<Value*>(room_);
   for (size_t k = 0; k < n; ++k) new (out + k) Value(Value::borrowed_number(next_packed_number(p)));
   window_ = {std::launder(out), n};

@@ -439,7 +439,8 @@ class ItemWindow {
  private:
   // Unpacks the window of item i.
   void load(size_t i);
-  const void* packed_ = nullptr;  // the text (short arrays) or the index
+  const char* text_ = nullptr;         // a packed array's, from its '['
+  const uint64_t* offsets_ = nullptr;  // its index's, when it has one
   size_t size_ = 0;
   size_t first_ = 0;  // the window's first item
   Value::Items window_;
