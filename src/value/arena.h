@@ -100,7 +100,9 @@ class Arena {
   void refill(size_t bytes) {
     size_t size = block_size_;
     if (block_size_ < (size_t{32} << 20)) block_size_ *= 2;
-    if (size < bytes) size = bytes;
+    // A whole number of grains, so that a text closed at the block's end
+    // (rounded up to a grain) never passes it.
+    if (size < bytes) size = round_up(bytes, kGrain);
     auto* block = static_cast<Block*>(allocate_large(sizeof(Block) + size));
     block->next = blocks_;
     block->bytes = sizeof(Block) + size;

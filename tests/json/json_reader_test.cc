@@ -132,6 +132,23 @@ TEST(JsonReader, SharesRepeatedDecodedStringsWithoutMixingThemUp) {
   EXPECT_EQ(8u, items[3000].noted_sizes().chars);
 }
 
+// A long string decoded into a block of its own, to within a few bytes of
+// the block's end: the strings decoded after it must land past it, not past
+// the block (under AddressSanitizer a write there fails the test).
+TEST(JsonReader, DecodesStringsAfterOneThatNearlyFillsItsBlock) {
+  for (size_t plain = 100000; plain < 100008; ++plain) {
+    std::string first = std::string(plain, 'a') + "\\n" + std::string(11, 'b');
+    std::string doc = "[\"" + first + "\",\"x\\ty\",\"p\\tq" + std::string(50, 'z') + "\"]";
+    Arena arena;
+    auto read = read_json(doc, &arena);
+    ASSERT_TRUE(read) << plain;
+    auto items = read->items();
+    EXPECT_EQ(std::string(plain, 'a') + "\n" + std::string(11, 'b'), items[0].text()) << plain;
+    EXPECT_EQ("x\ty", items[1].text());
+    EXPECT_EQ("p\tq" + std::string(50, 'z'), items[2].text());
+  }
+}
+
 TEST(JsonReader, KeepsNumberTextsAndDuplicateKeys) {
   for (const char* n : {"-0", "0.5e-3", "1E+2", "1.50", "100", "-12.0e10"}) {
     auto r = read_json(n);
