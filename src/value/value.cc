@@ -96,13 +96,7 @@ Text::Text(std::string_view text) {
   *this = out_of_line(block, kHeap);
 }
 
-Text Text::borrow(std::string_view text, Arena* arena, uint64_t flags) {
-  auto address = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(text.data()));
-  if ((address >> kAddressBits) == 0 && text.size() <= kMaxInlineSize) [[likely]] {
-    Text t;
-    t.word_ = address << kAddressShift | static_cast<uint64_t>(text.size()) << kSizeShift | flags;
-    return t;
-  }
+Text Text::borrow_out_of_line(std::string_view text, Arena* arena, uint64_t flags) {
   void* room = arena != nullptr ? arena->allocate(sizeof(Block)) : checked_malloc(sizeof(Block));
   auto* block = new (room) Block{text.data(), text.size()};
   return out_of_line(block, arena != nullptr ? flags : flags | kHeap);

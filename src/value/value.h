@@ -133,7 +133,16 @@ class Text {
     size_t size;
   };
 
-  static Text borrow(std::string_view text, Arena* arena, uint64_t flags);
+  // In line when it fits, which the reader's every key asks first.
+  static Text borrow(std::string_view text, Arena* arena, uint64_t flags) {
+    auto address = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(text.data()));
+    if ((address >> kAddressBits) != 0 || text.size() > kMaxInlineSize) [[unlikely]]
+      return borrow_out_of_line(text, arena, flags);
+    Text t;
+    t.word_ = address << kAddressShift | static_cast<uint64_t>(text.size()) << kSizeShift | flags;
+    return t;
+  }
+  static Text borrow_out_of_line(std::string_view text, Arena* arena, uint64_t flags);
   static Text out_of_line(Block* block, uint64_t flags);
   const char* inline_data() const {
     return reinterpret_cast<const char*>(static_cast<uintptr_t>((word_ >> kAddressShift) & kAddressMask));
