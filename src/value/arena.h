@@ -3,6 +3,7 @@
 // arena itself, which releases every block in its destructor.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -69,6 +70,7 @@ class Arena {
   }
   char* grow_text(char* start, size_t used, size_t bytes) {
     if (static_cast<size_t>(end_ - start) - used >= bytes) return start;
+    if (extend(used + bytes)) return start;
     refill(2 * used + bytes);  // geometric, so a long text is copied O(1) times per byte
     std::memcpy(next_, start, used);
     return next_;
@@ -95,9 +97,24 @@ class Arena {
     size_t bytes;  // with this header
   };
 
+  // Moves end_ within the block so that `bytes` from next_ fit, a present
+  // step at a time; false when the block has not that much room.
+  bool extend(size_t bytes) {
+    size_t used = static_cast<size_t>(end_ - next_);
+    size_t room = static_cast<size_t>(block_end_ - next_);
+    if (bytes > room) return false;
+    size_t want = std::min(room, round_up(std::max(bytes, used + kPresentStep), kGrain));
+    make_present(end_, want - used);
+    end_ = next_ + want;
+    return true;
+  }
+
   // Blocks double from 64 KiB up to 32 MiB, so a small request stays small
   // and a large document costs few allocations with little slack at the end.
+  // A mapped block is made present a step at a time as it fills (end_ is
+  // where that stands), so its unused end costs no pages.
   void refill(size_t bytes) {
+    if (extend(bytes)) return;
     size_t size = block_size_;
     if (block_size_ < (size_t{32} << 20)) block_size_ *= 2;
     // A whole number of grains, so that a text closed at the block's end
@@ -108,7 +125,12 @@ class Arena {
     block->bytes = sizeof(Block) + size;
     blocks_ = block;
     next_ = reinterpret_cast<char*>(block + 1);
-    end_ = next_ + size;
+    block_end_ = next_ + size;
+    end_ = block_end_;
+    if (is_mapped(block->bytes)) {
+      end_ = next_;
+      extend(bytes);
+    }
   }
 
   Block* blocks_ = nullptr;
@@ -118,7 +140,8 @@ class Arena {
   };
   std::vector<Adopted> adopted_;
   char* next_ = nullptr;
-  char* end_ = nullptr;
+  char* end_ = nullptr;        // of the room ready for use
+  char* block_end_ = nullptr;  // of the current block
   size_t block_size_ = size_t{64} << 10;
 };
 

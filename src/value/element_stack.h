@@ -10,6 +10,7 @@
 // as its own, handed to the arena, instead of being copied out of it.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <new>
 #include <span>
@@ -63,7 +64,7 @@ class ElementStack {
     std::span<T> out(elements(), size_);
     arena.adopt(block_, block_bytes());
     block_ = nullptr;
-    size_ = capacity_ = 0;
+    size_ = capacity_ = reserved_ = 0;
     return out;
   }
 
@@ -75,17 +76,30 @@ class ElementStack {
 
   T* elements() { return reinterpret_cast<T*>(static_cast<char*>(block_) + kPrefix); }
 
-  size_t block_bytes() const { return kPrefix + capacity_ * sizeof(T); }
+  size_t block_bytes() const { return kPrefix + reserved_ * sizeof(T); }
 
+  // A mapped block is made present a step at a time as the stack fills
+  // (capacity_ is where that stands), so the end of its last doubling
+  // costs no pages it does not use.
   void grow() {
-    size_t old_bytes = block_ == nullptr ? 0 : block_bytes();
-    capacity_ = capacity_ < 256 ? 256 : 2 * capacity_;
-    block_ = grow_block(block_, old_bytes, block_bytes());
+    if (capacity_ == reserved_) {
+      size_t old_bytes = block_ == nullptr ? 0 : block_bytes();
+      reserved_ = reserved_ < 256 ? 256 : 2 * reserved_;
+      block_ = grow_block(block_, old_bytes, block_bytes());
+      if (!is_mapped(block_bytes())) {
+        capacity_ = reserved_;
+        return;
+      }
+    }
+    size_t more = std::min(reserved_ - capacity_, std::max<size_t>(1, kPresentStep / sizeof(T)));
+    make_present(elements() + capacity_, more * sizeof(T));
+    capacity_ += more;
   }
 
   void* block_ = nullptr;
   size_t size_ = 0;
-  size_t capacity_ = 0;
+  size_t capacity_ = 0;  // elements that fit in the room made present
+  size_t reserved_ = 0;  // elements the block holds
 };
 
 }  // namespace tersolite

@@ -34,6 +34,30 @@ void* allocate_large(size_t bytes) {
   return p;
 }
 
+bool is_mapped(size_t bytes) {
+#if defined(__linux__)
+  return bytes >= kMappedFrom;
+#else
+  (void)bytes;
+  return false;
+#endif
+}
+
+void make_present(void* from, size_t bytes) {
+#if defined(__linux__)
+#ifndef MADV_POPULATE_WRITE
+  constexpr int MADV_POPULATE_WRITE = 23;  // older headers than the kernel
+#endif
+  auto first = reinterpret_cast<uintptr_t>(from) & ~uintptr_t{kPage - 1};
+  auto end = (reinterpret_cast<uintptr_t>(from) + bytes + kPage - 1) & ~uintptr_t{kPage - 1};
+  // A kernel without it refuses, and the pages fault as they are touched.
+  (void)madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#else
+  (void)from;
+  (void)bytes;
+#endif
+}
+
 void release_large(void* block, size_t bytes) {
 #if defined(__linux__)
   if (bytes >= kMappedFrom) {

@@ -32,4 +32,18 @@ void release_large(void* block, size_t bytes);
 /// release_large() and its size.
 void* grow_block(void* block, size_t old_bytes, size_t new_bytes);
 
+/// Whether a block of `bytes` from allocate_large() or grow_block() is
+/// mapped on its own, so that its pages can be made present ahead of use.
+bool is_mapped(size_t bytes);
+
+/// How much of a mapped block its users make present at a time: enough to
+/// spare most faults, little enough that a block's unused end stays free.
+inline constexpr size_t kPresentStep = size_t{1} << 20;
+
+/// Makes the pages under `bytes` from `from`, inside one mapped block,
+/// present in one call where the kernel can (Linux 5.14 on): it fills them
+/// in a batch, where touching them one by one faults once a page, and each
+/// fault is dear on a virtual machine. Elsewhere the pages fault as usual.
+void make_present(void* from, size_t bytes);
+
 }  // namespace tersolite
