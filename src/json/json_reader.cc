@@ -304,27 +304,36 @@ class Reader {
     return true;
   }
 
+  // On a local position: the member would be stored at every digit.
   bool read_number(Value& out) {
-    size_t start = pos_;
-    if (peek() == '-') ++pos_;
-    if (at_end() || !is_digit(peek())) return fail("invalid number", pos_);
-    if (peek() == '0') {
-      ++pos_;
+    const char* s = text_.data();
+    const size_t end = text_.size();
+    const size_t start = pos_;
+    size_t p = pos_;
+    auto digit_at = [&](size_t at) { return at < end && is_digit(s[at]); };
+    auto digits = [&] {
+      while (digit_at(p)) ++p;
+    };
+    if (s[p] == '-') ++p;
+    if (!digit_at(p)) return fail("invalid number", p);
+    if (s[p] == '0') {
+      ++p;
     } else {
-      while (!at_end() && is_digit(peek())) ++pos_;
+      digits();
     }
-    if (!at_end() && peek() == '.') {
-      ++pos_;
-      if (at_end() || !is_digit(peek())) return fail("invalid number", pos_);
-      while (!at_end() && is_digit(peek())) ++pos_;
+    if (p < end && s[p] == '.') {
+      ++p;
+      if (!digit_at(p)) return fail("invalid number", p);
+      digits();
     }
-    if (!at_end() && (peek() == 'e' || peek() == 'E')) {
-      ++pos_;
-      if (!at_end() && (peek() == '+' || peek() == '-')) ++pos_;
-      if (at_end() || !is_digit(peek())) return fail("invalid number", pos_);
-      while (!at_end() && is_digit(peek())) ++pos_;
+    if (p < end && (s[p] == 'e' || s[p] == 'E')) {
+      ++p;
+      if (p < end && (s[p] == '+' || s[p] == '-')) ++p;
+      if (!digit_at(p)) return fail("invalid number", p);
+      digits();
     }
-    std::string_view literal = text_.substr(start, pos_ - start);
+    pos_ = p;
+    std::string_view literal = text_.substr(start, p - start);
     out = arena_ != nullptr ? Value::borrowed_number(literal) : Value::number(literal);
     return true;
   }

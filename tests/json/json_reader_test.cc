@@ -309,8 +309,8 @@ TEST(JsonReader, ReadsLongArraysOfNumbersByWindow) {
 TEST(JsonReader, LongArraysThatTurnMixedBecomeNodes) {
   struct Case {
     std::string text;
-    bool packed;      // the array at the top
-    size_t inner;     // an array inside it, at this index...
+    bool packed;        // the array at the top
+    size_t inner;       // an array inside it, at this index...
     bool inner_packed;  // ...is packed
   };
   std::vector<Case> cases;
