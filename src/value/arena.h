@@ -3,7 +3,6 @@
 // arena itself, which releases every block in its destructor.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -69,9 +68,8 @@ class Arena {
     return next_;
   }
   char* grow_text(char* start, size_t used, size_t bytes) {
-    if (static_cast<size_t>(end_ - start) - used >= bytes) return start;
-    if (extend(used + bytes)) return start;
-    refill(2 * used + bytes);  // geometric, so a long text is copied O(1) times per byte
+    if (static_cast<size_t>(end_ - start) - used >= bytes || extend(used + bytes)) return start;
+    new_block(2 * used + bytes);  // geometric, so a long text is copied O(1) times per byte
     std::memcpy(next_, start, used);
     return next_;
   }
@@ -100,12 +98,9 @@ class Arena {
   // Moves end_ within the block so that `bytes` from next_ fit, a present
   // step at a time; false when the block has not that much room.
   bool extend(size_t bytes) {
-    size_t used = static_cast<size_t>(end_ - next_);
     size_t room = static_cast<size_t>(block_end_ - next_);
     if (bytes > room) return false;
-    size_t want = std::min(room, round_up(std::max(bytes, used + kPresentStep), kGrain));
-    make_present(end_, want - used);
-    end_ = next_ + want;
+    end_ = next_ + present_through(next_, static_cast<size_t>(end_ - next_), bytes, room, kGrain);
     return true;
   }
 
@@ -114,7 +109,10 @@ class Arena {
   // A mapped block is made present a step at a time as it fills (end_ is
   // where that stands), so its unused end costs no pages.
   void refill(size_t bytes) {
-    if (extend(bytes)) return;
+    if (!extend(bytes)) new_block(bytes);
+  }
+
+  void new_block(size_t bytes) {
     size_t size = block_size_;
     if (block_size_ < (size_t{32} << 20)) block_size_ *= 2;
     // A whole number of grains, so that a text closed at the block's end

@@ -10,7 +10,6 @@
 // as its own, handed to the arena, instead of being copied out of it.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <new>
 #include <span>
@@ -91,9 +90,9 @@ class ElementStack {
         return;
       }
     }
-    size_t more = std::min(reserved_ - capacity_, std::max<size_t>(1, kPresentStep / sizeof(T)));
-    make_present(elements() + capacity_, more * sizeof(T));
-    capacity_ += more;
+    constexpr size_t kSize = sizeof(T);
+    auto* from = reinterpret_cast<char*>(elements());
+    capacity_ = present_through(from, capacity_ * kSize, (capacity_ + 1) * kSize, reserved_ * kSize, kSize) / kSize;
   }
 
   void* block_ = nullptr;

@@ -1,5 +1,6 @@
 #include "value/large_memory.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tersolite {
@@ -56,6 +57,13 @@ void make_present(void* from, size_t bytes) {
   (void)from;
   (void)bytes;
 #endif
+}
+
+size_t present_through(char* from, size_t ready, size_t need, size_t room, size_t grain) {
+  size_t want = std::max(need, ready + kPresentStep);
+  want = std::min(room, (want + grain - 1) / grain * grain);
+  make_present(from + ready, want - ready);
+  return want;
 }
 
 void release_large(void* block, size_t bytes) {

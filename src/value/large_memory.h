@@ -46,4 +46,10 @@ inline constexpr size_t kPresentStep = size_t{1} << 20;
 /// fault is dear on a virtual machine. Elsewhere the pages fault as usual.
 void make_present(void* from, size_t bytes);
 
+/// For a mapped block whose first `ready` bytes from `from` are present, of
+/// `room`: makes present a step more, at least up to `need` (at most
+/// `room`), in whole `grain`s, and returns the bytes present now.
+/// REQUIRES: ready < need <= room, and `room` a multiple of `grain`.
+size_t present_through(char* from, size_t ready, size_t need, size_t room, size_t grain);
+
 }  // namespace tersolite
